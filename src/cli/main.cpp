@@ -1,0 +1,19 @@
+// varnok-cli: the conversion, the late disposal transfer and the book tool
+// from the command line.
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Varnok: convert a store's gun books at a change of firearms licence."};
+  app.require_subcommand(1);
+  varnok::cli::addBookCommand(app);
+  varnok::cli::addConversionCommands(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? 0 : varnok::cli::kUsageExit;
+  }
+  return varnok::cli::exitStatus();
+}

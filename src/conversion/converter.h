@@ -1,0 +1,67 @@
+// The conversion procedures of the window's module (Brelmark): the run
+// started by "Begin", the book check, the two book passes and the late
+// disposal transfer started by "Fix".
+//
+// Each procedure runs under its own error trap, reads the controls through
+// the view at each use, and never lets an error reach its caller.
+#pragma once
+
+#include <cstdint>
+
+#include "conversion/form_view.h"
+#include "gunbook/book_cursor.h"
+#include "recordmanager/record_manager.h"
+
+namespace varnok::conversion {
+
+// Message texts shown by the conversion.
+namespace msg {
+inline constexpr const char* FillAllBoxes = "You must enter information in all the boxes";
+inline constexpr const char* Finished = "Finished";
+inline constexpr const char* OldBookMissing = "Old Gun Book file does not exist";
+inline constexpr const char* NewBookMissing = "New Gun Book file does not exist";
+inline constexpr const char* OldCountLead = "Number of old guns = ";
+inline constexpr const char* NewCountLead = " Number of new guns ";
+inline constexpr const char* ErrorOpeningOldFile = "Error opening old gun file";    // close-out
+inline constexpr const char* ErrorOpeningOldBook = "Error opening old gun book";    // transfer
+inline constexpr const char* ErrorOpeningNewBook = "Error opening new gun book";
+inline constexpr const char* ValidDate = "You must enter a valid date";
+inline constexpr const char* SameBook =
+    "The old and the new gun book folder name the same book file. "
+    "Choose the folder of each book.";
+}  // namespace msg
+
+class Converter {
+ public:
+  Converter(FormView& view, rm::RecordManager& recordManager);
+
+  void BeginConversion_Click();  // the conversion run
+  void CheckValidFiles();        // the book check
+  void ConvertOld();             // the old book close-out
+  void ConvNew();                // the new book rebase
+  void Command1_Click();         // the late disposal transfer
+
+  // Run state, kept between runs.
+  bool BooksValid = false;
+  int32_t OldGunCount = 0;
+  int32_t NewGunCount = 0;
+
+  // The shared book cursor and the status of the last record manager call.
+  gunbook::BookCursor Gun;
+  int16_t BtrStatus = 0;
+
+  // What the last run or transfer came to, for the command line's exit
+  // status. Refused: the input was refused, nothing opened. BookNotOpened: a
+  // book could not be opened (its message was shown). Completed: the run
+  // reached "Finished" with both books checked and both passes done, or the
+  // transfer ran to its end.
+  enum class Outcome { NotRun, Refused, BookNotOpened, Completed };
+  Outcome outcome() const { return outcome_; }
+
+ private:
+  FormView& view_;
+  rm::RecordManager& recordManager_;
+  Outcome outcome_ = Outcome::NotRun;
+};
+
+}  // namespace varnok::conversion
