@@ -1,0 +1,93 @@
+// Helpers for tests that need real books: a scratch folder, a book made from
+// a list of entries, and a book read back whole.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "gunbook/book_cursor.h"
+#include "gunbook/book_folder.h"
+#include "gunbook/gun_record.h"
+#include "recordmanager/record_manager.h"
+
+namespace varnok::testing {
+
+// A folder that is removed with everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "varnok-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // A sub-folder, made on demand, as the operator would type it (ending in '/').
+  std::string folder(const std::string& name) const {
+    std::filesystem::create_directories(path_ / name);
+    return (path_ / name).string() + "/";
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// An entry with the fields the conversion looks at; the rest blank.
+inline gunbook::GunRecord gun(const std::string& field00, const std::string& dateIn,
+                              const std::string& dateOut, const std::string& status) {
+  gunbook::GunRecord record;
+  record.Field00 = field00;
+  record.Field03 = "S" + field00;
+  record.DateIn = dateIn;
+  record.DateOut = dateOut;
+  record.Status = status;
+  return record;
+}
+
+inline void checkStatus(int16_t status, const char* what) {
+  if (status != 0) throw std::runtime_error(std::string(what) + " status " + std::to_string(status));
+}
+
+// Makes the book FILE3.DAT in `folder` holding `records`, inserted in order.
+inline void makeBook(const std::string& folder, const std::vector<gunbook::GunRecord>& records,
+                     rm::RecordManager& manager = rm::bookEngine()) {
+  gunbook::BookCursor cursor;
+  cursor.KeyBuffer = gunbook::bookFileKey(folder);
+  checkStatus(cursor.call(manager, rm::op::Create), "create");
+  checkStatus(cursor.call(manager, rm::op::Open), "open");
+  for (const auto& record : records) {
+    cursor.Record = record;
+    checkStatus(cursor.call(manager, rm::op::Insert), "insert");
+  }
+  checkStatus(cursor.call(manager, rm::op::Close), "close");
+}
+
+// Every entry of the book in `folder`, in key 0 order.
+inline std::vector<gunbook::GunRecord> readBook(const std::string& folder,
+                                                rm::RecordManager& manager = rm::bookEngine()) {
+  gunbook::BookCursor cursor;
+  cursor.KeyBuffer = gunbook::bookFileKey(folder);
+  checkStatus(cursor.call(manager, rm::op::Open), "open");
+  std::vector<gunbook::GunRecord> records;
+  cursor.KeyBuffer = std::string(15, ' ');
+  cursor.KeyNumber = 0;
+  for (int16_t status = cursor.call(manager, rm::op::GetGreaterOrEqual); status == 0;
+       status = cursor.call(manager, rm::op::GetNext)) {
+    records.push_back(cursor.Record);
+  }
+  checkStatus(cursor.call(manager, rm::op::Close), "close");
+  return records;
+}
+
+}  // namespace varnok::testing
