@@ -1,0 +1,42 @@
+#include "conversion/refused_write.h"
+
+#include <string>
+
+#include "errortrap/runtime_error.h"
+#include "recordmanager/status.h"
+
+namespace varnok::conversion {
+namespace {
+
+struct WriteKind {
+  int32_t number;
+  const char* name;
+};
+
+WriteKind kindOf(uint16_t operation) {
+  namespace err = errortrap::err;
+  switch (operation) {
+    case rm::op::Insert: return {err::RecordManagerInsert, "Insert"};
+    case rm::op::Update: return {err::RecordManagerUpdate, "Update"};
+    case rm::op::Delete: return {err::RecordManagerDelete, "Delete"};
+    default: return {err::RecordManagerClose, "Close"};
+  }
+}
+
+std::string trimmedRight(std::string_view text) {
+  const auto end = text.find_last_not_of(' ');
+  return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
+}
+
+}  // namespace
+
+void raiseIfRefused(int16_t status, uint16_t operation, const gunbook::GunRecord& entry) {
+  if (status == rm::status::Success) return;
+  const WriteKind kind = kindOf(operation);
+  std::string description = std::string(kind.name) + " refused with status " +
+                            std::to_string(status) + " (" + rm::statusText(status) + ")";
+  if (operation != rm::op::Close) description += " for entry " + trimmedRight(entry.Field00.view());
+  throw errortrap::RunTimeError(kind.number, description);
+}
+
+}  // namespace varnok::conversion
