@@ -10,6 +10,7 @@ inline constexpr int kSuccessExit = 0;
 inline constexpr int kRefusedExit = 1;  // bad input, a missing or damaged book
 inline constexpr int kUsageExit = 2;
 inline constexpr int kAbortExit = 3;    // the operator chose Abort in an error report
+inline constexpr int kIgnoredExit = 4;  // the run ended, but error reports were answered Ignore
 
 // `book create|import|export|stat`
 void addBookCommand(CLI::App& app);

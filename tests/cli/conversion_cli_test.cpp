@@ -1,0 +1,162 @@
+// varnok-cli convert and fix, run as a user runs them.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/book_fixture.h"
+#include "support/run_program.h"
+
+namespace varnok::testing {
+namespace {
+
+std::string fileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+class ConversionCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldFolder = dir.folder("old book");
+    newFolder = dir.folder("new book");
+    makeBook(oldFolder, {gun("A1", "20250601", "        ", "PAWN"),
+                         gun("A2", "20250630", "20250615", "SOLD"),
+                         gun("A3", "20250701", "        ", "SALE")});
+    makeBook(newFolder, {gun("A1", "20250601", "        ", "PAWN"),
+                         gun("A2", "20250630", "20250615", "SOLD"),
+                         gun("A4", "20250702", "        ", "SALE")});
+  }
+
+  std::vector<std::string> args(const std::string& command, const std::string& date = "06/30/2025") {
+    return {command,          "--old",         oldFolder,   "--new",          newFolder,
+            "--date",         date,            "--previous-last", "PRIOR", "--previous-first",
+            "PAT",            "--previous-address", "1 OLD RD", "--previous-city", "OLDTOWN",
+            "--previous-state", "TX",          "--previous-zip", "75001", "--new-last",
+            "NEWCO",          "--new-first",   "NORA",      "--new-address",  "9 NEW ST",
+            "--new-city",     "NEWTOWN",       "--new-state", "TX",          "--new-zip",
+            "75002"};
+  }
+
+  ScratchDir dir;
+  std::string oldFolder, newFolder;
+};
+
+TEST_F(ConversionCliTest, ConvertsBothBooksAndPrintsTheMessagesOfTheRun) {
+  auto result = runProgram(VARNOK_CLI_PATH, args("convert"));
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.out, "Number of old guns = 3 Number of new guns 3\nFinished\n");
+
+  const auto oldBook = readBook(oldFolder);
+  ASSERT_EQ(oldBook.size(), 2u);  // A3 came in after the date
+  EXPECT_EQ(oldBook[0].Status, "SOLD");
+  EXPECT_EQ(oldBook[0].DispLastName, "NEWCO");
+  EXPECT_EQ(oldBook[0].DateOut, "20250630");
+
+  const auto newBook = readBook(newFolder);
+  ASSERT_EQ(newBook.size(), 2u);  // A2 left before the date
+  EXPECT_EQ(newBook[0].Field00, "A1");
+  EXPECT_EQ(newBook[0].RecvLastName, "PRIOR");
+  EXPECT_EQ(newBook[0].DateIn, "20250630");
+  EXPECT_EQ(newBook[1].Field00, "A4");
+  EXPECT_EQ(newBook[1].RecvLastName, std::string(15, ' '));
+}
+
+TEST_F(ConversionCliTest, RefusedInputChangesNoBook) {
+  const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
+  auto missingBox = args("convert");
+  missingBox.erase(missingBox.begin() + 7, missingBox.begin() + 9);  // --previous-last PRIOR
+  auto result = runProgram(VARNOK_CLI_PATH, missingBox);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "You must enter information in all the boxes\n");
+
+  result = runProgram(VARNOK_CLI_PATH, args("convert", "02/30/2025"));
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "You must enter information in all the boxes\n");
+  EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
+}
+
+TEST_F(ConversionCliTest, ADateOfAnotherShapeIsAUsageError) {
+  for (const char* date : {"6/30/2025", "06-30-2025", "06/30/25", "tomorrow"}) {
+    auto result = runProgram(VARNOK_CLI_PATH, args("convert", date));
+    EXPECT_EQ(result.exitStatus, 2) << date;
+    EXPECT_NE(result.err.find("MM/DD/YYYY"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out.find("Finished"), std::string::npos);
+  }
+}
+
+TEST_F(ConversionCliTest, AMissingBookIsReportedAndTheRunStillFinishes) {
+  auto arguments = args("convert");
+  arguments[2] = dir.folder("empty folder");
+  auto result = runProgram(VARNOK_CLI_PATH, arguments);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "Old Gun Book file does not exist\nFinished\n");
+  EXPECT_EQ(readBook(newFolder).size(), 3u);
+}
+
+TEST_F(ConversionCliTest, TheSameBookTwiceIsRefusedBeforeAnythingOpens) {
+  auto arguments = args("convert");
+  arguments[4] = oldFolder + "   ";
+  auto result = runProgram(VARNOK_CLI_PATH, arguments);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.out.find("same book file"), std::string::npos) << result.out;
+  EXPECT_EQ(readBook(oldFolder).size(), 3u);
+}
+
+// A book that cannot be written (the file size limit stops the commit) makes
+// the close fail; the error report goes to standard error and --on-error
+// answers it.
+TEST_F(ConversionCliTest, AnErrorReportIsAnsweredByOnError) {
+  const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
+  const auto noWrites = [] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{512, 512};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  auto result = runProgram(VARNOK_CLI_PATH, args("convert"), noWrites);
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_NE(result.err.find("Error 30001\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Location: Project1.Brelmark.ConvertOld\nLine "), std::string::npos);
+  EXPECT_EQ(result.out, "Number of old guns = 3 Number of new guns 3\n");
+  EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
+
+  auto ignoring = args("convert");
+  ignoring.push_back("--on-error");
+  ignoring.push_back("ignore");
+  result = runProgram(VARNOK_CLI_PATH, ignoring, noWrites);
+  EXPECT_EQ(result.exitStatus, 4) << result.err;
+  EXPECT_NE(result.out.find("Finished"), std::string::npos);
+  EXPECT_NE(result.err.find("answered Ignore"), std::string::npos);
+}
+
+TEST_F(ConversionCliTest, FixMovesLateDisposalsIntoTheNewBook) {
+  ScratchDir other;
+  const std::string oldBook = other.folder("old"), newBook = other.folder("new");
+  makeBook(oldBook, {gun("L1", "20250601", "20250701", "SOLD"),
+                     gun("L2", "20250601", "20250630", "SOLD")});
+  makeBook(newBook, {});
+  auto arguments = args("fix");
+  arguments[2] = oldBook;
+  arguments[4] = newBook;
+  auto result = runProgram(VARNOK_CLI_PATH, arguments);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  const auto copies = readBook(newBook);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].Field00, "L1");
+  EXPECT_EQ(copies[0].DateIn, "20250630");
+  EXPECT_EQ(copies[0].DateOut, "20250701");
+  EXPECT_EQ(readBook(oldBook)[0].DateOut, "20250630");
+
+  result = runProgram(VARNOK_CLI_PATH, args("fix", "13/01/2025"));
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "You must enter a valid date\n");
+}
+
+}  // namespace
+}  // namespace varnok::testing
