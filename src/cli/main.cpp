@@ -3,8 +3,11 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "errortrap/protector.h"
 
 int main(int argc, char** argv) {
+  // Processor faults are reported through the error trap from here on.
+  varnok::errortrap::vbwInitializeProtector();
   CLI::App app{"Varnok: convert a store's gun books at a change of firearms licence."};
   app.require_subcommand(1);
   varnok::cli::addBookCommand(app);
