@@ -2,22 +2,19 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "gunbook/book_folder.h"
+#include "recordmanager/book_path.h"
 
 namespace varnok::conversion {
 namespace {
 
-// The book file a typed folder leads to, as the record manager opens it:
-// both '\' and '/' separate folders, and the trailing blank ends the name.
+// The book file a typed folder leads to, as the record manager opens it.
 std::string bookFilePathOf(std::string_view typedFolder) {
-  std::string path = gunbook::bookFileKey(gunbook::normaliseFolder(typedFolder));
-  while (!path.empty() && path.back() == ' ') path.pop_back();
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
+  const std::string key = gunbook::bookFileKey(gunbook::normaliseFolder(typedFolder));
+  return rm::bookFilePath(key.data(), key.size());
 }
 
 // The path with links and "." / ".." resolved as far as the folders exist.
