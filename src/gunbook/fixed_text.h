@@ -54,8 +54,23 @@ class FixedText {
   friend std::strong_ordering operator<=>(const FixedText& a, std::string_view b) {
     return a.view().compare(b) <=> 0;
   }
+  // A literal compares as the field it would make when assigned: padded
+  // with blanks to the width, so Status == "SOLD" holds after
+  // Status = "SOLD". A literal longer than the width is compared whole and so
+  // never equals the field. (A string_view compares as it is.) Without these
+  // a literal would convert both to FixedText and to string_view: ambiguous.
+  friend bool operator==(const FixedText& a, const char* b) { return a.view() == padded(b); }
+  friend std::strong_ordering operator<=>(const FixedText& a, const char* b) {
+    return a.view().compare(padded(b)) <=> 0;
+  }
 
  private:
+  static std::string padded(std::string_view value) {
+    std::string text(value);
+    if (text.size() < N) text.append(N - text.size(), ' ');
+    return text;
+  }
+
   std::array<char, N> bytes_;
 };
 

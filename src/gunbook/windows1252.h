@@ -23,4 +23,18 @@ std::optional<std::string> toWindows1252Strict(std::string_view utf8,
 // survives a round trip.
 std::string fromWindows1252(std::string_view bytes);
 
+// One UTF-8 character at `offset` (which must lie inside the text): its code
+// point and length in bytes. A malformed sequence gives valid = false and
+// the length of its longest well-formed start, at least 1, so that decoding
+// goes on after it.
+struct Utf8Char {
+  char32_t codePoint = 0;
+  std::size_t length = 1;
+  bool valid = false;
+};
+Utf8Char decodeUtf8(std::string_view utf8, std::size_t offset);
+
+// The Windows-1252 byte that holds a code point, or nothing.
+std::optional<unsigned char> windows1252Byte(char32_t codePoint);
+
 }  // namespace varnok::gunbook

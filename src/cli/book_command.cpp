@@ -1,0 +1,155 @@
+// `varnok-cli book`: make a gun book, fill it from CSV, write it out as CSV,
+// and report on it. Each request names the book's folder as an operator
+// would type it on the window.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "cli/commands.h"
+#include "gunbook/book_stat.h"
+#include "gunbook/book_tool.h"
+#include "recordmanager/record_manager.h"
+
+namespace varnok::cli {
+namespace {
+
+struct BookOptions {
+  std::string folder;
+  std::string file;
+};
+
+// A refusal: one line on standard error, exit status 1.
+void refuse(std::string_view command, const std::string& problem) {
+  std::cerr << "varnok-cli book " << command << ": " << problem << '\n';
+  setExitStatus(kRefusedExit);
+}
+
+bool readWholeFile(const std::string& path, std::string& text, std::string& problem) {
+  std::ifstream in(path, std::ios::binary);
+  if (in) text.assign(std::istreambuf_iterator<char>(in), {});
+  if (!in && !in.eof()) {
+    problem = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+// Writes beside the target and renames it into place, so that a failed
+// export never leaves half a file under the name asked for.
+bool writeWholeFile(const std::string& path, const std::string& text, std::string& problem) {
+  const std::string partial = path + ".partial";
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+      problem = "cannot write " + path + ": " + std::strerror(errno);
+      std::remove(partial.c_str());
+      return false;
+    }
+  }
+  if (std::rename(partial.c_str(), path.c_str()) != 0) {
+    problem = "cannot write " + path + ": " + std::strerror(errno);
+    std::remove(partial.c_str());
+    return false;
+  }
+  return true;
+}
+
+void runCreate(const BookOptions& options) {
+  const auto outcome = gunbook::createBook(rm::bookEngine(), options.folder);
+  if (!outcome.ok) return refuse("create", outcome.problem);
+  std::cout << "created empty book " << gunbook::bookPath(options.folder) << '\n';
+}
+
+void runImport(const BookOptions& options) {
+  std::string text, problem;
+  if (!readWholeFile(options.file, text, problem)) return refuse("import", problem);
+  std::size_t imported = 0;
+  const auto outcome =
+      gunbook::importBook(rm::bookEngine(), options.folder, text, options.file, &imported);
+  if (!outcome.ok) return refuse("import", outcome.problem);
+  std::cout << "imported " << imported << " entries into " << gunbook::bookPath(options.folder)
+            << '\n';
+}
+
+void runExport(const BookOptions& options) {
+  std::string csv, problem;
+  std::size_t exported = 0;
+  const auto outcome = gunbook::exportBook(rm::bookEngine(), options.folder, csv, &exported);
+  if (!outcome.ok) return refuse("export", outcome.problem);
+  if (options.file.empty()) {
+    std::cout.write(csv.data(), static_cast<std::streamsize>(csv.size()));
+    std::cout.flush();
+    if (!std::cout) refuse("export", std::string("cannot write standard output: ") +
+                                         std::strerror(errno));
+    return;
+  }
+  if (!writeWholeFile(options.file, csv, problem)) return refuse("export", problem);
+  std::cout << "exported " << exported << " entries to " << options.file << '\n';
+}
+
+void runStat(const BookOptions& options) {
+  gunbook::BookReport report;
+  const auto outcome = gunbook::statBook(rm::bookEngine(), options.folder, report);
+  if (!report.path.empty() && (outcome.ok || !report.integrityProblems.empty())) {
+    std::cout << report.text();
+  }
+  if (!outcome.ok) refuse("stat", outcome.problem);
+}
+
+CLI::App* addFolderCommand(CLI::App& book, const char* name, const char* description,
+                           std::shared_ptr<BookOptions> options) {
+  CLI::App* command = book.add_subcommand(name, description);
+  command->add_option("DIR", options->folder,
+                      "The book's folder, as typed on the window (c:\\books or /srv/books/)")
+      ->required();
+  return command;
+}
+
+}  // namespace
+
+void addBookCommand(CLI::App& app) {
+  CLI::App* book = app.add_subcommand(
+      "book", "Make, fill, write out or inspect a gun book (the file FILE3.DAT in a folder)");
+  book->require_subcommand(1);
+  auto options = std::make_shared<BookOptions>();
+
+  addFolderCommand(*book, "create",
+                   "Make an empty book in DIR, making DIR when it is missing. An existing book "
+                   "is never overwritten.",
+                   options)
+      ->callback([options] { runCreate(*options); });
+
+  CLI::App* import = addFolderCommand(
+      *book, "import",
+      "Add the entries of a CSV file to the book in DIR, all or nothing: a file with any bad "
+      "row is refused whole, naming its line and column, and the book is left as it was.",
+      options);
+  import->add_option("FILE", options->file, "CSV file: a header of the 28 field names, then "
+                                            "one row per entry")
+      ->required();
+  import->callback([options] { runImport(*options); });
+
+  CLI::App* exportCommand = addFolderCommand(
+      *book, "export",
+      "Write every entry of the book in DIR as CSV, in Field00 order: to FILE, or to standard "
+      "output when no file is named.",
+      options);
+  exportCommand->add_option("FILE", options->file, "CSV file to write");
+  exportCommand->callback([options] { runExport(*options); });
+
+  addFolderCommand(*book, "stat",
+                   "Show the book's path, format version and number of entries, and check that "
+                   "it holds together.",
+                   options)
+      ->callback([options] { runStat(*options); });
+}
+
+}  // namespace varnok::cli

@@ -1,0 +1,107 @@
+#include "gunbook/csv.h"
+
+namespace varnok::gunbook::csv {
+namespace {
+
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : text_(text) {}
+
+  Parsed read() {
+    Parsed parsed;
+    while (pos_ < text_.size()) {
+      Row row{{}, line_};
+      if (!readRow(row, parsed)) return parsed;
+      parsed.rows.push_back(std::move(row));
+    }
+    return parsed;
+  }
+
+ private:
+  bool atEnd() const { return pos_ >= text_.size(); }
+  char peek(std::size_t ahead = 0) const {
+    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
+  }
+  bool atLineEnd() const { return peek() == '\n' || (peek() == '\r' && peek(1) == '\n'); }
+  void skipLineEnd() {
+    pos_ += peek() == '\r' ? 2 : 1;
+    ++line_;
+  }
+
+  // Reads one row and its line end; false with parsed.problem set on a
+  // malformed one.
+  bool readRow(Row& row, Parsed& parsed) {
+    for (;;) {
+      Field field{{}, line_};
+      const std::size_t column = row.fields.size() + 1;
+      if (auto message = peek() == '"' ? readQuoted(field) : readPlain(field)) {
+        parsed.problem = Problem{field.line, column, *message};
+        return false;
+      }
+      row.fields.push_back(std::move(field));
+      if (atEnd()) return true;
+      if (atLineEnd()) {
+        skipLineEnd();
+        return true;
+      }
+      ++pos_;  // the comma; anything else was refused above
+    }
+  }
+
+  std::optional<std::string> readPlain(Field& field) {
+    const std::size_t start = pos_;
+    while (!atEnd() && peek() != ',' && peek() != '\n') {
+      if (peek() == '"') return "quote inside an unquoted value";
+      if (peek() == '\r') {
+        if (peek(1) == '\n') break;
+        return "carriage return outside quotes";
+      }
+      ++pos_;
+    }
+    field.text.assign(text_.substr(start, pos_ - start));
+    return std::nullopt;
+  }
+
+  std::optional<std::string> readQuoted(Field& field) {
+    ++pos_;
+    for (;;) {
+      if (atEnd()) return "quoted value never closed";
+      const char c = text_[pos_];
+      if (c == '"') {
+        if (peek(1) != '"') break;
+        field.text += '"';
+        pos_ += 2;
+        continue;
+      }
+      if (c == '\n') ++line_;
+      field.text += c;
+      ++pos_;
+    }
+    ++pos_;  // the closing quote
+    if (!atEnd() && peek() != ',' && !atLineEnd()) return "text after a closing quote";
+    return std::nullopt;
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t line_ = 1;
+};
+
+}  // namespace
+
+Parsed parse(std::string_view text) { return Reader(text).read(); }
+
+void appendField(std::string& out, std::string_view value) {
+  if (value.find_first_of("\",\r\n") == std::string_view::npos) {
+    out += value;
+    return;
+  }
+  out += '"';
+  for (char c : value) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+}  // namespace varnok::gunbook::csv
