@@ -1,0 +1,51 @@
+// CheckValidFiles: makes sure both books open, counts their entries and tells
+// the operator the two counts. The counts scale the passes' progress bars.
+#include <string>
+
+#include "conversion/converter.h"
+#include "conversion/pass_support.h"
+#include "errortrap/trap.h"
+#include "gunbook/book_folder.h"
+#include "gunbook/myroutines.h"
+#include "recordmanager/status.h"
+
+namespace varnok::conversion {
+
+void Converter::CheckValidFiles() {
+  errortrap::Trap T("Brelmark", "CheckValidFiles", &view_);
+
+  BooksValid = true;
+
+  // Opens the book in the folder box, counts it and closes it again. False,
+  // with the message shown, when the book cannot be opened.
+  auto countBook = [&](TextBox box, const char* missing, int32_t& count) {
+    Gun.PosBlock.fill(' ');
+    Gun.KeyLength = 255;
+    const std::string folder = normaliseFolderBox(view_, box, T);
+    T([&] { Gun.KeyBuffer = gunbook::bookFileKey(folder); });
+    Gun.KeyNumber = 0;
+    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
+    if (BtrStatus != 0) {
+      T([&] { view_.messageBox(missing); });
+      BooksValid = false;
+      return false;
+    }
+    Gun.KeyNumber = -1;
+    T([&] { Gun.KeyBuffer = std::string(255, ' '); });
+    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Stat); });
+    T([&] { count = gunbook::ConvBTI_long(&Gun.StatBuffer[6]); });
+    // Nothing was changed, so there is nothing a refused close could lose.
+    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Close); });
+    return true;
+  };
+
+  if (!countBook(TextBox::Text3, msg::OldBookMissing, OldGunCount)) return;
+  if (!countBook(TextBox::Text4, msg::NewBookMissing, NewGunCount)) return;
+
+  T([&] {
+    view_.messageBox(msg::OldCountLead + std::to_string(OldGunCount) + msg::NewCountLead +
+                     std::to_string(NewGunCount));
+  });
+}
+
+}  // namespace varnok::conversion

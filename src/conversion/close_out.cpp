@@ -1,0 +1,123 @@
+// ConvertOld: the old book close-out. The old book ends on the conversion
+// date: entries received after it are removed, and every gun still in the
+// store or disposed of only after that date is written as disposed of on it,
+// "SOLD" to the new licensee.
+#include <string>
+#include <unordered_set>
+
+#include "conversion/converter.h"
+#include "conversion/pass_support.h"
+#include "conversion/refused_write.h"
+#include "errortrap/trap.h"
+#include "gunbook/book_folder.h"
+#include "recordmanager/status.h"
+
+namespace varnok::conversion {
+
+using errortrap::checkedAdd;
+
+void Converter::ConvertOld() {
+  errortrap::Trap T("Brelmark", "ConvertOld", &view_);
+
+  // Opening.
+  Gun.PosBlock.fill(' ');
+  Gun.KeyLength = 255;
+  const std::string folder = normaliseFolderBox(view_, TextBox::Text3, T);
+  T([&] { Gun.KeyBuffer = gunbook::bookFileKey(folder); });
+  Gun.KeyNumber = 0;
+  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
+  if (BtrStatus != 0) {
+    T([&] { view_.messageBox(msg::ErrorOpeningOldFile); });
+    // Tells the run that this pass did not reach its book.
+    outcome_ = Outcome::BookNotOpened;
+    return;
+  }
+
+  const std::string D = conversionDate(view_, T);
+
+  // Removal pass, key 1 (DateIn) from D. After a deletion the walk starts
+  // again from the deleted entry's own date: everything before it was judged
+  // already and is unchanged, so this ends as a restart from D would, without
+  // reading the entries on D again after every deletion.
+  //
+  // A delete that the operator lets go after a refusal leaves its entry in
+  // place; it is remembered by its unique Field00 so that a later restart
+  // on the same date walks past it instead of asking again.
+  std::unordered_set<std::string> passedOver;
+  bool restart = false;
+  std::string restartFrom;
+  Gun.KeyBuffer = D;
+  Gun.KeyNumber = 1;
+  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
+  while (BtrStatus == 0) {
+    if (Gun.Record.DateIn > D && !passedOver.contains(Gun.Record.Field00.str())) {
+      const gunbook::GunRecord entry = Gun.Record;
+      bool deleted = false;
+      T([&] {
+        BtrStatus = Gun.call(recordManager_, rm::op::Delete);
+        raiseIfRefused(BtrStatus, rm::op::Delete, Gun.Record);
+        deleted = true;
+      });
+      if (deleted) {
+        restart = true;
+        restartFrom = entry.DateIn.str();
+      } else {
+        T([&] { passedOver.insert(entry.Field00.str()); });
+      }
+    }
+    if (restart) {
+      Gun.KeyBuffer = restartFrom;
+      Gun.KeyNumber = 1;
+      T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
+      restart = false;
+    } else {
+      T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
+    }
+  }
+
+  // The on-hand pass and the late-disposal pass share one visited count, so
+  // the bar runs on from the first into the second.
+  int32_t visited = 0;
+  auto handOver = [&] {
+    disposeToNewLicensee(Gun.Record, view_, D, T);
+    Gun.Record.DispFlag = -1;
+    T([&] {
+      BtrStatus = Gun.call(recordManager_, rm::op::Update);
+      raiseIfRefused(BtrStatus, rm::op::Update, Gun.Record);
+    });
+  };
+  auto progress = [&] {
+    T([&] { visited = checkedAdd(visited, 1); });
+    showProgress(view_, Bar::ProgressBar1, visited, OldGunCount, T);
+  };
+
+  // On-hand pass, key 3: guns still in the store.
+  Gun.KeyBuffer = std::string(15, ' ');
+  Gun.KeyNumber = 3;
+  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
+  while (BtrStatus == 0) {
+    const std::string_view kind = Gun.Record.Status.left(4);
+    if (kind == "SALE" || kind == "PAWN") handOver();
+    progress();
+    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
+  }
+
+  // Late-disposal pass, key 3: guns that left the store after D were still
+  // in it on D.
+  Gun.KeyBuffer = std::string(15, ' ');
+  Gun.KeyNumber = 3;
+  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
+  while (BtrStatus == 0) {
+    if (Gun.Record.DateOut > D) handOver();
+    progress();
+    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
+  }
+
+  // Every change of the pass becomes durable here, or not at all.
+  T([&] {
+    BtrStatus = Gun.call(recordManager_, rm::op::Close);
+    raiseIfRefused(BtrStatus, rm::op::Close, Gun.Record);
+  });
+}
+
+}  // namespace varnok::conversion

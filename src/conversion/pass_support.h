@@ -1,0 +1,43 @@
+// Steps that the book check and the book passes have in common: reading the
+// window's texts as book text, normalising a folder box, the conversion date,
+// the hand-over to the new licensee and the progress bars.
+//
+// Each helper runs its failing statements through the trap of the procedure
+// that calls it, so errors are reported under that procedure's name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "conversion/form_view.h"
+#include "errortrap/trap.h"
+#include "gunbook/gun_record.h"
+
+namespace varnok::conversion {
+
+// A box's text as the book stores it (Windows-1252, "?" for what it cannot
+// hold). Not trapped: call it inside a trapped statement.
+std::string bookText(FormView& view, TextBox box, int index = 0);
+
+// The folder box loses its trailing blanks and is written back; then, when
+// it ends in no separator, one is appended and it is written back again.
+// Returns the folder as it now stands in the box.
+std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& T);
+std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& T);
+std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& T);
+
+// The conversion date in book date form (YYYYMMDD), from the date box.
+std::string conversionDate(FormView& view, errortrap::Trap& T);
+
+// The disposed-to side of a hand-over on `bookDate` to the new licensee
+// (Text2), in this order: DispAddress, DispCity, DateOut, DispFirstName,
+// DispLastName, DispState, DispZip, Status "SOLD". DispFlag is left to the
+// caller: the close-out sets it, the late disposal transfer does not.
+void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::string& bookDate,
+                          errortrap::Trap& T);
+
+// Shows visited / total as a percentage on `bar` while visited <= total;
+// past that (or with no total) the bar keeps its value.
+void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& T);
+
+}  // namespace varnok::conversion

@@ -1,0 +1,194 @@
+// The conversion run behind "Begin": the input check, the refusal of one
+// book given twice, the book check, both passes, what the window shows
+// meanwhile, and what the run came to.
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pass_fixture.h"
+
+namespace varnok::testing {
+namespace {
+
+namespace msg = conversion::msg;
+using conversion::kDefaultPointer;
+using conversion::kHourglass;
+using Outcome = Converter::Outcome;
+using Shown = conversion::Shown;
+
+// Also keeps every change of visibility, in order, and whether both bars
+// were visible whenever a bar was set.
+class WatchedView : public FakeView {
+ public:
+  std::vector<std::pair<Shown, bool>> visibility;
+  bool barSetWhileHidden = false;
+
+  void setVisible(Shown control, bool shown) override {
+    visibility.emplace_back(control, shown);
+    FakeView::setVisible(control, shown);
+  }
+  void setBarValue(Bar bar, float value) override {
+    const Shown which = bar == Bar::ProgressBar1 ? Shown::ProgressBar1 : Shown::ProgressBar2;
+    if (!visible[which]) barSetWhileHidden = true;
+    FakeView::setBarValue(bar, value);
+  }
+};
+
+using RunFixture = BasicPassFixture<WatchedView>;
+
+void makeSmallBooks(RunFixture& f) {
+  makeBook(f.oldFolder, {gun("O1", kD, kBlankDate, "PAWN"), gun("O2", kDayAfter, kBlankDate, "SALE")});
+  makeBook(f.newFolder, {gun("N1", kDayBefore, kBlankDate, "PAWN"),
+                         gun("N2", kDayBefore, kDayBefore, "SOLD"),
+                         gun("N3", kDayAfter, kBlankDate, "PAWN")});
+}
+
+TEST(ConversionRun, RefusesWhenARequiredBoxIsEmptyOrTheDateIsNotADate) {
+  std::vector<std::pair<std::string, std::function<void(FakeView&)>>> cases;
+  for (int i = 0; i < 6; ++i) {
+    cases.emplace_back("Text1(" + std::to_string(i) + ")", [i](FakeView& v) { v.Text1[i].clear(); });
+    cases.emplace_back("Text2(" + std::to_string(i) + ")", [i](FakeView& v) { v.Text2[i].clear(); });
+  }
+  cases.emplace_back("Text3", [](FakeView& v) { v.Text3.clear(); });
+  cases.emplace_back("Text4", [](FakeView& v) { v.Text4.clear(); });
+  for (const char* date : {"", "02/30/2004", "12/__/2004", "13/01/2004", "3/15/2004"})
+    cases.emplace_back(std::string("date '") + date + "'",
+                       [date](FakeView& v) { v.MaskEdBox1 = date; });
+
+  for (const auto& [name, spoil] : cases) {
+    SCOPED_TRACE(name);
+    RunFixture f;
+    makeSmallBooks(f);
+    spoil(f.view);
+    f.converter.OldGunCount = 7;
+    f.converter.NewGunCount = 8;
+
+    f.converter.BeginConversion_Click();
+
+    EXPECT_EQ(f.view.messages, std::vector<std::string>{msg::FillAllBoxes});
+    EXPECT_TRUE(f.view.pointerChanges.empty());
+    EXPECT_TRUE(f.view.visibility.empty());
+    EXPECT_EQ(f.manager.calls(rm::op::Open), 0);
+    EXPECT_EQ(f.converter.OldGunCount, 7);
+    EXPECT_EQ(f.converter.NewGunCount, 8);
+    EXPECT_EQ(f.converter.outcome(), Outcome::Refused);
+  }
+}
+
+TEST(ConversionRun, BoxesOfBlanksAndAnEmptyPrefixPass) {
+  RunFixture f;
+  makeSmallBooks(f);
+  f.view.Text1[0] = "   ";
+  f.view.Text2[3] = " ";
+  f.view.Text5 = "";
+
+  f.converter.BeginConversion_Click();
+
+  EXPECT_EQ(f.view.messages,
+            (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3", msg::Finished}));
+  EXPECT_EQ(f.converter.outcome(), Outcome::Completed);
+  // The blanks are written as typed.
+  EXPECT_EQ(findEntry(f.oldBook(), "O1")->DispCity.view(), std::string(20, ' '));
+  EXPECT_EQ(findEntry(f.newBook(), "N1")->RecvLastName.view(), std::string(15, ' '));
+}
+
+TEST(ConversionRun, RefusesOneBookGivenAsBothBeforeOpeningAnything) {
+  RunFixture f;
+  makeSmallBooks(f);
+  const auto before = f.oldBook();
+  std::string sameFolder = f.oldFolder;
+  sameFolder.pop_back();
+  f.view.Text4 = sameFolder + "  ";  // the same folder, typed differently
+
+  f.converter.BeginConversion_Click();
+
+  EXPECT_EQ(f.view.messages, std::vector<std::string>{msg::SameBook});
+  EXPECT_TRUE(f.view.pointerChanges.empty());
+  EXPECT_EQ(f.manager.calls(rm::op::Open), 0);
+  EXPECT_EQ(f.converter.outcome(), Outcome::Refused);
+  EXPECT_EQ(f.oldBook(), before);
+}
+
+TEST(ConversionRun, AMissingOldBookIsToldThenFinishedWithBothBooksUntouched) {
+  RunFixture f;
+  makeSmallBooks(f);
+  const auto newBefore = f.newBook();
+  f.view.Text3 = f.dir.folder("nothing-here");
+  f.converter.NewGunCount = 42;
+
+  f.converter.BeginConversion_Click();
+
+  EXPECT_EQ(f.view.messages, (std::vector<std::string>{msg::OldBookMissing, msg::Finished}));
+  EXPECT_EQ(f.view.pointerChanges, (std::vector<int>{kHourglass, kDefaultPointer}));
+  for (const auto& [control, shown] : f.view.visibility) EXPECT_FALSE(shown);
+  EXPECT_TRUE(f.view.bar1Values.empty());
+  EXPECT_TRUE(f.view.bar2Values.empty());
+  EXPECT_EQ(f.converter.NewGunCount, 42);
+  EXPECT_EQ(f.newBook(), newBefore);
+  EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
+}
+
+TEST(ConversionRun, ACompleteRunShowsProgressThenHidesItAndRestoresThePointer) {
+  RunFixture f;
+  makeSmallBooks(f);
+
+  f.converter.BeginConversion_Click();
+
+  EXPECT_EQ(f.view.messages,
+            (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3", msg::Finished}));
+  EXPECT_EQ(f.view.pointerChanges, (std::vector<int>{kHourglass, kDefaultPointer}));
+  const std::vector<std::pair<Shown, bool>> expected = {
+      {Shown::Label21, true},       {Shown::Label22, true},       {Shown::ProgressBar1, true},
+      {Shown::ProgressBar2, true},  {Shown::Label21, false},      {Shown::Label22, false},
+      {Shown::ProgressBar1, false}, {Shown::ProgressBar2, false}};
+  EXPECT_EQ(f.view.visibility, expected);
+  EXPECT_FALSE(f.view.barSetWhileHidden);
+  EXPECT_FALSE(f.view.bar1Values.empty());
+  EXPECT_FALSE(f.view.bar2Values.empty());
+  EXPECT_EQ(f.converter.outcome(), Outcome::Completed);
+
+  // Both passes ran: the old book ends on D, the new one begins there.
+  EXPECT_EQ(idsOf(f.oldBook()), (std::vector<std::string>{"O1"}));
+  EXPECT_EQ(findEntry(f.oldBook(), "O1")->Status.view(), kSold);
+  EXPECT_EQ(idsOf(f.newBook()), (std::vector<std::string>{"N1", "N3"}));
+  EXPECT_EQ(findEntry(f.newBook(), "N1")->DateIn.view(), kD);
+}
+
+TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
+  {
+    SCOPED_TRACE("close-out");
+    RunFixture f;
+    makeSmallBooks(f);
+    f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 3);  // the close-out's open
+
+    f.converter.BeginConversion_Click();
+
+    EXPECT_EQ(f.view.messages,
+              (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3",
+                                        msg::ErrorOpeningOldFile, msg::Finished}));
+    EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
+    EXPECT_TRUE(findEntry(f.oldBook(), "O2"));   // the old book as it was
+    EXPECT_FALSE(findEntry(f.newBook(), "N2"));  // the rebase ran all the same
+  }
+  {
+    SCOPED_TRACE("rebase");
+    RunFixture f;
+    makeSmallBooks(f);
+    f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 4);  // the rebase's open
+
+    f.converter.BeginConversion_Click();
+
+    EXPECT_EQ(f.view.messages,
+              (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3",
+                                        msg::ErrorOpeningNewBook, msg::Finished}));
+    EXPECT_FALSE(f.converter.BooksValid);
+    EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
+    EXPECT_EQ(f.view.pointerChanges, (std::vector<int>{kHourglass, kDefaultPointer}));
+  }
+}
+
+}  // namespace
+}  // namespace varnok::testing

@@ -1,0 +1,126 @@
+// A pair of scratch books, a fake window filled in for a conversion on
+// 03/15/2004, and a converter that talks to the books through a record
+// manager that can be made to fail.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "book_fixture.h"
+#include "conversion/converter.h"
+#include "fake_view.h"
+#include "faulty_record_manager.h"
+#include "gunbook/gun_record.h"
+
+namespace varnok::testing {
+
+using conversion::Converter;
+using gunbook::GunRecord;
+
+inline constexpr const char* kDateTyped = "03/15/2004";
+inline constexpr const char* kD = "20040315";
+inline constexpr const char* kDayBefore = "20040314";
+inline constexpr const char* kDayAfter = "20040316";
+inline const std::string kBlankDate(8, ' ');
+inline const std::string kSold = "SOLD" + std::string(11, ' ');  // as Status holds it
+
+template <class View = FakeView>
+struct BasicPassFixture {
+  ScratchDir dir;
+  std::string oldFolder = dir.folder("old");
+  std::string newFolder = dir.folder("new");
+  View view;
+  FaultyRecordManager manager{rm::bookEngine()};
+  Converter converter{view, manager};
+
+  BasicPassFixture() { view.fillIn(oldFolder, newFolder, kDateTyped); }
+
+  std::vector<GunRecord> oldBook() { return readBook(oldFolder); }
+  std::vector<GunRecord> newBook() { return readBook(newFolder); }
+};
+using PassFixture = BasicPassFixture<>;
+
+// The entry whose Field00 is `id`, if the book holds it.
+inline std::optional<GunRecord> findEntry(const std::vector<GunRecord>& book,
+                                          std::string_view id) {
+  for (const auto& entry : book) {
+    if (entry.Field00 == gunbook::FixedText<15>(id)) return entry;
+  }
+  return std::nullopt;
+}
+
+// The Field00s of a book, blanks trimmed, in key 0 order.
+inline std::vector<std::string> idsOf(const std::vector<GunRecord>& book) {
+  std::vector<std::string> ids;
+  for (const auto& entry : book) {
+    std::string id = entry.Field00.str();
+    id.erase(id.find_last_not_of(' ') + 1);
+    ids.push_back(id);
+  }
+  return ids;
+}
+
+// A report's four lines.
+inline std::vector<std::string> reportLines(const std::string& report) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = report.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(report.substr(start, end - start));
+  lines.push_back(report.substr(start));
+  return lines;
+}
+
+// Checks a report: its first three lines exactly, and a fourth that names a
+// source line.
+inline void expectReport(const std::string& report, const std::string& error,
+                         const std::string& description, const std::string& procedure) {
+  const auto lines = reportLines(report);
+  ASSERT_EQ(lines.size(), 4u) << report;
+  EXPECT_EQ(lines[0], error);
+  EXPECT_EQ(lines[1], description);
+  EXPECT_EQ(lines[2], "Location: Project1.Brelmark." + procedure);
+  ASSERT_EQ(lines[3].rfind("Line ", 0), 0u) << lines[3];
+  EXPECT_GT(std::stoul(lines[3].substr(5)), 0u) << lines[3];
+}
+
+// How a child process ended.
+struct ChildEnd {
+  bool exited = false;
+  int exitStatus = -1;
+  int signal = 0;
+};
+
+// Runs `body` in a child process, which ends with status 0 if the body
+// returns (and 120 if it throws).
+inline ChildEnd runInChildProcess(const std::function<void()>& body) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    try {
+      body();
+    } catch (...) {
+      _exit(120);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+  }
+  ChildEnd end;
+  end.exited = WIFEXITED(status);
+  end.exitStatus = end.exited ? WEXITSTATUS(status) : -1;
+  end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  return end;
+}
+
+}  // namespace varnok::testing
