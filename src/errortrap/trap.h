@@ -19,6 +19,7 @@
 
 #include <csetjmp>
 #include <cstdint>
+#include <memory>
 #include <source_location>
 #include <string>
 #include <string_view>
@@ -90,7 +91,9 @@ class Trap {
   void operator()(Statement&& statement,
                   std::source_location where = std::source_location::current()) {
     auto thunk = [](void* p) { (*static_cast<std::remove_reference_t<Statement>*>(p))(); };
-    while (!runOnce(thunk, &statement, where.line())) {
+    // The thunk restores the statement's own constness.
+    void* context = const_cast<void*>(static_cast<const volatile void*>(std::addressof(statement)));
+    while (!runOnce(thunk, context, where.line())) {
     }
   }
 

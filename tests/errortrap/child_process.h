@@ -1,0 +1,169 @@
+// Running a scenario in a child process, for everything that could take the
+// test runner down: a processor fault, Abort, a fault with no trap running.
+//
+// The child writes a transcript to its standard output as it goes (error
+// reports, notes of the statements that ran, source lines) with plain
+// write(2) calls, so that nothing is lost when the child ends by _exit. The
+// parent reads the transcript, the child's standard error and how it ended,
+// and makes its assertions there; the child asserts nothing.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "errortrap/trap.h"
+
+namespace varnok::testing {
+
+struct Entry {
+  std::string kind;  // "report" or "note"
+  std::string text;
+  bool operator==(const Entry&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Entry& entry) {
+  out << entry.kind << "{";
+  for (const char c : entry.text) {
+    if (c == '\r') {
+      out << "\\r";
+    } else if (c == '\n') {
+      out << "\\n";
+    } else {
+      out << c;
+    }
+  }
+  return out << "}";
+}
+
+inline Entry Note(std::string text) { return {"note", std::move(text)}; }
+inline Entry ReportOf(std::string message) { return {"report", std::move(message)}; }
+
+// Exit status of a child whose scenario threw out of its body.
+inline constexpr int kScenarioThrew = 120;
+
+inline void writeEntry(const std::string& kind, const std::string& text) {
+  const std::string record = kind + '\x1f' + text + '\x1e';
+  size_t done = 0;
+  while (done < record.size()) {
+    const ssize_t n = write(STDOUT_FILENO, record.data() + done, record.size() - done);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// In the child: a statement ran, or something worth knowing happened.
+inline void note(const std::string& text) { writeEntry("note", text); }
+// In the child: the source line of the statement written on the same line.
+inline void markLine(uint32_t line) { writeEntry("line", std::to_string(line)); }
+
+// Answers reports from a script; when the script is used up, Abort. Each
+// report is kept and, in a child, written to the transcript before the
+// answer is given. beforeAnswer(n) runs before the n-th answer (from 1),
+// for a test that removes the cause of the error.
+class ScriptedReporter : public errortrap::ErrorReporter {
+ public:
+  explicit ScriptedReporter(std::deque<errortrap::Answer> answers, bool inChild = false)
+      : answers_(std::move(answers)), inChild_(inChild) {}
+
+  std::function<void(int)> beforeAnswer;
+  std::vector<std::string> reports;
+
+  errortrap::Answer errorReport(const std::string& message) override {
+    reports.push_back(message);
+    if (inChild_) writeEntry("report", message);
+    if (beforeAnswer) beforeAnswer(static_cast<int>(reports.size()));
+    if (answers_.empty()) return errortrap::Answer::Abort;
+    const auto answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
+
+ private:
+  std::deque<errortrap::Answer> answers_;
+  bool inChild_;
+};
+
+struct ChildRun {
+  bool exited = false;  // ended by exit, not by a signal
+  int exitStatus = -1;
+  int signal = 0;
+  std::vector<Entry> transcript;   // reports and notes, in order
+  std::vector<uint32_t> lines;     // the lines marked with markLine, in order
+  std::string standardError;
+};
+
+inline std::string readAll(FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::fclose(file);
+  return text;
+}
+
+// Runs `body` in a child process that ends with status 0 when the body
+// returns.
+inline ChildRun runInChild(const std::function<void()>& body) {
+  std::fflush(nullptr);
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  if (!out || !err) throw std::runtime_error("tmpfile failed");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(fileno(out), STDOUT_FILENO);
+    dup2(fileno(err), STDERR_FILENO);
+    try {
+      body();
+    } catch (...) {
+      _exit(kScenarioThrew);
+    }
+    std::fflush(nullptr);
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+  }
+  ChildRun run;
+  run.exited = WIFEXITED(status);
+  run.exitStatus = run.exited ? WEXITSTATUS(status) : -1;
+  run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  const std::string transcript = readAll(out);
+  run.standardError = readAll(err);
+  size_t start = 0;
+  while (start < transcript.size()) {
+    const size_t end = transcript.find('\x1e', start);
+    const std::string record = transcript.substr(start, end - start);
+    const size_t split = record.find('\x1f');
+    const std::string kind = record.substr(0, split);
+    const std::string text = split == std::string::npos ? std::string() : record.substr(split + 1);
+    if (kind == "line") {
+      run.lines.push_back(static_cast<uint32_t>(std::stoul(text)));
+    } else {
+      run.transcript.push_back({kind, text});
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return run;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const ChildRun& run) {
+  out << (run.exited ? "exited " + std::to_string(run.exitStatus)
+                     : "killed by signal " + std::to_string(run.signal))
+      << "; transcript:";
+  for (const auto& entry : run.transcript) out << ' ' << entry;
+  return out << "; stderr: " << run.standardError;
+}
+
+}  // namespace varnok::testing
