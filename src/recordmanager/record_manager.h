@@ -1,45 +1,67 @@
 // The record manager call: the one entry point through which the program
-// reads and changes gun book files.
+// reads and changes gun book files (doc/book-format.md describes the file).
 //
 // A call takes an operation, a 128-byte position block, a data buffer with a
 // pointer to its 16-bit length, a key buffer with its length, and a key
-// number, and returns a 16-bit status (0 is success; see status.h).
+// number, and returns a 16-bit status (0 is success; see status.h). Every
+// status other than 0 leaves the book's entries as they were.
 //
 //   Open (0)        key buffer: the book file's path, ended by a blank or a
 //                   NUL (blanks inside the path belong to it; '\' and '/'
 //                   both separate folders). The position block must hold 128
-//                   blanks (or any block that names no open book); it then
-//                   names the open book. Key number 0.
+//                   blanks or any block that names no open book (else 85);
+//                   it then names the open book. Key number and data buffer
+//                   are not used. Refusals: 11, 12, 46, 30, 2, and 85 when
+//                   the book is open already, here or in another process.
 //   Close (1)       makes every change since Open durable, in one step, and
-//                   closes the book. On failure the book stays open with its
-//                   changes, so the close can be tried again.
+//                   closes the book. On failure (18, 2, 85) the book stays
+//                   open with its changes, so the close can be tried again.
 //   Discard (21)    closes the book and drops every change since Open.
-//   Insert (2)      adds the 376-byte record; it becomes current in the key
-//                   of keyNumber (key 0 when that is no key). 5 on a Field00
-//                   already in the book.
-//   Update (3)      replaces the current record. 8 with no current record.
-//                   When the key being walked changes, the position follows
-//                   the record.
-//   Delete (4)      removes the current record. Its place is kept: a Get Next
-//                   returns the record that followed it.
-//   Get Next (6)    the record after the current one in the current key's
-//                   order; 9 at the end.
+//   Insert (2)      adds the record (data length exactly 376, else 22); it
+//                   becomes current in the key of keyNumber (key 0 when that
+//                   is no key). 5 on a Field00 already in the book.
+//   Update (3)      replaces the current record (length 376, else 22); 8 with
+//                   no current record, 5 when the new Field00 is another
+//                   record's. The record keeps its insertion place among
+//                   duplicates. When the key being walked changes, the
+//                   position follows the record.
+//   Delete (4)      removes the current record (8 when there is none). Its
+//                   place is kept: a Get Next returns the record that
+//                   followed it; Update and Delete then answer 8.
+//   Get Next (6)    the record after the current one (or after the deleted
+//                   one's place) in the current key's order; 8 with no
+//                   position, 7 on another key than the position's, 9 at
+//                   the end.
 //   Get Greater or Equal (9)
 //                   the first record whose key is at or past the start value
-//                   in the key buffer; a start value of all blanks gives the
-//                   first record of that key even when stored keys hold
-//                   bytes below the blank. 9 when there is none.
-//   Stat (15)       fills 210 bytes: record length 376 at 0-1, page size at
-//                   2-3, number of keys at 4, record count at 6-9 (32-bit
-//                   little-endian), the rest zero.
+//                   (the key's width of bytes at the start of the key
+//                   buffer); a start value of all blanks gives the first
+//                   record of that key even when stored keys hold bytes
+//                   below the blank. 9 when there is none.
+//   Stat (15)       fills 210 bytes (length at least 210, else 22) and sets
+//                   the length to 210: record length 376 at 0-1, page size
+//                   at 2-3, number of keys at 4, record count at 6-9 (32-bit
+//                   little-endian), the rest zero. Counts the open session.
 //   Create (14)     makes an empty book at the path in the key buffer; 59
-//                   when a file is already there. Nothing stays open.
+//                   when anything is already there, 12 when its folder is
+//                   missing. The position block is not used; nothing stays
+//                   open.
 //
-// Get operations copy the record into the data buffer, set the length to 376
-// and write the record's key value at the start of the key buffer.
+// Get operations need a data length of at least 376 (else 22) and a key
+// buffer as wide as the key (else 21); key numbers other than 0-3 answer 6.
+// They copy the record into the data buffer, set the length to 376 and
+// write the record's key value at the start of the key buffer. Insert and
+// Update leave the key buffer alone.
+//
+// Any operation but Open and Create on a block that names no open book
+// (blanks, a closed book's block, garbage, a null pointer) answers 3; an
+// unknown operation answers 1.
 //
 // Keys: 0 on Field00 (unique), 1 on DateIn, 2 on Field01, 3 on Field03
 // (duplicates in insertion order). Order is bytewise on the stored bytes.
+//
+// Calls come from one thread. A book is open in one place at a time: a
+// second Open of it in this process answers 85 at once, never waits.
 #pragma once
 
 #include <cstddef>

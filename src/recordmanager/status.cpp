@@ -17,12 +17,13 @@ const char* statusText(int16_t value) {
     case status::InvalidFileName: return "invalid file name";
     case status::FileNotFound: return "file not found";
     case status::DiskFull: return "disk full";
+    case status::KeyBufferTooShort: return "key buffer too short";
     case status::DataBufferLength: return "wrong data buffer length";
     case status::NotABookFile: return "not a gun book file";
     case status::AccessDenied: return "access denied";
     case status::FileExists: return "file already exists";
     case status::RecordLocked: return "entry locked";
-    case status::FileLocked: return "book locked by another program";
+    case status::FileLocked: return "book open elsewhere";
     default: return "unknown status";
   }
 }

@@ -1,0 +1,100 @@
+// The gun book file on disk: a SQLite 3 database of our own format, with one
+// row per entry (doc/book-format.md describes it).
+//
+// A BookFile is one open session's hold on the file: Open checks the file
+// whole, takes the write lock and reads every entry; the file then stays
+// untouched until commit() writes the session's changes in one transaction.
+// Dropping a BookFile without a commit leaves the file as it was at Open.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace varnok::rm {
+
+// Stored in PRAGMA application_id: "VRNK". A SQLite file without it is
+// someone else's.
+inline constexpr uint32_t kApplicationId = 0x56524E4B;
+// Stored in PRAGMA user_version; a book of another version is not opened.
+inline constexpr int32_t kFormatVersion = 1;
+// The one table of a book, exactly as created: seq is the insertion order
+// (duplicate keys come back in it), data the 376-byte entry as stored, crc
+// the CRC-32 of data.
+inline constexpr const char* kEntriesTableSql =
+    "CREATE TABLE entries(seq INTEGER PRIMARY KEY, data BLOB NOT NULL, crc INTEGER NOT NULL)";
+inline constexpr int kPageSize = 4096;
+// How long Open and Close wait for a lock held by another process before
+// they answer FileLocked: long enough to ride out another process's brief
+// read of the header, short enough never to look like a hang.
+inline constexpr int kBusyTimeoutMs = 100;
+
+// Which file a path names, so that two spellings of one book are one book.
+struct FileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+std::optional<FileId> fileIdentity(const std::string& path);
+
+// One change for commit(): data is unused for Delete.
+struct EntryWrite {
+  enum class Kind : uint8_t { Insert, Update, Delete };
+  Kind kind;
+  int64_t seq;
+  const uint8_t* data;
+};
+
+class BookFile {
+ public:
+  // Called once per entry in seq order while a book is opened; false means
+  // the entries contradict each other (a duplicate unique key), so the book
+  // is damaged.
+  using Loader = std::function<bool(int64_t seq, const uint8_t* data)>;
+
+  // Makes an empty book at path. FileExists when anything is there already;
+  // FileNotFound when the folder is missing. Nothing is left behind on
+  // failure, and a half-made book is never visible under path.
+  static int16_t create(const std::string& path);
+
+  // Checks the file, locks it and loads it. Any refusal leaves the file's
+  // bytes as they were.
+  static int16_t open(const std::string& path, const Loader& load, std::unique_ptr<BookFile>& out);
+
+  ~BookFile();
+  BookFile(const BookFile&) = delete;
+  BookFile& operator=(const BookFile&) = delete;
+
+  // Writes every change and commits them as one transaction; on success the
+  // file is released and this object is spent. On failure nothing of the
+  // writes stays in the file, the lock is kept where possible, and the call
+  // may be repeated.
+  int16_t commit(const std::vector<EntryWrite>& writes);
+
+  // Called once the book is accepted: clears what a crash at the start of
+  // a commit can leave beside it.
+  void removeStaleJournal();
+
+  int pageSize() const { return pageSize_; }
+  const FileId& fileId() const { return fileId_; }
+
+ private:
+  explicit BookFile(sqlite3* db) : db_(db) {}
+  int16_t relock();
+  int16_t writeAll(const std::vector<EntryWrite>& writes);
+
+  sqlite3* db_;
+  std::string path_;
+  int pageSize_ = kPageSize;
+  FileId fileId_;
+  int64_t dataVersion_ = 0;
+};
+
+}  // namespace varnok::rm

@@ -1,0 +1,65 @@
+// An open book: every entry in memory, the order of each key, and the
+// changes made since Open, which reach the file only through commit().
+//
+// The operations take the caller's Position (decoded from its position
+// block) and move it; the engine has already checked buffers and lengths.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "recordmanager/book_file.h"
+#include "recordmanager/key_index.h"
+#include "recordmanager/position_block.h"
+
+namespace varnok::rm {
+
+class BookSession {
+ public:
+  static int16_t open(const std::string& path, std::unique_ptr<BookSession>& out);
+
+  // Adds the entry; it becomes current in keyNumber (key 0 when that is no
+  // key). DuplicateKey when its Field00 is already in the book.
+  int16_t insert(Position& position, const uint8_t* record, int keyNumber);
+  // Replaces the current entry; the position follows it in its key's order.
+  int16_t update(Position& position, const uint8_t* record);
+  // Removes the current entry; the position keeps its place.
+  int16_t remove(Position& position);
+  // Both copy the entry they reach into record.
+  int16_t getNext(Position& position, int keyNumber, uint8_t* record);
+  int16_t getGreaterOrEqual(Position& position, int keyNumber, const uint8_t* start,
+                            uint8_t* record);
+
+  // Makes the session's changes durable. On failure the session stays as it
+  // was, so the caller may try again or give up.
+  int16_t commit();
+
+  uint32_t count() const { return uint32_t(live_); }
+  int pageSize() const { return file_->pageSize(); }
+  const FileId& fileId() const { return file_->fileId(); }
+
+ private:
+  BookSession() = default;
+  bool load(int64_t seq, const uint8_t* data);
+  bool buildIndexes();
+  Entry* current(const Position& position);
+  bool field00Taken(const uint8_t* record, const Entry* self) const;
+  void place(Position& position, int keyNumber, KeyIndex::iterator at, uint8_t* record);
+  void eraseFrom(int keyNumber, Entry* entry);
+  KeyIndex::iterator insertInto(int keyNumber, Entry* entry);
+
+  std::unique_ptr<BookFile> file_;
+  std::deque<Entry> entries_;  // stable addresses; deleted ones stay till the end
+  std::array<KeyIndex, kKeyCount> indexes_;
+  std::size_t live_ = 0;
+  int64_t nextSeq_ = 1;
+  // Where the last call left the position: lets Get Next step on without a
+  // search. Checked against the position before use.
+  int hintKey_ = -1;
+  KeyIndex::iterator hint_;
+};
+
+}  // namespace varnok::rm

@@ -1,0 +1,182 @@
+// The book engine: checks each call's arguments, finds the open book its
+// position block names, and hands the call to that book's session.
+#include <cstring>
+#include <memory>
+#include <new>
+#include <random>
+#include <vector>
+
+#include "recordmanager/book_path.h"
+#include "recordmanager/book_session.h"
+#include "recordmanager/position_block.h"
+#include "recordmanager/record_manager.h"
+
+namespace varnok::rm {
+namespace {
+
+void putLittleEndian(uint8_t* at, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * i));
+}
+
+class BookEngine final : public RecordManager {
+ public:
+  BookEngine() {
+    // Session ids start at a random point, so that a block left over from
+    // another run (or made up) does not name a session of this one.
+    std::random_device random;
+    nextSession_ = uint64_t(random()) << 32 ^ random();
+  }
+
+  int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer, uint16_t* dataLength,
+               void* keyBuffer, uint16_t keyLength, int16_t keyNumber) override {
+    try {
+      return dispatch(operation, positionBlock, static_cast<uint8_t*>(dataBuffer), dataLength,
+                      static_cast<uint8_t*>(keyBuffer), keyLength, keyNumber);
+    } catch (const std::bad_alloc&) {
+      // Out of memory part-way through a change may have left the book's
+      // indexes half-done: from now on the session can only be discarded,
+      // so that no half-done change reaches the file.
+      BlockHandle handle;
+      Position position;
+      if (find(positionBlock, handle, position) != nullptr) slots_[handle.slot].broken = true;
+      return status::IoError;
+    }
+  }
+
+ private:
+  struct Slot {
+    uint64_t session = 0;
+    std::unique_ptr<BookSession> book;
+    bool broken = false;
+  };
+
+  int16_t dispatch(uint16_t operation, void* block, uint8_t* data, uint16_t* dataLength,
+                   uint8_t* key, uint16_t keyLength, int16_t keyNumber) {
+    switch (operation) {
+      case op::Create:
+        return BookFile::create(bookFilePath(reinterpret_cast<const char*>(key), keyLength));
+      case op::Open: return open(block, key, keyLength);
+      case op::Close:
+      case op::Discard:
+      case op::Insert:
+      case op::Update:
+      case op::Delete:
+      case op::GetNext:
+      case op::GetGreaterOrEqual:
+      case op::Stat: break;
+      default: return status::InvalidOperation;
+    }
+    BlockHandle handle;
+    Position position;
+    BookSession* book = find(block, handle, position);
+    if (book == nullptr) return status::FileNotOpen;
+    if (slots_[handle.slot].broken && operation != op::Discard) return status::IoError;
+
+    int16_t result = status::Success;
+    switch (operation) {
+      case op::Close:
+        result = book->commit();
+        if (result == status::Success) release(handle.slot);
+        return result;
+      case op::Discard:
+        release(handle.slot);
+        return status::Success;
+      case op::Stat: return stat(*book, data, dataLength);
+      case op::Insert:
+      case op::Update:
+        if (data == nullptr || dataLength == nullptr || *dataLength != kRecordLength)
+          return status::DataBufferLength;
+        result = operation == op::Insert ? book->insert(position, data, keyNumber)
+                                         : book->update(position, data);
+        break;
+      case op::Delete: result = book->remove(position); break;
+      default: {  // Get Next, Get Greater or Equal
+        if (keyNumber < 0 || keyNumber >= kKeyCount) return status::InvalidKeyNumber;
+        if (data == nullptr || dataLength == nullptr || *dataLength < kRecordLength)
+          return status::DataBufferLength;
+        const std::size_t length = kKeyPlaces[keyNumber].length;
+        if (key == nullptr || keyLength < length) return status::KeyBufferTooShort;
+        result = operation == op::GetNext
+                     ? book->getNext(position, keyNumber, data)
+                     : book->getGreaterOrEqual(position, keyNumber, key, data);
+        if (result == status::Success) {
+          *dataLength = kRecordLength;
+          std::memcpy(key, position.keyBytes.data(), length);
+        }
+      }
+    }
+    writePositionBlock(block, handle, position);
+    return result;
+  }
+
+  int16_t open(void* block, const uint8_t* key, uint16_t keyLength) {
+    if (block == nullptr) return status::FileNotOpen;
+    BlockHandle handle;
+    Position position;
+    // Opening over a block that still holds an open book would lose that
+    // book's session, and with it the book's lock, for good.
+    if (find(block, handle, position) != nullptr) return status::FileLocked;
+    const std::string path = bookFilePath(reinterpret_cast<const char*>(key), keyLength);
+    if (path.empty()) return status::InvalidFileName;
+    // One session per book: a second one would wait on the first's lock
+    // forever, since both are in this thread.
+    if (const auto id = fileIdentity(path)) {
+      for (const Slot& slot : slots_)
+        if (slot.book && slot.book->fileId() == *id) return status::FileLocked;
+    }
+    std::unique_ptr<BookSession> book;
+    if (int16_t result = BookSession::open(path, book)) return result;
+
+    std::size_t free = 0;
+    while (free < slots_.size() && slots_[free].book) ++free;
+    if (free == slots_.size()) slots_.emplace_back();
+    slots_[free].book = std::move(book);
+    slots_[free].session = nextSession_++;
+    writePositionBlock(block, BlockHandle{uint32_t(free), slots_[free].session}, Position{});
+    return status::Success;
+  }
+
+  static int16_t stat(const BookSession& book, uint8_t* data, uint16_t* dataLength) {
+    if (data == nullptr || dataLength == nullptr || *dataLength < kStatBufferLength)
+      return status::DataBufferLength;
+    std::memset(data, 0, kStatBufferLength);
+    putLittleEndian(data, kRecordLength, 2);
+    putLittleEndian(data + 2, uint32_t(book.pageSize()), 2);
+    data[4] = uint8_t(kKeyCount);
+    putLittleEndian(data + 6, book.count(), 4);
+    *dataLength = kStatBufferLength;
+    return status::Success;
+  }
+
+  BookSession* find(const void* block, BlockHandle& handle, Position& position) {
+    if (block == nullptr || !readPositionBlock(block, handle, position)) return nullptr;
+    if (handle.slot >= slots_.size()) return nullptr;
+    Slot& slot = slots_[handle.slot];
+    return slot.book && slot.session == handle.session ? slot.book.get() : nullptr;
+  }
+
+  void release(uint32_t slot) {
+    slots_[slot] = Slot{};
+  }
+
+  std::vector<Slot> slots_;
+  uint64_t nextSession_;
+};
+
+}  // namespace
+
+RecordManager& bookEngine() {
+  // Destroyed at exit: a book still open then is closed without its changes,
+  // as if the process had died.
+  static BookEngine engine;
+  return engine;
+}
+
+}  // namespace varnok::rm
+
+extern "C" int16_t BTRCALL(uint16_t operation, void* positionBlock, void* dataBuffer,
+                           uint16_t* dataLength, void* keyBuffer, uint16_t keyLength,
+                           int16_t keyNumber) {
+  return varnok::rm::bookEngine().call(operation, positionBlock, dataBuffer, dataLength,
+                                       keyBuffer, keyLength, keyNumber);
+}

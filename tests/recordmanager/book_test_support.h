@@ -1,0 +1,258 @@
+// Helpers for the record manager tests: raw 376-byte entries, a scratch
+// folder, a caller's side of one open book, and files read whole.
+#pragma once
+
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "recordmanager/record_manager.h"
+
+namespace varnok::rmtest {
+
+using Record = std::array<uint8_t, rm::kRecordLength>;
+
+// Where the keys lie: 0 Field00, 1 DateIn, 2 Field01, 3 Field03.
+struct KeyField {
+  std::size_t offset;
+  std::size_t width;
+};
+inline constexpr KeyField kKeyFields[rm::kKeyCount] = {{0, 15}, {50, 8}, {15, 12}, {35, 15}};
+
+// Writes value at the key's place, padded with blanks (value may hold NULs).
+inline void setKey(Record& record, int key, std::string_view value) {
+  const auto [offset, width] = kKeyFields[key];
+  for (std::size_t i = 0; i < width; ++i) record[offset + i] = i < value.size() ? value[i] : ' ';
+}
+
+inline std::string keyOf(const Record& record, int key) {
+  const auto [offset, width] = kKeyFields[key];
+  return std::string(reinterpret_cast<const char*>(record.data()) + offset, width);
+}
+
+// An entry with the given keys; every other byte comes from `tag`, with
+// bytes of every value among them, so a round trip that loses or changes
+// one shows.
+inline Record entry(std::string_view field00, std::string_view dateIn = "20240101",
+                    std::string_view field01 = "F01", std::string_view field03 = "F03",
+                    uint32_t tag = 1) {
+  Record record;
+  for (std::size_t i = 0; i < record.size(); ++i) record[i] = uint8_t(tag * 131 + i * 7);
+  setKey(record, 0, field00);
+  setKey(record, 1, dateIn);
+  setKey(record, 2, field01);
+  setKey(record, 3, field03);
+  return record;
+}
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "varnok-rm-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::string path() const { return path_.string(); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // The names in the folder, to see that nothing was left beside a book.
+  std::set<std::string> names() const {
+    std::set<std::string> result;
+    for (const auto& item : std::filesystem::directory_iterator(path_))
+      result.insert(item.path().filename().string());
+    return result;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The file's bytes; empty for anything but a regular file.
+inline std::string readBytes(const std::string& path) {
+  if (!std::filesystem::is_regular_file(path)) return {};
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// Runs SQL on a database file directly, past the engine: to make foreign
+// and damaged books.
+inline void runSql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  const std::string message = sqlite3_errmsg(db);
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) throw std::runtime_error("runSql: " + message);
+}
+
+// The first line of SQLite's own integrity check ("ok" when clean).
+inline std::string integrityCheck(const std::string& path) {
+  sqlite3* db = nullptr;
+  std::string answer = "cannot open";
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* check = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr) == SQLITE_OK &&
+        sqlite3_step(check) == SQLITE_ROW)
+      answer = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+    else
+      answer = sqlite3_errmsg(db);
+    sqlite3_finalize(check);
+  }
+  sqlite3_close(db);
+  return answer;
+}
+
+// A SQL blob literal of the record's bytes.
+inline std::string blobLiteral(const uint8_t* data, std::size_t length) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text = "X'";
+  for (std::size_t i = 0; i < length; ++i) {
+    text += digits[data[i] >> 4];
+    text += digits[data[i] & 15];
+  }
+  return text + "'";
+}
+
+// Runs body in a child process and gives back its exit code (-1 when it did
+// not exit normally). The child never returns into the test framework.
+template <typename Body>
+int inChild(Body body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The caller's side of one book, as a book cursor holds it: a position
+// block (128 blanks before Open), a record buffer and a 255-byte key buffer.
+class Book {
+ public:
+  explicit Book(rm::RecordManager& engine = rm::bookEngine()) : engine_(engine) {
+    block.fill(' ');
+    key.fill(0);
+    data.fill(0);
+  }
+
+  std::array<uint8_t, rm::kPositionBlockLength> block;
+  Record data;
+  std::array<uint8_t, rm::kKeyBufferLength> key;
+  uint16_t dataLength = rm::kRecordLength;
+
+  int16_t call(uint16_t operation, int16_t keyNumber = 0) {
+    return engine_.call(operation, block.data(), data.data(), &dataLength, key.data(),
+                        rm::kKeyBufferLength, keyNumber);
+  }
+
+  // The path as Open takes it: followed by one blank, then NULs.
+  void setKeyText(std::string_view text) {
+    key.fill(0);
+    std::memcpy(key.data(), text.data(), std::min(text.size(), key.size()));
+  }
+  int16_t create(const std::string& path) {
+    setKeyText(path + " ");
+    return call(rm::op::Create);
+  }
+  int16_t open(const std::string& path) {
+    setKeyText(path + " ");
+    return call(rm::op::Open);
+  }
+  int16_t close() { return call(rm::op::Close); }
+  int16_t discard() { return call(rm::op::Discard); }
+
+  int16_t insert(const Record& record, int16_t keyNumber = 0) {
+    data = record;
+    dataLength = rm::kRecordLength;
+    return call(rm::op::Insert, keyNumber);
+  }
+  int16_t update(const Record& record) {
+    data = record;
+    dataLength = rm::kRecordLength;
+    return call(rm::op::Update);
+  }
+  int16_t remove() { return call(rm::op::Delete); }
+
+  // start: the start value, padded with blanks to the key's width.
+  int16_t getGreaterOrEqual(int keyNumber, std::string_view start = "") {
+    key.fill(' ');
+    std::memcpy(key.data(), start.data(), std::min(start.size(), key.size()));
+    dataLength = rm::kRecordLength;
+    return call(rm::op::GetGreaterOrEqual, int16_t(keyNumber));
+  }
+  int16_t getNext(int keyNumber) {
+    dataLength = rm::kRecordLength;
+    return call(rm::op::GetNext, int16_t(keyNumber));
+  }
+
+  // Every entry in the key's order, from a start value of all blanks.
+  std::vector<Record> walk(int keyNumber) {
+    std::vector<Record> records;
+    for (int16_t s = getGreaterOrEqual(keyNumber); s == 0; s = getNext(keyNumber))
+      records.push_back(data);
+    return records;
+  }
+
+  // The record count of Stat; -1 on a failed call.
+  int64_t count() {
+    std::array<uint8_t, rm::kStatBufferLength> stat{};
+    uint16_t length = rm::kStatBufferLength;
+    key.fill(' ');
+    if (engine_.call(rm::op::Stat, block.data(), stat.data(), &length, key.data(),
+                     rm::kKeyBufferLength, -1) != 0)
+      return -1;
+    return int64_t(stat[6]) | int64_t(stat[7]) << 8 | int64_t(stat[8]) << 16 |
+           int64_t(stat[9]) << 24;
+  }
+
+ private:
+  rm::RecordManager& engine_;
+};
+
+// The Field00 values of records, in order: short to compare, clear to read.
+inline std::vector<std::string> field00s(const std::vector<Record>& records) {
+  std::vector<std::string> names;
+  for (const auto& record : records) {
+    std::string name = keyOf(record, 0);
+    name.erase(name.find_last_not_of(' ') + 1);
+    names.push_back(name);
+  }
+  return names;
+}
+
+// Makes a book at path holding records, inserted in order.
+inline void makeBook(const std::string& path, const std::vector<Record>& records) {
+  Book book;
+  if (book.create(path) != 0 || book.open(path) != 0) throw std::runtime_error("makeBook");
+  for (const auto& record : records)
+    if (book.insert(record) != 0) throw std::runtime_error("makeBook insert");
+  if (book.close() != 0) throw std::runtime_error("makeBook close");
+}
+
+}  // namespace varnok::rmtest

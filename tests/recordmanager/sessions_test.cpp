@@ -1,0 +1,255 @@
+// Sessions are atomic and exclusive: a process that dies before Close leaves
+// the book as it was at Open, a Close makes everything durable at once, and a
+// book open in one place is refused everywhere else.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <string>
+
+#include "book_test_support.h"
+#include "recordmanager/status.h"
+
+namespace varnok::rmtest {
+namespace {
+
+namespace status = rm::status;
+
+std::vector<Record> numberedEntries(int count) {
+  std::vector<Record> records;
+  for (int i = 0; i < count; ++i)
+    records.push_back(entry("N" + std::to_string(100000 + i), "2024" + std::to_string(1000 + i % 300),
+                            "F", "S" + std::to_string(i % 7), i));
+  return records;
+}
+
+std::vector<Record> contents(const std::string& path) {
+  Book book;
+  if (book.open(path) != 0) return {};
+  auto records = book.walk(0);
+  book.close();
+  return records;
+}
+
+// A session's worth of changes of every kind; false on a failed call.
+bool changeEverything(Book& book) {
+  int i = 0;
+  for (int16_t s = book.getGreaterOrEqual(0); s == 0; s = book.getNext(0), ++i) {
+    Record changed = book.data;
+    setKey(changed, 1, "20250630");
+    changed[300] ^= 0x5A;
+    if (book.update(changed) != 0) return false;
+    if (i % 3 == 0 && book.remove() != 0) return false;
+  }
+  for (int n = 0; n < 200; ++n)
+    if (book.insert(entry("NEW" + std::to_string(n), "20250701", "F", "S", 9000 + n)) != 0)
+      return false;
+  return true;
+}
+
+class Pipe {
+ public:
+  Pipe() {
+    if (pipe(ends_) != 0) throw std::runtime_error("pipe");
+  }
+  ~Pipe() {
+    close(ends_[0]);
+    close(ends_[1]);
+  }
+  void send(char c) { (void)!write(ends_[1], &c, 1); }
+  // The next byte, or -1 when the other end is gone.
+  int receive() {
+    char c;
+    return read(ends_[0], &c, 1) == 1 ? c : -1;
+  }
+
+ private:
+  int ends_[2];
+};
+
+class Sessions : public ::testing::Test {
+ protected:
+  ScratchDir dir;
+  std::string path = dir.file("FILE3.DAT");
+};
+
+enum class Ending { Killed, ExitWithoutClose, Closed };
+
+class ChildSession : public Sessions, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
+  makeBook(path, numberedEntries(300));
+  const std::string before = readBytes(path);
+  const auto atOpen = contents(path);
+
+  // What the changes give when they are closed, made on a copy in this
+  // process.
+  const std::string copy = dir.file("copy.dat");
+  writeBytes(copy, before);
+  Book reference;
+  ASSERT_EQ(reference.open(copy), status::Success);
+  ASSERT_TRUE(changeEverything(reference));
+  ASSERT_EQ(reference.close(), status::Success);
+  const auto afterClose = contents(copy);
+  std::filesystem::remove(copy);
+
+  Pipe ready;
+  const Ending ending = GetParam();
+  const pid_t child = fork();
+  if (child == 0) {
+    Book book;
+    if (book.open(path) != 0 || !changeEverything(book)) _exit(1);
+    if (ending == Ending::Closed && book.close() != 0) _exit(2);
+    ready.send('r');
+    if (ending != Ending::Killed) _exit(0);
+    for (;;) pause();
+  }
+  ASSERT_EQ(ready.receive(), 'r');
+  if (ending == Ending::Killed) kill(child, SIGKILL);
+  int wait = 0;
+  ASSERT_EQ(waitpid(child, &wait, 0), child);
+  if (ending == Ending::Killed) {
+    EXPECT_TRUE(WIFSIGNALED(wait) && WTERMSIG(wait) == SIGKILL);
+  } else {
+    EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 0);
+  }
+
+  EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
+  EXPECT_EQ(integrityCheck(path), "ok");
+  if (ending == Ending::Closed) {
+    EXPECT_EQ(contents(path), afterClose);
+  } else {
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(contents(path), atOpen);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, ChildSession,
+                         ::testing::Values(Ending::Killed, Ending::ExitWithoutClose, Ending::Closed),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case Ending::Killed: return "Killed";
+                             case Ending::ExitWithoutClose: return "ExitWithoutClose";
+                             default: return "Closed";
+                           }
+                         });
+
+TEST_F(Sessions, AKillDuringCloseLeavesOneWholeSession) {
+  // A child rewrites every entry's Field02 with its round number and closes,
+  // over and over, and is killed at a different moment each time, often in
+  // the middle of a commit. Whatever it had reached, every entry must carry
+  // the same round.
+  constexpr int kEntries = 3000;
+  makeBook(path, numberedEntries(kEntries));
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    Pipe progress;
+    const pid_t child = fork();
+    if (child == 0) {
+      for (int round = 0;; ++round) {
+        Book book;
+        if (book.open(path) != 0) _exit(1);
+        for (int16_t s = book.getGreaterOrEqual(0); s == 0; s = book.getNext(0)) {
+          Record changed = book.data;
+          const std::string tag = std::to_string(attempt * 1000 + round) + "        ";
+          std::memcpy(changed.data() + 27, tag.data(), 8);
+          if (book.update(changed) != 0) _exit(2);
+        }
+        if (book.close() != 0) _exit(3);
+        progress.send('c');
+      }
+    }
+    ASSERT_EQ(progress.receive(), 'c');
+    usleep(useconds_t(1000 + attempt * 7000));
+    kill(child, SIGKILL);
+    int wait = 0;
+    ASSERT_EQ(waitpid(child, &wait, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(wait)) << "the child stopped by itself: " << WEXITSTATUS(wait);
+
+    const auto records = contents(path);
+    ASSERT_EQ(records.size(), std::size_t(kEntries));
+    const std::string first(records[0].begin() + 27, records[0].begin() + 35);
+    for (const auto& record : records)
+      ASSERT_EQ(std::string(record.begin() + 27, record.begin() + 35), first);
+    EXPECT_EQ(integrityCheck(path), "ok");
+    EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
+  }
+}
+
+TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
+  makeBook(path, numberedEntries(10));
+  const std::string before = readBytes(path);
+  // In a child, where a file size limit makes the commit fail as a full
+  // disk would.
+  const int code = inChild([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    Book book;
+    if (book.open(path) != 0) return 10;
+    for (int n = 0; n < 3000; ++n)
+      if (book.insert(entry("NEW" + std::to_string(n), "20250701", "F", "S", n)) != 0) return 11;
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit unlimited = limit;
+    limit.rlim_cur = before.size() + 8192;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const int16_t failed = book.close();
+    if (failed != status::DiskFull && failed != status::IoError) return 100 + failed;
+    if (readBytes(path) != before) return 12;
+    if (book.count() != 3010) return 13;  // the session and its changes are still there
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    return book.close() == 0 ? 0 : 14;
+  });
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(contents(path).size(), 3010u);
+  EXPECT_EQ(integrityCheck(path), "ok");
+  EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
+}
+
+TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {
+  makeBook(path, {entry("A")});
+  ASSERT_EQ(link(path.c_str(), dir.file("alias.dat").c_str()), 0);
+  std::string backslashed = path;
+  std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+
+  Book first, second;
+  ASSERT_EQ(first.open(path), status::Success);
+  for (const std::string& spelling : {path, backslashed, dir.path() + "/./FILE3.DAT",
+                                      dir.file("alias.dat")})
+    EXPECT_EQ(second.open(spelling), status::FileLocked) << spelling;
+  ASSERT_EQ(first.insert(entry("B")), status::Success);
+  ASSERT_EQ(first.close(), status::Success);
+
+  ASSERT_EQ(second.open(path), status::Success);
+  EXPECT_EQ(field00s(second.walk(0)), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(second.close(), status::Success);
+}
+
+TEST_F(Sessions, ABookHeldByAnotherProcessIsLockedOut) {
+  makeBook(path, {entry("A")});
+  Pipe opened, finish;
+  const pid_t child = fork();
+  if (child == 0) {
+    Book book;
+    const int16_t result = book.open(path);
+    opened.send(char(result));
+    if (result != 0) _exit(1);
+    finish.receive();
+    _exit(book.insert(entry("B")) == 0 && book.close() == 0 ? 0 : 2);
+  }
+  ASSERT_EQ(opened.receive(), 0);
+  const std::string before = readBytes(path);
+  Book book;
+  EXPECT_EQ(book.open(path), status::FileLocked);
+  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(book.getGreaterOrEqual(0), status::FileNotOpen);
+
+  finish.send('f');
+  int wait = 0;
+  ASSERT_EQ(waitpid(child, &wait, 0), child);
+  ASSERT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 0);
+  ASSERT_EQ(book.open(path), status::Success);
+  EXPECT_EQ(field00s(book.walk(0)), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(book.close(), status::Success);
+}
+
+}  // namespace
+}  // namespace varnok::rmtest
