@@ -3,11 +3,11 @@
 // store or disposed of only after that date is written as disposed of on it,
 // "SOLD" to the new licensee.
 #include <string>
-#include <unordered_set>
 
 #include "conversion/converter.h"
 #include "conversion/pass_support.h"
 #include "conversion/refused_write.h"
+#include "conversion/removal_walk.h"
 #include "errortrap/trap.h"
 #include "gunbook/book_folder.h"
 #include "recordmanager/status.h"
@@ -35,44 +35,13 @@ void Converter::ConvertOld() {
 
   const std::string D = conversionDate(view_, T);
 
-  // Removal pass, key 1 (DateIn) from D. After a deletion the walk starts
-  // again from the deleted entry's own date: everything before it was judged
-  // already and is unchanged, so this ends as a restart from D would, without
-  // reading the entries on D again after every deletion.
-  //
-  // A delete that the operator lets go after a refusal leaves its entry in
-  // place; it is remembered by its unique Field00 so that a later restart
-  // on the same date walks past it instead of asking again.
-  std::unordered_set<std::string> passedOver;
-  bool restart = false;
-  std::string restartFrom;
-  Gun.KeyBuffer = D;
-  Gun.KeyNumber = 1;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (BtrStatus == 0) {
-    if (Gun.Record.DateIn > D && !passedOver.contains(Gun.Record.Field00.str())) {
-      const gunbook::GunRecord entry = Gun.Record;
-      bool deleted = false;
-      T([&] {
-        BtrStatus = Gun.call(recordManager_, rm::op::Delete);
-        raiseIfRefused(BtrStatus, rm::op::Delete, Gun.Record);
-        deleted = true;
-      });
-      if (deleted) {
-        restart = true;
-        restartFrom = entry.DateIn.str();
-      } else {
-        T([&] { passedOver.insert(entry.Field00.str()); });
-      }
-    }
-    if (restart) {
-      Gun.KeyBuffer = restartFrom;
-      Gun.KeyNumber = 1;
-      T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-      restart = false;
-    } else {
-      T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
-    }
+  // Removal pass, key 1 (DateIn) from D: guns received after D belong to
+  // the new book.
+  RemovalWalk removal(Gun, BtrStatus, recordManager_, T);
+  removal.start(D);
+  while (removal.onEntry()) {
+    if (Gun.Record.DateIn > D && removal.mayRemove()) removal.remove();
+    removal.next();
   }
 
   // The on-hand pass and the late-disposal pass share one visited count, so

@@ -3,11 +3,11 @@
 // entry received on or before it reads as received from the previous
 // licensee on that date, with the new book's prefix in front of Field06.
 #include <string>
-#include <unordered_set>
 
 #include "conversion/converter.h"
 #include "conversion/pass_support.h"
 #include "conversion/refused_write.h"
+#include "conversion/removal_walk.h"
 #include "errortrap/trap.h"
 #include "gunbook/book_folder.h"
 #include "recordmanager/status.h"
@@ -65,52 +65,19 @@ void Converter::ConvNew() {
   const std::string D = conversionDate(view_, T);
 
   // Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
-  // before D that is no longer pawned or for sale and left before D.
-  //
-  // After a deletion the walk starts again from the deleted entry's own date
-  // rather than from the lowest: everything before it was judged already and
-  // is unchanged, so the book ends the same and the pass stays linear. The
-  // visited count includes the entries re-read on that date.
-  //
-  // A delete that the operator lets go after a refusal leaves its entry in
-  // place; it is remembered by its unique Field00 so that a later restart on
-  // the same date walks past it instead of asking again.
-  std::unordered_set<std::string> passedOver;
+  // before D that is no longer pawned or for sale and left before D. The
+  // visited count includes the entries that the walk reads again.
   int32_t deletions = 0;
   int32_t visited = 0;
-  bool restart = false;
-  std::string restartFrom;
-  Gun.KeyBuffer = std::string(8, ' ');
-  Gun.KeyNumber = 1;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (BtrStatus == 0) {
+  RemovalWalk removal(Gun, BtrStatus, recordManager_, T);
+  removal.start(std::string(8, ' '));
+  while (removal.onEntry()) {
     const gunbook::GunRecord& e = Gun.Record;
-    const bool candidate = e.DateIn <= D && e.Status.left(4) != "PAWN" &&
-                           e.Status.left(4) != "SALE" && !passedOver.contains(e.Field00.str());
-    if (candidate && e.DateOut < D) {
-      const gunbook::GunRecord entry = Gun.Record;
-      bool deleted = false;
-      T([&] {
-        BtrStatus = Gun.call(recordManager_, rm::op::Delete);
-        raiseIfRefused(BtrStatus, rm::op::Delete, Gun.Record);
-        deleted = true;
-      });
-      if (deleted) {
-        restart = true;
-        restartFrom = entry.DateIn.str();
-        T([&] { deletions = checkedAdd(deletions, 1); });
-      } else {
-        T([&] { passedOver.insert(entry.Field00.str()); });
-      }
-    }
-    if (restart) {
-      Gun.KeyBuffer = restartFrom;
-      Gun.KeyNumber = 1;
-      T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-      restart = false;
-    } else {
-      T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
-    }
+    const bool candidate =
+        e.DateIn <= D && e.Status.left(4) != "PAWN" && e.Status.left(4) != "SALE";
+    if (candidate && e.DateOut < D && removal.mayRemove() && removal.remove())
+      T([&] { deletions = checkedAdd(deletions, 1); });
+    removal.next();
     T([&] { visited = checkedAdd(visited, 1); });
     showProgress(view_, Bar::ProgressBar2, visited, NewGunCount, T);
   }
