@@ -34,6 +34,11 @@ void Converter::ConvertOld() {
   }
 
   const std::string D = conversionDate(view_, T);
+  if (!isBookDate(D)) {
+    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Close); });
+    outcome_ = Outcome::BookNotOpened;
+    return;
+  }
 
   // Removal pass, key 1 (DateIn) from D: guns received after D belong to
   // the new book.

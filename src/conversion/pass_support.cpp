@@ -1,5 +1,7 @@
 #include "conversion/pass_support.h"
 
+#include <algorithm>
+
 #include "gunbook/book_folder.h"
 #include "gunbook/myroutines.h"
 #include "gunbook/windows1252.h"
@@ -37,6 +39,11 @@ std::string conversionDate(FormView& view, errortrap::Trap& T) {
   std::string date;
   T([&] { date = gunbook::nue(bookText(view, TextBox::MaskEdBox1)); });
   return date;
+}
+
+bool isBookDate(std::string_view date) {
+  return date.size() == 8 &&
+         std::all_of(date.begin(), date.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::string& bookDate,

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "conversion/form_view.h"
 #include "errortrap/trap.h"
@@ -28,6 +29,11 @@ std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& T);
 
 // The conversion date in book date form (YYYYMMDD), from the date box.
 std::string conversionDate(FormView& view, errortrap::Trap& T);
+
+// True for a date in book date form: eight digits. A conversion date that
+// could not be read (an error the operator let go) is none; a pass must then
+// leave its book alone, since every entry would compare as later than it.
+bool isBookDate(std::string_view date);
 
 // The disposed-to side of a hand-over on `bookDate` to the new licensee
 // (Text2), in this order: DispAddress, DispCity, DateOut, DispFirstName,

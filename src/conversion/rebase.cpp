@@ -63,6 +63,11 @@ void Converter::ConvNew() {
   }
 
   const std::string D = conversionDate(view_, T);
+  if (!isBookDate(D)) {
+    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Close); });
+    outcome_ = Outcome::BookNotOpened;
+    return;
+  }
 
   // Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
   // before D that is no longer pawned or for sale and left before D. The

@@ -220,6 +220,37 @@ TEST(PassErrors, TheBookChecksErrorsAreItsOwnAndRetryCountsAgain) {
 }
 
 // In a child process, so that Abort and the kill end the child alone.
+// A date box that fails when read once the run has checked it.
+struct FailingDateView : FakeView {
+  int dateReads = 0;
+  int failFrom = 1;
+  std::string text(TextBox box, int index) override {
+    if (box == TextBox::MaskEdBox1 && ++dateReads >= failFrom)
+      throw errortrap::RunTimeError(errortrap::err::TypeMismatch);
+    return FakeView::text(box, index);
+  }
+};
+
+TEST(PassErrors, APassWhoseDateCouldNotBeReadLeavesItsBookAlone) {
+  BasicPassFixture<FailingDateView> f;
+  makeBook(f.oldFolder, {gun("G1", kD, kBlankDate, "PAWN"), gun("G2", kDayAfter, kBlankDate, "SOLD")});
+  makeBook(f.newFolder, {gun("G1", kD, kBlankDate, "PAWN"), gun("G3", kDayBefore, kDayBefore, "SOLD")});
+  const auto oldBefore = f.oldBook();
+  const auto newBefore = f.newBook();
+  f.view.failFrom = 2;  // the run's own check reads it fine
+  f.view.answers = many(Answer::Ignore);
+
+  f.converter.BeginConversion_Click();
+
+  ASSERT_EQ(f.view.reports.size(), 2u);
+  EXPECT_NE(f.view.reports[0].find("Project1.Brelmark.ConvertOld"), std::string::npos);
+  EXPECT_NE(f.view.reports[1].find("Project1.Brelmark.ConvNew"), std::string::npos);
+  EXPECT_EQ(f.oldBook(), oldBefore);
+  EXPECT_EQ(f.newBook(), newBefore);
+  EXPECT_EQ(f.converter.outcome(), Converter::Outcome::BookNotOpened);
+  EXPECT_EQ(f.view.messages.back(), "Finished");
+}
+
 TEST(PassErrors, AbortEndsThePassAtOnceAndLeavesTheBookAsItWas) {
   {
     SCOPED_TRACE("close-out");
