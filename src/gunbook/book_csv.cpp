@@ -176,7 +176,7 @@ class ImportReader {
                  " holds " + std::to_string(where.width));
       return;
     }
-    std::memcpy(stored.data() + where.offset, text.data(), text.size());
+    if (!text.empty()) std::memcpy(stored.data() + where.offset, text.data(), text.size());
   }
 
   CsvImport result_;
