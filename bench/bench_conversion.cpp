@@ -52,7 +52,7 @@ class SilentView final : public conversion::FormView {
 };
 
 std::string date(int year, int month, int day) {
-  char text[9];
+  char text[32];
   std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
   return text;
 }
@@ -64,7 +64,7 @@ std::string nearDate(std::mt19937& random, bool afterDate) {
   return date(2024 + month(random) % 2, month(random) % 6 + 1, day(random));
 }
 
-enum class Shape { Realistic, Hard };
+enum class Shape { Realistic, Hard, SameDay };
 
 void makeBook(const std::string& folder, int entries, Shape shape, unsigned seed) {
   std::filesystem::create_directories(folder);
@@ -84,14 +84,20 @@ void makeBook(const std::string& folder, int entries, Shape shape, unsigned seed
     r.Field03 = std::string("SN") + std::to_string(random());
     r.RecvLastName = "SELLER";
     r.Field06 = "STOCK";
-    if (shape == Shape::Hard) {
-      // One gun in ten stays; the rest left before the date and all came in
-      // on the same few days, so the removal passes delete among many
-      // entries sharing a date.
-      r.DateIn = date(2025, 6, 1 + i % 3);
+    if (shape != Shape::Realistic) {
+      // One gun in ten stays; the rest left before the date. Hard: about a
+      // hundred entries a day over a thousand days around the date, so the
+      // removal passes delete among many entries. SameDay: all of them came
+      // in on three days, the worst case for restarting on a date.
+      if (shape == Shape::Hard) {
+        const int dayNumber = i / 100;  // 0..999 for 100,000 entries
+        r.DateIn = date(2024 + dayNumber / 336, 1 + dayNumber / 28 % 12, 1 + dayNumber % 28);
+      } else {
+        r.DateIn = date(2025, 6, 1 + i % 3);
+      }
       const bool stays = i % 10 == 0;
       r.Status = stays ? "PAWN" : "SOLD";
-      r.DateOut = stays ? "        " : "20250615";
+      r.DateOut = stays ? "        " : std::string(r.DateIn.view());
     } else {
       const bool after = random() % 10 == 0;
       r.DateIn = nearDate(random, after);
@@ -144,6 +150,7 @@ int main(int argc, char** argv) {
   const int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
   measure("realistic", entries, Shape::Realistic);
   measure("hard", entries, Shape::Hard);
+  measure("same-day", entries, Shape::SameDay);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("peak memory %.1f MiB\n", usage.ru_maxrss / 1024.0);
