@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/headless_view.h"
 #include "conversion/converter.h"
+#include "gunbook/book_tool.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::cli {
@@ -59,6 +60,17 @@ void addFormOptions(CLI::App& command, ConversionOptions& options) {
       ->group("Options");
 }
 
+// The window's message for a book that cannot be opened says only that it
+// does not exist; say on standard error what is wrong with each such book.
+void explainUnopenedBooks(HeadlessView& view) {
+  const std::pair<conversion::TextBox, const char*> books[] = {
+      {conversion::TextBox::Text3, "old "}, {conversion::TextBox::Text4, "new "}};
+  for (const auto& [box, name] : books) {
+    const auto probe = gunbook::probeBook(rm::bookEngine(), view.text(box, 0));
+    if (!probe.ok) std::cerr << "varnok-cli: " << name << probe.problem << std::endl;
+  }
+}
+
 void run(const ConversionOptions& options, void (conversion::Converter::*procedure)()) {
   const auto answer =
       options.onError == "ignore" ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
@@ -67,7 +79,10 @@ void run(const ConversionOptions& options, void (conversion::Converter::*procedu
   conversion::Converter converter(view, rm::bookEngine());
   (converter.*procedure)();
   errortrap::setDefaultReporter(nullptr);
-  if (converter.outcome() != conversion::Converter::Outcome::Completed) {
+  if (converter.outcome() == conversion::Converter::Outcome::BookNotOpened) {
+    explainUnopenedBooks(view);
+    setExitStatus(kRefusedExit);
+  } else if (converter.outcome() != conversion::Converter::Outcome::Completed) {
     setExitStatus(kRefusedExit);
   } else if (view.ignoredReports() > 0) {
     std::cerr << view.ignoredReports()

@@ -48,6 +48,14 @@ std::string bookPath(std::string_view typedFolder) {
   return key;
 }
 
+ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder) {
+  BookCursor cursor;
+  std::string problem = open(manager, cursor, typedFolder);
+  if (!problem.empty()) return ToolOutcome::refused(std::move(problem));
+  cursor.call(manager, rm::op::Discard);
+  return {};
+}
+
 ToolOutcome createBook(rm::RecordManager& manager, std::string_view typedFolder) {
   const fs::path folder = filesystemFolder(typedFolder);
   // The folders this request makes, so that a refused create takes them away again.

@@ -40,6 +40,10 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
                        std::string_view csvText, std::string_view csvName,
                        std::size_t* imported = nullptr);
 
+// Whether the book opens; when it does not, what is wrong and where. Nothing
+// is changed: the session is discarded.
+ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder);
+
 // Every entry in key 0 order, as CSV. On refusal csv is left empty.
 ToolOutcome exportBook(rm::RecordManager& manager, std::string_view typedFolder,
                        std::string& csv, std::size_t* exported = nullptr);

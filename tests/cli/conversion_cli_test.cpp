@@ -96,7 +96,23 @@ TEST_F(ConversionCliTest, AMissingBookIsReportedAndTheRunStillFinishes) {
   auto result = runProgram(VARNOK_CLI_PATH, arguments);
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_EQ(result.out, "Old Gun Book file does not exist\nFinished\n");
+  EXPECT_NE(result.err.find("old book " + arguments[2] + "FILE3.DAT: cannot open: file not found"),
+            std::string::npos)
+      << result.err;
   EXPECT_EQ(readBook(newFolder).size(), 3u);
+
+  // A file that is no book: the window's message, and on standard error what is wrong.
+  const std::string foreign = dir.folder("foreign");
+  std::ofstream(foreign + "FILE3.DAT") << "Stock,Serial\n";
+  arguments = args("convert");
+  arguments[4] = foreign;
+  result = runProgram(VARNOK_CLI_PATH, arguments);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "New Gun Book file does not exist\nFinished\n");
+  EXPECT_NE(result.err.find("new book " + foreign + "FILE3.DAT: cannot open: not a gun book file"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(fileBytes(std::filesystem::path(foreign) / "FILE3.DAT"), "Stock,Serial\n");
 }
 
 TEST_F(ConversionCliTest, TheSameBookTwiceIsRefusedBeforeAnythingOpens) {
