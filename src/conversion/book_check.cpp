@@ -3,9 +3,7 @@
 #include <string>
 
 #include "conversion/converter.h"
-#include "conversion/pass_support.h"
 #include "errortrap/trap.h"
-#include "gunbook/book_folder.h"
 #include "gunbook/myroutines.h"
 #include "recordmanager/status.h"
 
@@ -19,13 +17,7 @@ void Converter::CheckValidFiles() {
   // Opens the book in the folder box, counts it and closes it again. False,
   // with the message shown, when the book cannot be opened.
   auto countBook = [&](TextBox box, const char* missing, int32_t& count) {
-    Gun.PosBlock.fill(' ');
-    Gun.KeyLength = 255;
-    const std::string folder = normaliseFolderBox(view_, box, T);
-    T([&] { Gun.KeyBuffer = gunbook::bookFileKey(folder); });
-    Gun.KeyNumber = 0;
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
-    if (BtrStatus != 0) {
+    if (!openBookIn(box, T)) {
       T([&] { view_.messageBox(missing); });
       BooksValid = false;
       return false;

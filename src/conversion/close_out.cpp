@@ -9,7 +9,6 @@
 #include "conversion/refused_write.h"
 #include "conversion/removal_walk.h"
 #include "errortrap/trap.h"
-#include "gunbook/book_folder.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
@@ -20,25 +19,15 @@ void Converter::ConvertOld() {
   errortrap::Trap T("Brelmark", "ConvertOld", &view_);
 
   // Opening.
-  Gun.PosBlock.fill(' ');
-  Gun.KeyLength = 255;
-  const std::string folder = normaliseFolderBox(view_, TextBox::Text3, T);
-  T([&] { Gun.KeyBuffer = gunbook::bookFileKey(folder); });
-  Gun.KeyNumber = 0;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
-  if (BtrStatus != 0) {
+  if (!openBookIn(TextBox::Text3, T)) {
     T([&] { view_.messageBox(msg::ErrorOpeningOldFile); });
     // Tells the run that this pass did not reach its book.
     outcome_ = Outcome::BookNotOpened;
     return;
   }
 
-  const std::string D = conversionDate(view_, T);
-  if (!isBookDate(D)) {
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Close); });
-    outcome_ = Outcome::BookNotOpened;
-    return;
-  }
+  const std::string D = passDateOrLeaveBook(T);
+  if (D.empty()) return;
 
   // Removal pass, key 1 (DateIn) from D: guns received after D belong to
   // the new book.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "conversion/form_view.h"
 #include "gunbook/book_cursor.h"
@@ -59,6 +60,16 @@ class Converter {
   Outcome outcome() const { return outcome_; }
 
  private:
+  // Opens the book in the folder box on the shared cursor: a fresh position
+  // block, the folder normalised and written back, key number 0. True when
+  // the book is open.
+  bool openBookIn(TextBox folderBox, errortrap::Trap& T);
+  // The conversion date in book date form for a pass whose book is open.
+  // Empty when the date could not be read (an error the operator let go):
+  // the book is then closed untouched and the run told that this pass did
+  // not reach it, since every entry would compare as later than no date.
+  std::string passDateOrLeaveBook(errortrap::Trap& T);
+
   FormView& view_;
   rm::RecordManager& recordManager_;
   Outcome outcome_ = Outcome::NotRun;

@@ -9,7 +9,6 @@
 #include "conversion/refused_write.h"
 #include "conversion/removal_walk.h"
 #include "errortrap/trap.h"
-#include "gunbook/book_folder.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
@@ -49,25 +48,15 @@ void Converter::ConvNew() {
   using errortrap::checkedAdd;
 
   // Opening.
-  Gun.PosBlock.fill(' ');
-  Gun.KeyLength = 255;
-  const std::string folder = normaliseFolderBox(view_, TextBox::Text4, T);
-  T([&] { Gun.KeyBuffer = gunbook::bookFileKey(folder); });
-  Gun.KeyNumber = 0;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
-  if (BtrStatus != 0) {
+  if (!openBookIn(TextBox::Text4, T)) {
     T([&] { view_.messageBox(msg::ErrorOpeningNewBook); });
     BooksValid = false;
     outcome_ = Outcome::BookNotOpened;
     return;
   }
 
-  const std::string D = conversionDate(view_, T);
-  if (!isBookDate(D)) {
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Close); });
-    outcome_ = Outcome::BookNotOpened;
-    return;
-  }
+  const std::string D = passDateOrLeaveBook(T);
+  if (D.empty()) return;
 
   // Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
   // before D that is no longer pawned or for sale and left before D. The
