@@ -59,10 +59,9 @@ class Converter {
   // What the last run or transfer came to, for the command line's exit
   // status. Refused: the input was refused, nothing opened. UnstorableText: a
   // licensee or prefix box holds text a book cannot store, nothing opened.
-  // BookNotOpened: a
-  // book could not be opened (its message was shown). Completed: the run
-  // reached "Finished" with both books checked and both passes done, or the
-  // transfer ran to its end.
+  // BookNotOpened: a book could not be opened (its message was shown).
+  // Completed: the run reached "Finished" with both books checked and both
+  // passes done, or the transfer ran to its end.
   enum class Outcome { NotRun, Refused, UnstorableText, BookNotOpened, Completed };
   Outcome outcome() const { return outcome_; }
 

@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         TypedText{"Escape", TextBox::Text2, 0, "NEWCO\x1B[31m",
                   "New Gun Licensee Last Name holds the control character U+001B (escape), "
                   "which a gun book cannot store.", true},
-        TypedText{"C1Control", TextBox::Text1, 5, "750\xC2\x81", 
+        TypedText{"C1Control", TextBox::Text1, 5, "750\xC2\x81",
                   "Previous Gun Licensee Zip holds the control character U+0081, which a gun "
                   "book cannot store.", true},
         TypedText{"NotUtf8", TextBox::Text1, 1, "PAT\xFF",

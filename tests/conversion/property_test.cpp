@@ -310,8 +310,8 @@ TEST(TransferProperty, BothBooksEndAsTheRulesSay) {
     const Books expected = refused ? s.before : model::afterTransfer(s.before, s.in);
     std::string found = s.differences(expected);
     if (s.view.messages != transferMessages(s)) found += "\nmessages differ";
-    if (converter.outcome() != (refused ? Converter::Outcome::Refused : Converter::Outcome::Completed))
-      found += "\nwrong outcome";
+    const auto outcome = refused ? Converter::Outcome::Refused : Converter::Outcome::Completed;
+    if (converter.outcome() != outcome) found += "\nwrong outcome";
     if (!found.empty()) {
       ADD_FAILURE() << "seed " << seed << ", D " << s.in.D << found;
       break;
