@@ -82,6 +82,8 @@ void run(const ConversionOptions& options, void (conversion::Converter::*procedu
   if (converter.outcome() == conversion::Converter::Outcome::BookNotOpened) {
     explainUnopenedBooks(view);
     setExitStatus(kRefusedExit);
+  } else if (converter.outcome() == conversion::Converter::Outcome::UnstorableText) {
+    setExitStatus(kUsageExit);
   } else if (converter.outcome() != conversion::Converter::Outcome::Completed) {
     setExitStatus(kRefusedExit);
   } else if (view.ignoredReports() > 0) {

@@ -26,8 +26,9 @@ void Converter::CheckValidFiles() {
     T([&] { Gun.KeyBuffer = std::string(255, ' '); });
     T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Stat); });
     T([&] { count = gunbook::ConvBTI_long(&Gun.StatBuffer[6]); });
-    // Nothing was changed, so there is nothing a refused close could lose.
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Close); });
+    // Nothing was changed; a refused close still must not leave the book
+    // held, or the pass could not open it.
+    closeOrDrop(Gun, T);
     return true;
   };
 

@@ -6,6 +6,7 @@
 #include "conversion/book_identity.h"
 #include "conversion/converter.h"
 #include "conversion/date_check.h"
+#include "conversion/input_check.h"
 #include "errortrap/trap.h"
 
 namespace varnok::conversion {
@@ -17,34 +18,15 @@ void Converter::BeginConversion_Click() {
   BooksValid = true;
 
   // Input check. A box of blanks only counts as filled in.
-  bool filledIn = true;
-  for (int i = 0; i <= 5; ++i) {
-    T([&] {
-      if (view_.text(TextBox::Text1, i).empty() || view_.text(TextBox::Text2, i).empty())
-        filledIn = false;
-    });
-  }
+  bool filledIn = licenseesAndFoldersFilled(view_, T);
   T([&] {
     if (!isValidDate(view_.text(TextBox::MaskEdBox1))) filledIn = false;
   });
-  T([&] {
-    if (view_.text(TextBox::Text3).empty() || view_.text(TextBox::Text4).empty())
-      filledIn = false;
-  });
   if (!filledIn) {
-    T([&] { view_.messageBox(msg::FillAllBoxes); });
-    outcome_ = Outcome::Refused;
+    refuseWith(msg::FillAllBoxes, Outcome::Refused, T);
     return;
   }
-
-  // Closing out and then rebasing one and the same book would destroy it.
-  bool sameBook = false;
-  T([&] { sameBook = sameBookFile(view_.text(TextBox::Text3), view_.text(TextBox::Text4)); });
-  if (sameBook) {
-    T([&] { view_.messageBox(msg::SameBook); });
-    outcome_ = Outcome::Refused;
-    return;
-  }
+  if (refuseUnusableInput(/*withPrefix=*/true, T)) return;
 
   T([&] { view_.setMousePointer(kHourglass); });
 
@@ -72,6 +54,24 @@ void Converter::BeginConversion_Click() {
   if (outcome_ == Outcome::NotRun) outcome_ = Outcome::Completed;
 
   T([&] { view_.setMousePointer(kDefaultPointer); });
+}
+
+bool Converter::refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& T) {
+  if (message.empty()) return false;
+  T([&] { view_.messageBox(message); });
+  outcome_ = outcome;
+  return true;
+}
+
+bool Converter::refuseUnusableInput(bool withPrefix, errortrap::Trap& T) {
+  if (refuseWith(unstorableTextMessage(view_, withPrefix, T), Outcome::UnstorableText, T))
+    return true;
+  if (refuseWith(overlongFolderMessage(view_, T), Outcome::Refused, T)) return true;
+  // Working on one and the same book as both would destroy it. The test
+  // refuses should it itself fail.
+  bool sameBook = true;
+  T([&] { sameBook = sameBookFile(view_.text(TextBox::Text3), view_.text(TextBox::Text4)); });
+  return sameBook && refuseWith(msg::SameBook, Outcome::Refused, T);
 }
 
 }  // namespace varnok::conversion

@@ -27,6 +27,11 @@ inline constexpr const char* ErrorOpeningOldFile = "Error opening old gun file";
 inline constexpr const char* ErrorOpeningOldBook = "Error opening old gun book";    // transfer
 inline constexpr const char* ErrorOpeningNewBook = "Error opening new gun book";
 inline constexpr const char* ValidDate = "You must enter a valid date";
+inline constexpr const char* NewBookNotSaved =
+    "The new gun book could not be saved. Nothing was changed in either book.";
+inline constexpr const char* OldBookNotSaved =
+    "The old gun book could not be saved and was left as it was. The new gun book was saved "
+    "with the copied guns: run Fix again to finish the transfer.";
 inline constexpr const char* SameBook =
     "The old and the new gun book folder name the same book file. "
     "Choose the folder of each book.";
@@ -52,14 +57,29 @@ class Converter {
   int16_t BtrStatus = 0;
 
   // What the last run or transfer came to, for the command line's exit
-  // status. Refused: the input was refused, nothing opened. BookNotOpened: a
-  // book could not be opened (its message was shown). Completed: the run
-  // reached "Finished" with both books checked and both passes done, or the
-  // transfer ran to its end.
-  enum class Outcome { NotRun, Refused, BookNotOpened, Completed };
+  // status. Refused: the input was refused, nothing opened. UnstorableText: a
+  // licensee or prefix box holds text a book cannot store, nothing opened.
+  // BookNotOpened: a book could not be opened (its message was shown).
+  // Completed: the run reached "Finished" with both books checked and both
+  // passes done, or the transfer ran to its end.
+  enum class Outcome { NotRun, Refused, UnstorableText, BookNotOpened, Completed };
   Outcome outcome() const { return outcome_; }
 
  private:
+  // Shows the message and sets the outcome, unless the message is empty.
+  // True when it was shown.
+  bool refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& T);
+  // The refusals that the run and the transfer share, after their own input
+  // checks and before any book is opened: text a book cannot store (in the
+  // licensee boxes, and the prefix box when withPrefix), a folder too long
+  // for the record manager, one book given as both. True when refused.
+  bool refuseUnusableInput(bool withPrefix, errortrap::Trap& T);
+  // The transfer's steps: its input checks, the copy of the current old book
+  // entry into the new book, and the closing of both books.
+  bool transferInputAccepted(std::string& D, errortrap::Trap& T);
+  void transferEntry(gunbook::BookCursor& NewBook, const std::string& D, errortrap::Trap& T);
+  void closeTransferredBooks(gunbook::BookCursor& NewBook, errortrap::Trap& T);
+
   // Opens the book in the folder box on the shared cursor: a fresh position
   // block, the folder normalised and written back, key number 0. True when
   // the book is open.
@@ -69,6 +89,11 @@ class Converter {
   // the book is then closed untouched and the run told that this pass did
   // not reach it, since every entry would compare as later than no date.
   std::string passDateOrLeaveBook(errortrap::Trap& T);
+  // Closes the book on `cursor`, which makes its changes durable. A Close
+  // the record manager refuses is reported; when the operator lets it go,
+  // the book is released with every change since its Open dropped, so that
+  // it is not left held by this process. True when the changes are durable.
+  bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& T);
 
   FormView& view_;
   rm::RecordManager& recordManager_;

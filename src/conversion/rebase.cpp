@@ -116,10 +116,7 @@ void Converter::ConvNew() {
   }
 
   // Every change of the pass becomes durable here, or not at all.
-  T([&] {
-    BtrStatus = Gun.call(recordManager_, rm::op::Close);
-    raiseIfRefused(BtrStatus, rm::op::Close, Gun.Record);
-  });
+  closeOrDrop(Gun, T);
 }
 
 }  // namespace varnok::conversion

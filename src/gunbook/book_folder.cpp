@@ -19,4 +19,14 @@ std::string bookFileKey(std::string_view normalisedFolder) {
   return key;
 }
 
+std::string folderLengthProblem(std::string_view typedFolder) {
+  const std::size_t length = normaliseFolder(typedFolder).size();
+  if (length <= kLongestBookFolder) return {};
+  return "the folder name is too long: a book folder may be at most " +
+         std::to_string(kLongestBookFolder) +
+         " bytes long (one byte for each plain letter or digit), its closing separator "
+         "included, and this one is " +
+         std::to_string(length);
+}
+
 }  // namespace varnok::gunbook

@@ -1,8 +1,11 @@
 // Book folders as the operator types them, and the book file in each.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "recordmanager/record_manager.h"
 
 namespace varnok::gunbook {
 
@@ -16,5 +19,17 @@ std::string normaliseFolder(std::string_view typed);
 // The text of a normalised folder followed by "FILE3.DAT " (one blank): what
 // Open takes in its key buffer.
 std::string bookFileKey(std::string_view normalisedFolder);
+
+// The longest normalised folder, its closing separator included, whose book
+// file path (the folder, then FILE3.DAT) fits the key buffer of an Open or
+// Create, in bytes. The blank that ends the name may fall off the buffer's
+// end: the buffer's length ends the name as well.
+inline constexpr std::size_t kLongestBookFolder =
+    rm::kKeyBufferLength - (kBookFileName.size() - 1);
+
+// Empty when the typed folder's book file path fits the key buffer; else why
+// not, e.g. "the folder name is too long: ... at most 246 bytes ...". A
+// longer path would reach the record manager cut short, naming another file.
+std::string folderLengthProblem(std::string_view typedFolder);
 
 }  // namespace varnok::gunbook

@@ -66,6 +66,8 @@ ToolOutcome statBook(rm::RecordManager& manager, std::string_view typedFolder,
                      BookReport& report) {
   report = BookReport{};
   report.path = bookPath(typedFolder);
+  if (const std::string problem = folderLengthProblem(typedFolder); !problem.empty())
+    return ToolOutcome::refused("book " + report.path + ": " + problem);
   BookCursor cursor;
   cursor.KeyBuffer = bookFileKey(normaliseFolder(typedFolder));
   cursor.KeyNumber = 0;

@@ -25,8 +25,16 @@ fs::path filesystemFolder(std::string_view typedFolder) {
   return fs::path(folder);
 }
 
+// Why the folder's book cannot be named to the record manager; empty when
+// it can.
+std::string unnamable(std::string_view typedFolder) {
+  const std::string problem = folderLengthProblem(typedFolder);
+  return problem.empty() ? problem : refusal(typedFolder, problem);
+}
+
 // Opens the book on `cursor`; the empty string when it is open.
 std::string open(rm::RecordManager& manager, BookCursor& cursor, std::string_view typedFolder) {
+  if (std::string problem = unnamable(typedFolder); !problem.empty()) return problem;
   cursor.KeyBuffer = bookFileKey(normaliseFolder(typedFolder));
   cursor.KeyNumber = 0;
   const int16_t status = cursor.call(manager, rm::op::Open);
@@ -57,6 +65,8 @@ ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder) 
 }
 
 ToolOutcome createBook(rm::RecordManager& manager, std::string_view typedFolder) {
+  if (std::string problem = unnamable(typedFolder); !problem.empty())
+    return ToolOutcome::refused(std::move(problem));
   const fs::path folder = filesystemFolder(typedFolder);
   // The folders this request makes, so that a refused create takes them away again.
   std::vector<fs::path> made;

@@ -98,6 +98,39 @@ TEST_F(BookCli, RefusalsExitOneWithOneLineAndLeaveTheBookAlone) {
   expectRefused(book({"stat", damaged}), "cannot open");
 }
 
+// Folders typed without their separator: at 245 characters the book file
+// path fills the record manager's key buffer exactly; past it every request
+// is refused before the book is named, and nothing is made.
+TEST_F(BookCli, AFolderTooLongForTheKeyBufferIsRefusedWhole) {
+  const std::string base = scratch.path().string() + "/";
+  const std::string csv = examples + "/old-book.csv";
+  for (const std::size_t length : {245u, 246u, 253u, 254u}) {
+    SCOPED_TRACE(length);
+    ASSERT_LT(base.size(), length);
+    const std::string folder = base + std::string(length - base.size(), 'a' + length % 26);
+    if (length == 245) {
+      const ProgramResult result = book({"create", folder});
+      EXPECT_EQ(result.exitStatus, 0) << result.err;
+      EXPECT_EQ(result.out, "created empty book " + folder + "/FILE3.DAT\n");
+      EXPECT_TRUE(fs::is_regular_file(folder + "/FILE3.DAT"));
+      continue;
+    }
+    const std::string tooLong = "the folder name is too long: a book folder may be at most 246 "
+                                "bytes long";
+    const std::string says = "and this one is " + std::to_string(length + 1) + "\n";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"create", folder}, {"import", folder, csv}, {"export", folder}, {"stat", folder}}) {
+      SCOPED_TRACE(args[0]);
+      const ProgramResult result = book(args);
+      expectRefused(result, tooLong);
+      EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(folder));
+  }
+  // Nothing but the one folder that fits was made.
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 1);
+}
+
 TEST_F(BookCli, WrongUsageExitsTwoAndHelpExitsZero) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{}, {"create"}, {"import", "dir"}, {"frobnicate"},

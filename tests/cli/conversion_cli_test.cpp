@@ -115,6 +115,51 @@ TEST_F(ConversionCliTest, AMissingBookIsReportedAndTheRunStillFinishes) {
   EXPECT_EQ(fileBytes(std::filesystem::path(foreign) / "FILE3.DAT"), "Stock,Serial\n");
 }
 
+// Input refused before any book is opened: the message on standard output,
+// the exit status, and both books byte for byte as they were.
+TEST_F(ConversionCliTest, InputABookCannotTakeIsRefusedBeforeAnythingOpens) {
+  const std::string longFolder = dir.path().string() + "/" +
+                                 std::string(246 - dir.path().string().size() - 1, 'f');
+  struct Row {
+    const char* command;
+    std::size_t argument;
+    std::string value;
+    int exitStatus;
+    std::string out;
+  };
+  const Row rows[] = {
+      {"convert", 8, "PRIOR\tX", 2,
+       "Previous Gun Licensee Last Name holds the control character U+0009 (tab), which a gun "
+       "book cannot store.\n"},
+      {"fix", 26, "NEW\xF0\x9F\x98\x80", 2,
+       "New Gun Licensee City holds the character U+1F600, which a gun book cannot store.\n"},
+      {"fix", 10, "PAT\xFF", 2,
+       "Previous Gun Licensee First Name holds the byte 0xFF (not valid UTF-8 text), which a "
+       "gun book cannot store.\n"},
+      {"convert", 2, longFolder, 1,
+       "Old Gun Book folder: the folder name is too long: a book folder may be at most 246 bytes "
+       "long (one byte for each plain letter or digit), its closing separator included, and "
+       "this one is 247.\n"},
+      {"fix", 4, longFolder, 1,
+       "New Gun Book folder: the folder name is too long: a book folder may be at most 246 bytes "
+       "long (one byte for each plain letter or digit), its closing separator included, and "
+       "this one is 247.\n"},
+      {"fix", 20, "", 1, "You must enter information in all the boxes\n"},
+  };
+  const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
+  const auto newBytes = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT");
+  for (const Row& row : rows) {
+    auto arguments = args(row.command);
+    SCOPED_TRACE(std::string(row.command) + " " + arguments[row.argument - 1]);
+    arguments[row.argument] = row.value;
+    const auto result = runProgram(VARNOK_CLI_PATH, arguments);
+    EXPECT_EQ(result.exitStatus, row.exitStatus) << result.err;
+    EXPECT_EQ(result.out, row.out);
+    EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
+    EXPECT_EQ(fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT"), newBytes);
+  }
+}
+
 TEST_F(ConversionCliTest, TheSameBookTwiceIsRefusedBeforeAnythingOpens) {
   auto arguments = args("convert");
   arguments[4] = oldFolder + "   ";

@@ -190,5 +190,27 @@ TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
   }
 }
 
+// After a run whose rebase could not open the new book, running again ends
+// both books as one run that met no refusal: the close-out changes nothing
+// more and the prefix goes on once.
+TEST(ConversionRun, RunningAgainAfterTheRebaseCouldNotOpenItsBookConvertsOnce) {
+  RunFixture f, reference;
+  for (RunFixture* run : {&f, &reference}) {
+    makeSmallBooks(*run);
+    run->view.Text5 = "NW";
+  }
+  Converter(reference.view, rm::bookEngine()).BeginConversion_Click();
+  f.manager.failCalls(rm::op::Open, rm::status::IoError, 4);  // the rebase's open
+  f.converter.BeginConversion_Click();
+  ASSERT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
+
+  Converter again(f.view, rm::bookEngine());
+  again.BeginConversion_Click();
+
+  EXPECT_EQ(again.outcome(), Outcome::Completed);
+  EXPECT_EQ(f.oldBook(), reference.oldBook());
+  EXPECT_EQ(f.newBook(), reference.newBook());
+}
+
 }  // namespace
 }  // namespace varnok::testing

@@ -6,6 +6,7 @@
 #include <deque>
 #include <limits>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,56 @@ TEST(PassErrors, ARefusedCloseIsReportedAndRetryMakesThePassDurable) {
     EXPECT_EQ(f.newBook().at(0).DateIn.view(), kD);
   }
 }
+
+// A Close refused and let go in the book check or in a pass: the book is
+// released, so the next run in this long-lived process opens it and ends
+// the books as a run that met no refusal.
+struct IgnoredClose {
+  const char* name;
+  int close;  // counting every Close of the run: check old, check new, close-out, rebase
+  const char* procedure;
+};
+
+std::ostream& operator<<(std::ostream& out, const IgnoredClose& c) { return out << c.name; }
+
+class IgnoredCloseTest : public ::testing::TestWithParam<IgnoredClose> {};
+
+TEST_P(IgnoredCloseTest, TheNextRunInTheProcessOpensTheBook) {
+  const IgnoredClose c = GetParam();
+  PassFixture f;
+  const std::vector<GunRecord> oldBook{gun("G1", kD, kBlankDate, "PAWN"),
+                                       gun("X", kDayAfter, kBlankDate, "PAWN")};
+  const std::vector<GunRecord> newBook{gun("G1", kD, kBlankDate, "PAWN"),
+                                       gun("S1", kDayBefore, kDayBefore, "SOLD")};
+  makeBook(f.oldFolder, oldBook);
+  makeBook(f.newFolder, newBook);
+  PassFixture reference;
+  makeBook(reference.oldFolder, oldBook);
+  makeBook(reference.newFolder, newBook);
+  Converter(reference.view, rm::bookEngine()).BeginConversion_Click();
+
+  f.manager.failCalls(rm::op::Close, rm::status::DiskFull, c.close);
+  f.view.answers = {Answer::Ignore};
+  f.converter.BeginConversion_Click();
+  ASSERT_EQ(f.view.reports.size(), 1u);
+  expectReport(f.view.reports[0], "Error 30001", "Close refused with status 18 (disk full)",
+               c.procedure);
+
+  Converter again(f.view, rm::bookEngine());
+  again.BeginConversion_Click();
+  EXPECT_EQ(again.outcome(), Converter::Outcome::Completed);
+  EXPECT_EQ(f.view.reports.size(), 1u);
+  EXPECT_EQ(f.oldBook(), reference.oldBook());
+  EXPECT_EQ(f.newBook(), reference.newBook());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachClose, IgnoredCloseTest,
+    ::testing::Values(IgnoredClose{"CheckOfTheOldBook", 1, "CheckValidFiles"},
+                      IgnoredClose{"CheckOfTheNewBook", 2, "CheckValidFiles"},
+                      IgnoredClose{"CloseOut", 3, "ConvertOld"},
+                      IgnoredClose{"Rebase", 4, "ConvNew"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PassErrors, ACountThatWouldOverflowIsReportedAsError6) {
   // The old book's counts are never lowered and its visited count cannot

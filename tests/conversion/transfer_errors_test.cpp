@@ -13,6 +13,8 @@
 namespace varnok::testing::transfer {
 namespace {
 
+namespace msg = conversion::msg;
+
 // Refused writes: a report naming the write, and each answer doing what it
 // says. Two qualifying guns; the write of the second one is refused.
 class RefusedWriteTest : public TransferTest {
@@ -115,19 +117,73 @@ TEST_F(RefusedWriteTest, AbortEndsTheProgramWithBothBooksAsTheyWere) {
   }
 }
 
-TEST_F(RefusedWriteTest, RefusedCloseOfTheNewBookIsRetried) {
-  FaultyRecordManager faulty(rm::bookEngine());
-  faulty.failCalls(rm::op::Close, rm::status::DiskFull, 1);
-  view.answers = {Answer::Retry};
+// A refused Close of either book, answered each way. No answer may leave a
+// handed-over gun in neither book, and "Fix" again in the same process
+// finds both books free and completes the transfer.
+struct CloseRefusal {
+  const char* name;
+  int close;          // 1: the new book's Close, 2: the old book's
+  Answer answer;
+  bool copiesKept;    // the new book holds the copies afterwards
+  bool completed;     // both books are complete afterwards
+  const char* message;
+};
 
-  EXPECT_EQ(fix(faulty), Outcome::Completed);
+std::ostream& operator<<(std::ostream& out, const CloseRefusal& c) { return out << c.name; }
 
-  ASSERT_EQ(view.reports.size(), 1u);
-  EXPECT_NE(view.reports[0].find("Close refused with status 18"), std::string::npos);
-  EXPECT_EQ(faulty.calls(rm::op::Close), 3);
-  EXPECT_EQ(readBook(newFolder).size(), 3u);
-  EXPECT_EQ(readBook(oldFolder)[1], closedInOldBook(oldBefore[1]));
+class RefusedCloseTest : public RefusedWriteTest,
+                         public ::testing::WithParamInterface<CloseRefusal> {
+ protected:
+  void refusedTransfer(FakeView& on, const CloseRefusal& c) {
+    FaultyRecordManager faulty(rm::bookEngine());
+    faulty.failCalls(rm::op::Close, rm::status::DiskFull, c.close);
+    on.answers = {c.answer};
+    Converter(on, faulty).Command1_Click();
+  }
+};
+
+TEST_P(RefusedCloseTest, NoGunEndsInNeitherBook) {
+  const CloseRefusal c = GetParam();
+  const auto newBefore = readBook(newFolder);
+  const std::vector<GunRecord> oldDone{closedInOldBook(oldBefore[0]),
+                                       closedInOldBook(oldBefore[1])};
+  const std::vector<GunRecord> newDone{copyInNewBook(oldBefore[0]), copyInNewBook(oldBefore[1]),
+                                       newBefore[0]};
+
+  if (c.answer == Answer::Abort) {
+    const ChildEnd end = inChild([&] {
+      FakeView childView;
+      childView.fillIn(oldFolder, newFolder, kDate);
+      refusedTransfer(childView, c);
+    });
+    EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
+  } else {
+    refusedTransfer(view, c);
+    ASSERT_EQ(view.reports.size(), 1u);
+    EXPECT_NE(view.reports[0].find("Close refused with status 18"), std::string::npos);
+  }
+  EXPECT_EQ(view.messages, c.message ? std::vector<std::string>{c.message}
+                                     : std::vector<std::string>{});
+  EXPECT_EQ(readBook(oldFolder), c.completed ? oldDone : oldBefore);
+  EXPECT_EQ(readBook(newFolder), c.copiesKept ? newDone : newBefore);
+
+  view.reports.clear();
+  EXPECT_EQ(fix(), Outcome::Completed);
+  EXPECT_TRUE(view.reports.empty());
+  EXPECT_EQ(readBook(oldFolder), oldDone);
+  EXPECT_EQ(readBook(newFolder), newDone);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    EitherBook, RefusedCloseTest,
+    ::testing::Values(
+        CloseRefusal{"NewBookIgnore", 1, Answer::Ignore, false, false, msg::NewBookNotSaved},
+        CloseRefusal{"NewBookRetry", 1, Answer::Retry, true, true, nullptr},
+        CloseRefusal{"NewBookAbort", 1, Answer::Abort, false, false, nullptr},
+        CloseRefusal{"OldBookIgnore", 2, Answer::Ignore, true, false, msg::OldBookNotSaved},
+        CloseRefusal{"OldBookRetry", 2, Answer::Retry, true, true, nullptr},
+        CloseRefusal{"OldBookAbort", 2, Answer::Abort, true, false, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransferTest, DuplicateField00InTheNewBook) {
   const std::vector<GunRecord> oldBefore{soldLater("G-1", kDayAfter, 0),
