@@ -69,8 +69,10 @@ class WindowDriver {
       }
     }
   }
+  // Boxes the click raises take the answers queued before it, then OK.
   void click(const QString& name) {
     QWidget* widget = get(name);
+    answerBoxes(form::MessageBox::Ok, 4);
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
     settle();
   }
