@@ -79,6 +79,7 @@ errortrap::Answer WindowView::errorReport(const std::string& message) {
 }
 
 void WindowView::repaint() {
+  if (!window_.isVisible()) return;
   // Paint and other window-system events only: keyboard and mouse input
   // waits, and input meant for the window is dropped while it works.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -30,7 +30,9 @@ TEST(WindowSmoke, ShowsItsWindowOnAnXServerAndQuitsThroughItsExitButton) {
   XvfbServer x;
   ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
   BackgroundProgram varnok(VARNOK_WINDOW_PATH, {},
-                           {{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
+                           {{"DISPLAY", x.display()},
+                            {"QT_QPA_PLATFORM", "xcb"},
+                            {"LSAN_OPTIONS", "suppressions=" VARNOK_LEAK_SUPPRESSIONS}});
 
   std::string window;
   for (int attempt = 0; attempt < 100 && window.empty(); ++attempt) {
