@@ -1,0 +1,188 @@
+// The window's construction, and how events reach its handlers.
+#include "form/brelmark.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMetaObject>
+
+#include "errortrap/trap.h"
+#include "form/exit_icon.h"
+#include "form/layout_scale.h"
+#include "ui_brelmark.h"
+
+namespace varnok::form {
+namespace {
+
+// Drops keyboard and mouse input meant for one window while it works.
+class InputBlocker final : public QObject {
+ public:
+  explicit InputBlocker(QWidget& window) : window_(window) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!isInput(event->type())) return false;
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    return widget && widget->window() == &window_;
+  }
+
+ private:
+  static bool isInput(QEvent::Type type) {
+    switch (type) {
+      case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::ShortcutOverride:
+      case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick: case QEvent::Wheel: case QEvent::ContextMenu:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  QWidget& window_;
+};
+
+// Focus moves the operator makes inside the window; not the focus going to
+// or coming back from a message box, a menu or another application, nor a
+// move the program makes.
+bool movedByOperator(Qt::FocusReason reason) {
+  return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+         reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
+}  // namespace
+
+Brelmark::Brelmark(rm::RecordManager& recordManager, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::Brelmark>()), view_(*this),
+      converter_(view_, recordManager) {
+  errortrap::setDefaultReporter(&view_);
+  Form_Initialize();
+  ui_->setupUi(this);
+  text1_ = {ui_->Text1_0, ui_->Text1_1, ui_->Text1_2, ui_->Text1_3, ui_->Text1_4, ui_->Text1_5};
+  text2_ = {ui_->Text2_0, ui_->Text2_1, ui_->Text2_2, ui_->Text2_3, ui_->Text2_4, ui_->Text2_5};
+  ui_->ExitVarnok->setIcon(exitIcon());
+  scale_ = scaleToFont(*ui_->centralwidget);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  connectControls();
+  ui_->Text3->setFocus();
+  Form_Load();
+}
+
+Brelmark::~Brelmark() {
+  if (errortrap::defaultReporter() == &view_) errortrap::setDefaultReporter(nullptr);
+}
+
+void Brelmark::connectControls() {
+  connect(ui_->BeginConversion, &QPushButton::clicked, this, [this] { BeginConversion_Click(); });
+  connect(ui_->Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+  connect(ui_->ExitVarnok, &QPushButton::clicked, this, [this] { ExitVarnok_Click(); });
+  connect(ui_->mnuOption1, &QAction::triggered, this, [this] { mnuOption1_Click(); });
+  connect(ui_->mnuOption2, &QAction::triggered, this, [this] { mnuOption2_Click(); });
+  for (QLineEdit* box : text1_) box->installEventFilter(this);
+  for (QLineEdit* box : text2_) box->installEventFilter(this);
+  ui_->Text3->installEventFilter(this);
+  ui_->Text4->installEventFilter(this);
+  ui_->MaskEdBox1->installEventFilter(this);
+}
+
+bool Brelmark::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress: return keyPressed(watched, static_cast<QKeyEvent*>(event));
+    case QEvent::FocusIn: focusEntered(watched, static_cast<QFocusEvent*>(event)); break;
+    case QEvent::FocusOut: focusLeft(watched, static_cast<QFocusEvent*>(event)); break;
+    default: break;
+  }
+  return false;
+}
+
+bool Brelmark::keyPressed(QObject* box, QKeyEvent* event) {
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  int KeyAscii = 0;
+  if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) KeyAscii = 13;
+  if (plain && event->key() == Qt::Key_Tab) KeyAscii = 9;
+  if (KeyAscii == 0) return false;  // no handler acts on any other key
+
+  if (box == ui_->MaskEdBox1) {
+    MaskEdBox1_KeyPress(KeyAscii);
+  } else if (box == ui_->Text3) {
+    Text3_KeyPress(KeyAscii);
+  } else if (box == ui_->Text4) {
+    Text4_KeyPress(KeyAscii);
+  } else {
+    for (int i = 0; i < 6; ++i) {
+      if (box == text1_[i]) Text1_KeyPress(i, KeyAscii);
+      if (box == text2_[i]) Text2_KeyPress(i, KeyAscii);
+    }
+  }
+  return KeyAscii == 0;
+}
+
+void Brelmark::focusEntered(QObject* box, QFocusEvent* event) {
+  // The mask goes on before the box shows the focus, whatever brought it.
+  if (box == ui_->MaskEdBox1) MaskEdBox1_GotFocus();
+  if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+    return;
+  for (int i = 0; i < 6; ++i) {
+    if (box != text1_[i]) continue;
+    // After the focus change is complete: the guard may move the focus on.
+    QMetaObject::invokeMethod(this, [this, i] { Text1_GotFocus(i); }, Qt::QueuedConnection);
+  }
+}
+
+void Brelmark::focusLeft(QObject* box, QFocusEvent* event) {
+  if (!movedByOperator(event->reason())) return;
+  if (box == ui_->MaskEdBox1) queueCheck([this] { return MaskEdBox1_Validate(); });
+  for (int i = 0; i < 6; ++i) {
+    if (box == text1_[i]) queueCheck([this, i] { return Text1_Validate(i); });
+  }
+}
+
+void Brelmark::sendTab() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        // Not while a message box holds the focus.
+        if (!QApplication::activeModalWidget()) focusNextChild();
+      },
+      Qt::QueuedConnection);
+}
+
+void Brelmark::queueCheck(std::function<bool()> check) {
+  queuedChecks_.append(std::move(check));
+  QMetaObject::invokeMethod(this, [this] { runQueuedChecks(); }, Qt::QueuedConnection);
+}
+
+bool Brelmark::runQueuedChecks() {
+  bool passed = true;
+  while (!queuedChecks_.isEmpty()) {
+    if (!queuedChecks_.takeFirst()()) passed = false;
+  }
+  return passed;
+}
+
+void Brelmark::work(void (conversion::Converter::*procedure)()) {
+  // A press that left a box failing its check is not acted on: the check
+  // has put the focus back on that box.
+  if (working_ || !runQueuedChecks()) return;
+  working_ = true;
+  InputBlocker blocker(*this);
+  qApp->installEventFilter(&blocker);
+  (converter_.*procedure)();
+  qApp->removeEventFilter(&blocker);
+  working_ = false;
+  if (closeRequested_) close();
+}
+
+void Brelmark::closeEvent(QCloseEvent* event) {
+  if (working_) {
+    // The run goes to its end; the window closes then.
+    closeRequested_ = true;
+    event->ignore();
+    return;
+  }
+  // Leaving ends the program: the checks of boxes just left no longer matter.
+  queuedChecks_.clear();
+  event->accept();
+}
+
+}  // namespace varnok::form

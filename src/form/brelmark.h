@@ -1,0 +1,91 @@
+// Brelmark, the conversion window: the two book folders, the conversion
+// date, the previous and the new licensee, the prefix and the two options;
+// "Begin" runs the conversion, the hidden "Fix" the late disposal transfer.
+//
+// Every handler but Form_Initialize runs under its own error trap (module
+// Brelmark, the handler's name). The checks made as the focus leaves a box
+// run only for focus moves made by the keyboard or the mouse inside the
+// window, after the move, so that the message box a check raises never
+// raises the check again.
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "conversion/converter.h"
+#include "form/window_view.h"
+#include "recordmanager/record_manager.h"
+
+class QFocusEvent;
+class QKeyEvent;
+class QLineEdit;
+
+namespace Ui {
+class Brelmark;
+}
+
+namespace varnok::form {
+
+class Brelmark : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit Brelmark(rm::RecordManager& recordManager = rm::bookEngine(),
+                    QWidget* parent = nullptr);
+  ~Brelmark() override;
+
+  // True while a conversion or a transfer runs.
+  bool working() const { return working_; }
+  // The factor the drawn places were scaled by to fit the font.
+  double scale() const { return scale_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Form_Initialize();
+  void Form_Load();
+  void BeginConversion_Click();
+  void Command1_Click();
+  void ExitVarnok_Click();
+  void MaskEdBox1_GotFocus();
+  void MaskEdBox1_KeyPress(int& KeyAscii);
+  bool MaskEdBox1_Validate();
+  void mnuOption1_Click();
+  void mnuOption2_Click();
+  void Text1_GotFocus(int index);
+  void Text1_KeyPress(int index, int& KeyAscii);
+  bool Text1_Validate(int index);
+  void Text2_KeyPress(int index, int& KeyAscii);
+  void Text3_KeyPress(int& KeyAscii);
+  void Text4_KeyPress(int& KeyAscii);
+
+  void connectControls();
+  // Hands Enter and Tab to the box's key handler; true when it took the key.
+  bool keyPressed(QObject* box, QKeyEvent* event);
+  void focusEntered(QObject* box, QFocusEvent* event);
+  void focusLeft(QObject* box, QFocusEvent* event);
+  // One Tab keystroke for the window, handled after the current event.
+  void sendTab();
+  void queueCheck(std::function<bool()> check);
+  // Runs the checks queued by focus moves; false when one failed.
+  bool runQueuedChecks();
+  // Runs a conversion procedure with the window closed to input.
+  void work(void (conversion::Converter::*procedure)());
+
+  std::unique_ptr<Ui::Brelmark> ui_;
+  WindowView view_;
+  conversion::Converter converter_;
+  std::array<QLineEdit*, 6> text1_{};
+  std::array<QLineEdit*, 6> text2_{};
+  QList<std::function<bool()>> queuedChecks_;
+  double scale_ = 1.0;
+  bool working_ = false;
+  bool closeRequested_ = false;
+};
+
+}  // namespace varnok::form

@@ -1,0 +1,126 @@
+// The window's event handlers (module Brelmark).
+#include <QLineEdit>
+
+#include "conversion/date_check.h"
+#include "errortrap/protector.h"
+#include "errortrap/trap.h"
+#include "form/brelmark.h"
+#include "form/upper_case.h"
+#include "ui_brelmark.h"
+
+namespace varnok::form {
+namespace {
+
+constexpr const char* kModule = "Brelmark";
+// Month/day/year, two, two and four digits, "_" where nothing is typed yet.
+const QString kDateMask = QStringLiteral("99/99/9999;_");
+constexpr const char* kEnterAValue = "You must enter a value";
+
+bool isAdvanceKey(int KeyAscii) { return KeyAscii == 13 || KeyAscii == 9; }
+
+}  // namespace
+
+using conversion::Shown;
+using conversion::TextBox;
+
+void Brelmark::Form_Initialize() { errortrap::vbwInitializeProtector(); }
+
+void Brelmark::Form_Load() {
+  errortrap::Trap T(kModule, "Form_Load", &view_);
+  T([&] { view_.setVisible(Shown::Label21, false); });
+  T([&] { view_.setVisible(Shown::Label22, false); });
+  T([&] { view_.setVisible(Shown::ProgressBar1, false); });
+  T([&] { view_.setVisible(Shown::ProgressBar2, false); });
+}
+
+// The run and the transfer have traps of their own.
+void Brelmark::BeginConversion_Click() { work(&conversion::Converter::BeginConversion_Click); }
+
+void Brelmark::Command1_Click() { work(&conversion::Converter::Command1_Click); }
+
+void Brelmark::ExitVarnok_Click() {
+  errortrap::Trap T(kModule, "ExitVarnok_Click", &view_);
+  T([&] { close(); });
+}
+
+void Brelmark::MaskEdBox1_GotFocus() {
+  errortrap::Trap T(kModule, "MaskEdBox1_GotFocus", &view_);
+  T([&] {
+    if (ui_->MaskEdBox1->inputMask() != kDateMask) ui_->MaskEdBox1->setInputMask(kDateMask);
+  });
+}
+
+void Brelmark::MaskEdBox1_KeyPress(int& KeyAscii) {
+  errortrap::Trap T(kModule, "MaskEdBox1_KeyPress", &view_);
+  if (!isAdvanceKey(KeyAscii)) return;
+  KeyAscii = 0;
+  T([&] { sendTab(); });
+}
+
+bool Brelmark::MaskEdBox1_Validate() {
+  errortrap::Trap T(kModule, "MaskEdBox1_Validate", &view_);
+  bool valid = true;
+  T([&] { valid = conversion::isValidDate(view_.text(TextBox::MaskEdBox1, 0)); });
+  if (valid) return true;
+  T([&] { view_.messageBox(conversion::msg::ValidDate); });
+  T([&] { ui_->MaskEdBox1->setFocus(); });
+  return false;
+}
+
+// The items are checkable: choosing one toggles its check mark, which is
+// where the option is held.
+void Brelmark::mnuOption1_Click() { errortrap::Trap T(kModule, "mnuOption1_Click", &view_); }
+
+void Brelmark::mnuOption2_Click() { errortrap::Trap T(kModule, "mnuOption2_Click", &view_); }
+
+void Brelmark::Text1_GotFocus(int index) {
+  errortrap::Trap T(kModule, "Text1_GotFocus", &view_);
+  // Only the last name is guarded, and only while it still holds the focus.
+  if (index != 0 || !text1_[0]->hasFocus()) return;
+  T([&] {
+    if (!conversion::isValidDate(view_.text(TextBox::MaskEdBox1, 0)))
+      ui_->MaskEdBox1->setFocus();
+  });
+}
+
+void Brelmark::Text1_KeyPress(int index, int& KeyAscii) {
+  errortrap::Trap T(kModule, "Text1_KeyPress", &view_);
+  if (!isAdvanceKey(KeyAscii)) return;
+  KeyAscii = 0;
+  T([&] { text1_.at(index)->setText(toUpperForBook(text1_.at(index)->text())); });
+  T([&] { sendTab(); });
+}
+
+bool Brelmark::Text1_Validate(int index) {
+  errortrap::Trap T(kModule, "Text1_Validate", &view_);
+  bool empty = false;
+  T([&] { empty = view_.text(TextBox::Text1, index).empty(); });
+  if (!empty) return true;
+  T([&] { view_.messageBox(kEnterAValue); });
+  T([&] { text1_.at(index)->setFocus(); });
+  return false;
+}
+
+void Brelmark::Text2_KeyPress(int index, int& KeyAscii) {
+  errortrap::Trap T(kModule, "Text2_KeyPress", &view_);
+  if (!isAdvanceKey(KeyAscii)) return;
+  KeyAscii = 0;
+  T([&] { text2_.at(index)->setText(toUpperForBook(text2_.at(index)->text())); });
+  T([&] { sendTab(); });
+}
+
+void Brelmark::Text3_KeyPress(int& KeyAscii) {
+  errortrap::Trap T(kModule, "Text3_KeyPress", &view_);
+  if (!isAdvanceKey(KeyAscii)) return;
+  KeyAscii = 0;
+  T([&] { sendTab(); });
+}
+
+void Brelmark::Text4_KeyPress(int& KeyAscii) {
+  errortrap::Trap T(kModule, "Text4_KeyPress", &view_);
+  if (!isAdvanceKey(KeyAscii)) return;
+  KeyAscii = 0;
+  T([&] { sendTab(); });
+}
+
+}  // namespace varnok::form

@@ -1,0 +1,41 @@
+// Every message box of the window: the text alone, no icon, the title
+// "Varnok"; one OK button, or Abort (the default), Retry and Ignore for an
+// error report.
+//
+// Tests answer boxes without showing them: setNextAnswer() queues the answer
+// of the next box, and answeredTexts() tells what those boxes said.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QMessageBox;
+class QWidget;
+
+namespace varnok::form {
+
+class MessageBox {
+ public:
+  enum Button { Ok, Abort, Retry, Ignore };
+  enum Kind { Information, ErrorReport };
+
+  // A message with one OK button.
+  static void information(QWidget* parent, const QString& text);
+  // An error report; returns the button chosen (Abort when the box is closed).
+  static Button errorReport(QWidget* parent, const QString& text);
+
+  // The box as it would be shown, unshown.
+  static std::unique_ptr<QMessageBox> build(QWidget* parent, Kind kind, const QString& text);
+
+  // Test seam: the next box is not shown but answered `answer`. Calls queue.
+  static void setNextAnswer(Button answer);
+  static void clearNextAnswers();
+  // The texts of the boxes answered through the seam since the last call.
+  static QStringList takeAnsweredTexts();
+
+ private:
+  static Button show(QWidget* parent, Kind kind, const QString& text);
+};
+
+}  // namespace varnok::form

@@ -1,0 +1,189 @@
+// Conversions run through the window: its messages, what it shows while it
+// works, error reports answered through the message box seam, and the same
+// books as varnok-cli leaves.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QProgressBar>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "errortrap/trap.h"
+#include "support/book_fixture.h"
+#include "support/faulty_record_manager.h"
+#include "support/run_program.h"
+#include "support/window_driver.h"
+
+namespace varnok::testing {
+namespace {
+
+using form::MessageBox;
+
+const QString kCounts = QStringLiteral("Number of old guns = 3 Number of new guns 3");
+const QString kFinished = QStringLiteral("Finished");
+const char* const kShownDuringRun[] = {"Label21", "Label22", "ProgressBar1", "ProgressBar2"};
+
+std::string fileBytes(const std::string& folder) {
+  std::ifstream in(std::filesystem::path(folder) / "FILE3.DAT", std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+class WindowRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    makeBook(oldFolder, {gun("A1", "20040301", kBlank, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
+                         gun("A3", "20040320", kBlank, "SALE")});
+    makeBook(newFolder, {gun("A1", "20040301", kBlank, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
+                         gun("A4", "20040320", kBlank, "SALE")});
+    ASSERT_TRUE(w.show());
+    w.fillIn(oldFolder, newFolder);
+  }
+
+  static inline const std::string kBlank = std::string(8, ' ');
+  ScratchDir dir;
+  std::string oldFolder = dir.folder("old");
+  std::string newFolder = dir.folder("new");
+  FaultyRecordManager manager{rm::bookEngine()};
+  WindowDriver w{manager};
+};
+
+TEST_F(WindowRun, ConvertsBothBooksShowingProgressOnlyWhileItWorks) {
+  bool shownWhileWorking = true, hourglassWhileWorking = false, closedWhileWorking = true;
+  manager.setHook([&](const FaultyRecordManager::Call& call) -> std::optional<int16_t> {
+    if (call.operation == rm::op::Update && manager.calls(rm::op::Update) == 1) {
+      for (const char* name : kShownDuringRun) shownWhileWorking &= w.get(name)->isVisible();
+      const QCursor* cursor = QApplication::overrideCursor();
+      hourglassWhileWorking = cursor && cursor->shape() == Qt::WaitCursor;
+      closedWhileWorking = w.window.close() || !w.window.isVisible();
+    }
+    return std::nullopt;
+  });
+  for (const char* name : kShownDuringRun) EXPECT_TRUE(w.get(name)->isHidden()) << name;
+
+  w.click("BeginConversion");
+
+  EXPECT_EQ(w.boxesShown(), QStringList({kCounts, kFinished}));
+  EXPECT_TRUE(shownWhileWorking);
+  EXPECT_TRUE(hourglassWhileWorking);
+  for (const char* name : kShownDuringRun) EXPECT_TRUE(w.get(name)->isHidden()) << name;
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(w.get<QProgressBar>("ProgressBar1")->value(), 100);
+  // A close asked for while the run worked waited for its end.
+  EXPECT_FALSE(closedWhileWorking);
+  EXPECT_FALSE(w.window.isVisible());
+
+  const auto oldBook = readBook(oldFolder);
+  ASSERT_EQ(oldBook.size(), 2u);  // A3 came in after the date
+  EXPECT_EQ(oldBook[0].Status.view().substr(0, 4), "SOLD");
+  EXPECT_EQ(oldBook[0].DispLastName, gunbook::FixedText<15>("NEWCO"));
+  EXPECT_EQ(oldBook[0].DispZip, gunbook::FixedText<5>("75002"));
+  const auto newBook = readBook(newFolder);
+  ASSERT_EQ(newBook.size(), 2u);  // A2 left before the date
+  EXPECT_EQ(newBook[0].RecvLastName, gunbook::FixedText<15>("PRIOR"));
+  EXPECT_EQ(newBook[0].RecvZip, gunbook::FixedText<5>("75001"));
+  EXPECT_EQ(newBook[0].DateIn, gunbook::FixedText<8>("20040315"));
+}
+
+TEST_F(WindowRun, AMissingOldBookIsToldAndNoBookChanges) {
+  const std::string newBefore = fileBytes(newFolder);
+  w.box("Text3")->setText(QString::fromStdString(dir.folder("empty")));
+
+  w.click("BeginConversion");
+
+  EXPECT_EQ(w.boxesShown(), QStringList({"Old Gun Book file does not exist", kFinished}));
+  for (const char* name : kShownDuringRun) EXPECT_TRUE(w.get(name)->isHidden()) << name;
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(fileBytes(newFolder), newBefore);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "empty" / "FILE3.DAT"));
+}
+
+TEST_F(WindowRun, AnErrorReportIsAnsweredRetryOrIgnore) {
+  struct Case {
+    MessageBox::Button answer;
+    const char* statusOfA1;
+  };
+  for (const Case c : {Case{MessageBox::Retry, "SOLD"}, Case{MessageBox::Ignore, "PAWN"}}) {
+    SCOPED_TRACE(c.statusOfA1);
+    makeBook(oldFolder = dir.folder(std::string("old-") + c.statusOfA1),
+             {gun("A1", "20040301", kBlank, "PAWN")});
+    makeBook(newFolder = dir.folder(std::string("new-") + c.statusOfA1),
+             {gun("A1", "20040301", kBlank, "PAWN")});
+    w.fillIn(oldFolder, newFolder);
+    manager.failCalls(rm::op::Update, rm::status::RecordLocked, manager.calls(rm::op::Update) + 1);
+    w.answerBoxes(MessageBox::Ok);
+    w.answerBoxes(c.answer);
+
+    w.click("BeginConversion");
+
+    const QStringList shown = w.boxesShown();
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_TRUE(shown[1].startsWith("Error 30003\r\n")) << shown[1].toStdString();
+    EXPECT_TRUE(shown[1].contains("\r\nLocation: Project1.Brelmark.ConvertOld\r\nLine "));
+    EXPECT_EQ(shown[2], kFinished);
+    EXPECT_EQ(readBook(oldFolder)[0].Status.view().substr(0, 4), c.statusOfA1);
+  }
+}
+
+// Run by the test below in a process of its own (Qt cannot be forked), on
+// the books the environment names; without them it does nothing.
+TEST(WindowAbortChild, RunAnsweringAbort) {
+  const char* oldFolder = std::getenv("VARNOK_ABORT_OLD");
+  const char* newFolder = std::getenv("VARNOK_ABORT_NEW");
+  if (!oldFolder || !newFolder) GTEST_SKIP() << "run by AbortEndsTheProgram...";
+  FaultyRecordManager manager{rm::bookEngine()};
+  manager.failCalls(rm::op::Update, rm::status::RecordLocked);
+  WindowDriver w{manager};
+  ASSERT_TRUE(w.show());
+  w.fillIn(oldFolder, newFolder);
+  w.answerBoxes(MessageBox::Ok);
+  w.answerBoxes(MessageBox::Abort);
+  w.click("BeginConversion");
+  ADD_FAILURE() << "the run went on after Abort";
+}
+
+TEST_F(WindowRun, AbortEndsTheProgramAtOnceLeavingBothBooksAsTheyWere) {
+  const auto oldBefore = readBook(oldFolder), newBefore = readBook(newFolder);
+  const auto child = runProgram(
+      std::filesystem::read_symlink("/proc/self/exe"),
+      {"--gtest_filter=WindowAbortChild.*"}, [&] {
+        setenv("VARNOK_ABORT_OLD", oldFolder.c_str(), 1);
+        setenv("VARNOK_ABORT_NEW", newFolder.c_str(), 1);
+      });
+  EXPECT_EQ(child.exitStatus, errortrap::kAbortExitStatus) << child.out << child.err;
+  EXPECT_EQ(readBook(oldFolder), oldBefore);
+  EXPECT_EQ(readBook(newFolder), newBefore);
+}
+
+TEST_F(WindowRun, LeavesTheSameBooksAsTheCommandLine) {
+  const std::string cliOld = dir.folder("cli old"), cliNew = dir.folder("cli new");
+  for (const auto& [from, to] : {std::pair{oldFolder, cliOld}, std::pair{newFolder, cliNew}}) {
+    std::filesystem::copy_file(std::filesystem::path(from) / "FILE3.DAT",
+                               std::filesystem::path(to) / "FILE3.DAT");
+  }
+  w.box("Text5")->setText("vp");
+  w.trigger("mnuOption2");
+  w.get<QAbstractButton>("Check1")->setChecked(true);  // read by nothing
+  w.click("BeginConversion");
+  ASSERT_EQ(w.boxesShown().last(), kFinished);
+
+  std::vector<std::string> args = {"convert", "--old", cliOld, "--new", cliNew,
+                                   "--date", "03/15/2004", "--prefix", "vp", "--keep-date-in"};
+  const char* const parts[] = {"last", "first", "address", "city", "state", "zip"};
+  for (int i = 0; i < 6; ++i) {
+    args.insert(args.end(), {std::string("--previous-") + parts[i], WindowDriver::kPrevious[i],
+                             std::string("--new-") + parts[i], WindowDriver::kNew[i]});
+  }
+  const auto cli = runProgram(VARNOK_CLI_PATH, args);
+  ASSERT_EQ(cli.exitStatus, 0) << cli.err;
+
+  EXPECT_EQ(fileBytes(oldFolder), fileBytes(cliOld));
+  EXPECT_EQ(fileBytes(newFolder), fileBytes(cliNew));
+  EXPECT_NE(fileBytes(newFolder), fileBytes(cliOld));
+}
+
+}  // namespace
+}  // namespace varnok::testing

@@ -1,0 +1,114 @@
+// An X server of the test's own (Xvfb) and programs run on it, for smoke
+// tests of the real window.
+#pragma once
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_program.h"
+
+namespace varnok::testing {
+
+// The program's path on PATH, or empty.
+inline std::string findOnPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    const auto candidate = std::filesystem::path(dirs.substr(start, end - start)) / program;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
+    start = end + 1;
+  }
+  return {};
+}
+
+// A program running in the background with some environment variables set;
+// killed when the object goes unless it ended first.
+class BackgroundProgram {
+ public:
+  BackgroundProgram(const std::string& program, const std::vector<std::string>& args,
+                    const std::map<std::string, std::string>& environment = {},
+                    int keepOpenFd = -1) {
+    pid_ = fork();
+    if (pid_ != 0) return;
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    for (int fd = 3; fd < 256; ++fd) {
+      if (fd != keepOpenFd) close(fd);
+    }
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  ~BackgroundProgram() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+  // The exit status once the program ended within `limit`; -1 otherwise.
+  int waitForExit(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (pid_ > 0 && std::chrono::steady_clock::now() < until) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Xvfb on a display number it picks itself.
+class XvfbServer {
+ public:
+  XvfbServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    server_ = std::make_unique<BackgroundProgram>(
+        findOnPath("Xvfb"),
+        std::vector<std::string>{"-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                 "1280x1024x24", "-nolisten", "tcp"},
+        std::map<std::string, std::string>{}, fds[1]);
+    close(fds[1]);
+    // The server writes its display number and a line end once it is ready.
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (c == '\n' && !number.empty()) display_ = ":" + number;
+  }
+
+  // ":N", or empty when the server did not start.
+  const std::string& display() const { return display_; }
+
+  // Runs an X client on this server to its end.
+  ProgramResult run(const std::string& program, const std::vector<std::string>& args) const {
+    return runProgram(findOnPath(program), args,
+                      [this] { setenv("DISPLAY", display_.c_str(), 1); });
+  }
+
+ private:
+  std::unique_ptr<BackgroundProgram> server_;
+  std::string display_;
+};
+
+}  // namespace varnok::testing
