@@ -61,8 +61,8 @@ inline Record entry(std::string_view field00, std::string_view dateIn = "2024010
 
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnok-rm-XXXXXX").string();
+  explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = (base / "varnok-rm-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
@@ -99,6 +99,13 @@ inline std::string readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// Memory-backed when the machine has /dev/shm: for tests that close
+// thousands of sessions, each with its synchronous commit.
+inline std::filesystem::path memoryBackedTemp() {
+  return std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
+                                                   : std::filesystem::temp_directory_path();
 }
 
 // Runs SQL on a database file directly, past the engine: to make foreign

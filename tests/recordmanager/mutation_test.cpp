@@ -152,11 +152,11 @@ std::vector<std::string> originals(const ScratchDir& dir) {
 #ifdef NDEBUG
 constexpr int kCases = 4000;
 #else
-constexpr int kCases = 1500;
+constexpr int kCases = 2000;
 #endif
 
 TEST(DamagedBooks, AreRefusedUnchangedOrOpenAsSoundBooks) {
-  ScratchDir dir;
+  ScratchDir dir(memoryBackedTemp());
   const std::vector<std::string> books = originals(dir);
   const std::string path = dir.file("FILE3.DAT");
   int refused = 0, faults = 0;
