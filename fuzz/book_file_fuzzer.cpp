@@ -16,17 +16,19 @@ namespace {
 
 // A folder of its own, in memory when the machine has /dev/shm: every
 // accepted input ends in a synchronous commit.
+// Never destroyed: the handler that removes it runs after static objects
+// are gone.
 const std::string& scratchFolder() {
-  static const std::string folder = [] {
+  static const std::string* folder = [] {
     std::string pattern = (varnok::rmtest::memoryBackedTemp() / "varnok-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     std::atexit([] {
       std::error_code ignored;
       std::filesystem::remove_all(scratchFolder(), ignored);
     });
-    return pattern;
+    return new std::string(pattern);
   }();
-  return folder;
+  return *folder;
 }
 
 }  // namespace
