@@ -298,9 +298,13 @@ int16_t BookFile::open(const std::string& path, const Loader& load,
   if (rc != SQLITE_OK) return statusForSqlite(rc);
   if (sqlite3_db_readonly(db, "main") == 1) return status::AccessDenied;
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  // Connection settings only: they write nothing to the file.
+  // Connection settings only: they write nothing to the file. A cache of up
+  // to 128 MB (filled only as pages are read or changed) lets the commit of
+  // a whole 100,000-entry book keep its changed pages in memory until COMMIT
+  // instead of spilling them to the file half-way, with an extra journal
+  // sync for each spill.
   if (int e = exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;"
-                       " PRAGMA cache_size=-32768"))
+                       " PRAGMA cache_size=-131072"))
     return statusForSqlite(e);
   if (int16_t result = checkFormat(db)) return result;
   // The write lock for the whole session. It writes nothing to the book
