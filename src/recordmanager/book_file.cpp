@@ -385,6 +385,13 @@ int16_t BookFile::writeAll(const std::vector<EntryWrite>& writes) {
 
 int16_t BookFile::commit(const std::vector<EntryWrite>& writes) {
   if (db_ == nullptr) return status::FileNotOpen;
+  if (writes.empty()) {
+    // Nothing to make durable: the file is left exactly as it was, even
+    // where SQLite would have corrected its header's page count.
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    return status::Success;
+  }
   if (int16_t result = relock()) return result;
   // The savepoint lets a failed write or commit be taken back while the
   // session keeps its lock.

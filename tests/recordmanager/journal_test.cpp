@@ -95,6 +95,12 @@ TEST_P(Journal, CloseMakesTheSessionDurableAndLeavesOneFile) {
   EXPECT_EQ(contents(path), afterClose);
 }
 
+TEST_P(Journal, ASessionThatChangesNothingLeavesTheFileAsItWas) {
+  EXPECT_EQ(contents(path), atOpen);
+  EXPECT_EQ(readBytes(path), original);
+  EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
+}
+
 TEST_P(Journal, AKillAtAnyChangeOnDiskLeavesTheBookAsAtOpenOrAsAtClose) {
   const int changes = sessionKilledAt(0);
   ASSERT_GT(changes, 5);
