@@ -152,7 +152,7 @@ std::vector<std::string> originals(const ScratchDir& dir) {
 #ifdef NDEBUG
 constexpr int kCases = 4000;
 #else
-constexpr int kCases = 2000;
+constexpr int kCases = 1500;
 #endif
 
 TEST(DamagedBooks, AreRefusedUnchangedOrOpenAsSoundBooks) {
