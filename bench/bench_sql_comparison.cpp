@@ -52,7 +52,8 @@ std::string fixed(const std::string& text, std::size_t width) {
 
 std::string columnList() {
   std::string columns;
-  for (const auto& field : gunbook::kGunFields) columns += std::string(columns.empty() ? "" : ", ") + field.name;
+  for (const auto& field : gunbook::kGunFields)
+    columns += std::string(columns.empty() ? "" : ", ") + field.name;
   return columns;
 }
 
@@ -98,7 +99,8 @@ double convertSql(const std::string& path) {
     return "CAST('" + fixed(value, width) + "' AS BLOB)";
   };
   const std::string dateD = text(D, 8), sold = text("SOLD", 15);
-  const std::string onHand = "(substr(Status, 1, 4) IN (CAST('PAWN' AS BLOB), CAST('SALE' AS BLOB)))";
+  const std::string onHand =
+      "(substr(Status, 1, 4) IN (CAST('PAWN' AS BLOB), CAST('SALE' AS BLOB)))";
   const std::string sql =
       "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;"
       // Close-out: later entries go; guns on hand or disposed of later are
@@ -137,7 +139,8 @@ std::map<std::string, std::string> sqlEntries(const std::string& path, const cha
     int column = 0;
     for (const auto& field : gunbook::kGunFields) {
       const void* bytes = sqlite3_column_blob(select, column);
-      std::memcpy(stored.data() + field.offset, bytes, std::min<std::size_t>(field.width, std::size_t(sqlite3_column_bytes(select, column))));
+      const auto length = std::size_t(sqlite3_column_bytes(select, column));
+      std::memcpy(stored.data() + field.offset, bytes, std::min(field.width, length));
       ++column;
     }
     entries[stored.substr(0, 15)] = stored;
@@ -158,7 +161,8 @@ std::map<std::string, std::string> bookEntries(const std::string& folder) {
   for (int16_t s = cursor.call(engine, rm::op::GetGreaterOrEqual); s == 0;
        s = cursor.call(engine, rm::op::GetNext)) {
     const gunbook::StoredRecord stored = gunbook::toStored(cursor.Record);
-    entries[std::string(stored.begin(), stored.begin() + 15)] = std::string(stored.begin(), stored.end());
+    const std::string bytes(stored.begin(), stored.end());
+    entries[bytes.substr(0, 15)] = bytes;
   }
   cursor.call(engine, rm::op::Discard);
   return entries;
@@ -227,10 +231,12 @@ bool resultsAgree() {
 void measure(const char* name, int entries, Shape shape) {
   Pair pair;
   preparePair(pair, entries, shape);
-  const double floor = readAndRewrite({pair.view.oldFolder + "FILE3.DAT", pair.view.newFolder + "FILE3.DAT"});
+  const double floor =
+      readAndRewrite({pair.view.oldFolder + "FILE3.DAT", pair.view.newFolder + "FILE3.DAT"});
   const double ours = convertOurs(pair);
   const double sql = convertSql(pair.sqlPath);
-  std::printf("%-10s %8d + %-8d  varnok %7.2f s   SQL %7.2f s   floor %6.2f s   varnok/SQL %5.2f   varnok/floor %6.1f\n",
+  std::printf("%-10s %8d + %-8d  varnok %7.2f s   SQL %7.2f s   floor %6.2f s"
+              "   varnok/SQL %5.2f   varnok/floor %6.1f\n",
               name, entries, entries + entries / 20, ours, sql, floor, ours / sql, ours / floor);
   std::fflush(stdout);
   fs::remove_all(pair.scratch);
