@@ -60,7 +60,7 @@ void Converter::ConvNew() {
 
   // Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
   // before D that is no longer pawned or for sale and left before D. The
-  // visited count includes the entries that the walk reads again.
+  // walk reads each entry once; visited counts the reads.
   int32_t deletions = 0;
   int32_t visited = 0;
   RemovalWalk removal(Gun, BtrStatus, recordManager_, T);

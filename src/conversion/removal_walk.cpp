@@ -16,7 +16,7 @@ bool RemovalWalk::mayRemove() const {
 }
 
 bool RemovalWalk::remove() {
-  const gunbook::GunRecord entry = cursor_.Record;
+  const std::string field00 = cursor_.Record.Field00.str();
   bool deleted = false;
   // The write and its check are one statement, so that Retry deletes again.
   T([&] {
@@ -24,22 +24,12 @@ bool RemovalWalk::remove() {
     raiseIfRefused(status_, rm::op::Delete, cursor_.Record);
     deleted = true;
   });
-  if (deleted) {
-    restart_ = true;
-    restartFrom_ = entry.DateIn.str();
-  } else {
-    T([&] { passedOver_.insert(entry.Field00.str()); });
-  }
+  if (!deleted) T([&] { passedOver_.insert(field00); });
   return deleted;
 }
 
 void RemovalWalk::next() {
-  if (restart_) {
-    restart_ = false;
-    start(restartFrom_);
-  } else {
-    T([&] { status_ = cursor_.call(recordManager_, rm::op::GetNext); });
-  }
+  T([&] { status_ = cursor_.call(recordManager_, rm::op::GetNext); });
 }
 
 }  // namespace varnok::conversion

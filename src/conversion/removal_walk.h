@@ -1,15 +1,17 @@
 // The removal walk over key 1 (DateIn) that both book passes make.
 //
-// After a deletion the walk starts again with a Get Greater or Equal, as the
-// record manager asks of a caller after a Delete, but from the deleted
-// entry's own DateIn rather than from the walk's first start value: every
-// entry before that date was judged already and nothing changed it, so the
-// book ends the same and the walk stays linear. The few entries on that date
-// are read again.
+// After a deletion the walk goes on with a Get Next from the deleted entry's
+// place, which the record manager keeps: it returns the entry that followed
+// the deleted one. A restart with Get Greater or Equal from the walk's
+// first start value, or from the deleted entry's DateIn, would meet again
+// only entries judged already and kept (nothing changed them, so they are
+// kept again), and then go on from the same entry; going on at once judges
+// the same entries in the same order, each once, and keeps the walk linear
+// however many entries share a date.
 //
 // A delete that the record manager refuses and the operator lets go leaves
-// its entry in place. It is remembered by its unique Field00, so that a
-// later restart on the same date walks past it instead of asking again.
+// its entry in place. It is remembered by its unique Field00, so that the
+// walk never asks about it again.
 #pragma once
 
 #include <cstdint>
@@ -46,8 +48,6 @@ class RemovalWalk {
   rm::RecordManager& recordManager_;
   errortrap::Trap& T;
   std::unordered_set<std::string> passedOver_;
-  bool restart_ = false;
-  std::string restartFrom_;
 };
 
 }  // namespace varnok::conversion

@@ -73,9 +73,9 @@ class BookFile {
   BookFile& operator=(const BookFile&) = delete;
 
   // Writes every change and commits them as one transaction; on success the
-  // file is released and this object is spent. On failure nothing of the
-  // writes stays in the file, the lock is kept where possible, and the call
-  // may be repeated.
+  // file is released and this object is spent. With no changes nothing at
+  // all is written. On failure nothing of the writes stays in the file, the
+  // lock is kept where possible, and the call may be repeated.
   int16_t commit(const std::vector<EntryWrite>& writes);
 
   // Called once the book is accepted: clears what a crash at the start of

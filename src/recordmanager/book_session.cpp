@@ -38,7 +38,8 @@ int16_t BookSession::open(const std::string& path, std::unique_ptr<BookSession>&
   };
   if (int16_t result = BookFile::open(path, load, session->file_)) return result;
   // Two entries with one Field00 mean the file was damaged or made by hand.
-  if (!session->buildIndexes()) return status::IoError;
+  if (!session->checkField00sUnique()) return status::IoError;
+  session->live_ = session->entries_.size();
   session->file_->removeStaleJournal();
   out = std::move(session);
   return status::Success;
@@ -56,26 +57,34 @@ bool BookSession::load(int64_t seq, const uint8_t* data) {
   return true;
 }
 
+bool BookSession::checkField00sUnique() {
+  field00Items_.reserve(entries_.size());
+  for (Entry& entry : entries_) field00Items_.push_back(IndexItem{entryKey(&entry, 0), &entry});
+  std::sort(field00Items_.begin(), field00Items_.end(), ItemOrder());
+  return std::adjacent_find(field00Items_.begin(), field00Items_.end(),
+                            [](const IndexItem& a, const IndexItem& b) {
+                              return sameBytes(a.key, b.key);
+                            }) == field00Items_.end();
+}
+
 // Sorting each key's items once and adding them in order is several times
-// faster than inserting entry by entry into the trees.
-bool BookSession::buildIndexes() {
-  std::vector<IndexItem> items(entries_.size());
+// faster than inserting entry by entry into the trees. Only entries loaded
+// at Open exist before the first call that needs an order.
+void BookSession::buildIndexes() {
+  if (indexed_) return;
+  std::vector<IndexItem> items = std::move(field00Items_);
   for (int key = 0; key < kKeyCount; ++key) {
-    std::size_t i = 0;
-    for (Entry& entry : entries_) items[i++] = IndexItem{entryKey(&entry, key), &entry};
-    std::sort(items.begin(), items.end(), ItemOrder());
-    if (key == 0) {
-      const auto twin = std::adjacent_find(
-          items.begin(), items.end(),
-          [](const IndexItem& a, const IndexItem& b) { return sameBytes(a.key, b.key); });
-      if (twin != items.end()) return false;
+    if (key > 0) {
+      std::size_t i = 0;
+      for (Entry& entry : entries_) items[i++] = IndexItem{entryKey(&entry, key), &entry};
+      std::sort(items.begin(), items.end(), ItemOrder());
     }
     KeyIndex& index = indexes_[key];
     for (const IndexItem& item : items)
       item.entry->places[key] = index.emplace_hint(index.end(), item);
   }
-  live_ = entries_.size();
-  return true;
+  field00Items_ = {};
+  indexed_ = true;
 }
 
 bool BookSession::field00Taken(const uint8_t* record, const Entry* self) const {
@@ -123,6 +132,7 @@ KeyIndex::iterator BookSession::insertInto(int keyNumber, Entry* entry) {
 }
 
 int16_t BookSession::insert(Position& position, const uint8_t* record, int keyNumber) {
+  buildIndexes();
   // Where the Field00 would go: taken, or the place before which the new
   // entry goes in key 0, which spares a second search there.
   const IndexKey wanted = startKey(record, 0);
@@ -142,6 +152,7 @@ int16_t BookSession::insert(Position& position, const uint8_t* record, int keyNu
 }
 
 int16_t BookSession::update(Position& position, const uint8_t* record) {
+  buildIndexes();
   Entry* entry = current(position);
   if (entry == nullptr) return status::InvalidPositioning;
   if (std::equal(entry->data.begin(), entry->data.end(), record)) return status::Success;
@@ -163,6 +174,7 @@ int16_t BookSession::update(Position& position, const uint8_t* record) {
 }
 
 int16_t BookSession::remove(Position& position) {
+  buildIndexes();
   Entry* entry = current(position);
   if (entry == nullptr) return status::InvalidPositioning;
   for (int key = 0; key < kKeyCount; ++key) eraseFrom(key, entry);
@@ -173,6 +185,7 @@ int16_t BookSession::remove(Position& position) {
 }
 
 int16_t BookSession::getNext(Position& position, int keyNumber, uint8_t* record) {
+  buildIndexes();
   if (position.state == Position::State::None) return status::InvalidPositioning;
   if (keyNumber != position.key) return status::DifferentKeyNumber;
   if (position.state == Position::State::PastEnd) return status::EndOfFile;
@@ -191,6 +204,7 @@ int16_t BookSession::getNext(Position& position, int keyNumber, uint8_t* record)
 
 int16_t BookSession::getGreaterOrEqual(Position& position, int keyNumber, const uint8_t* start,
                                        uint8_t* record) {
+  buildIndexes();
   KeyIndex& index = indexes_[keyNumber];
   const std::size_t length = kKeyPlaces[keyNumber].length;
   // All blanks means "from the first entry", even before keys that hold

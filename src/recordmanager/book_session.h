@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "recordmanager/book_file.h"
 #include "recordmanager/key_index.h"
@@ -44,7 +45,8 @@ class BookSession {
  private:
   BookSession() = default;
   bool load(int64_t seq, const uint8_t* data);
-  bool buildIndexes();
+  bool checkField00sUnique();
+  void buildIndexes();
   Entry* current(const Position& position);
   bool field00Taken(const uint8_t* record, const Entry* self) const;
   void place(Position& position, int keyNumber, KeyIndex::iterator at, uint8_t* record);
@@ -54,6 +56,11 @@ class BookSession {
   std::unique_ptr<BookFile> file_;
   std::deque<Entry> entries_;  // stable addresses; deleted ones stay till the end
   std::array<KeyIndex, kKeyCount> indexes_;
+  // The key orders are built at the first call that needs them, so that a
+  // session that only counts (Stat, then Close or Discard) never pays for
+  // them. Until then key 0's items wait here, sorted by the uniqueness check.
+  bool indexed_ = false;
+  std::vector<IndexItem> field00Items_;
   std::size_t live_ = 0;
   int64_t nextSeq_ = 1;
   // Where the last call left the position: lets Get Next step on without a

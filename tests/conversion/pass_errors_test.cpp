@@ -97,8 +97,8 @@ TEST(PassErrors, AnIgnoredRefusedDeleteIsPassedOverOnceAndTheWalkGoesOn) {
   {
     SCOPED_TRACE("close-out");
     PassFixture f;
-    // On one date, so that the deletion after the refused entry restarts the
-    // walk in front of it.
+    // On one date, so that the deletion after the refused entry goes on from
+    // right behind it.
     makeBook(f.oldFolder, {gun("K", kD, kDayBefore, "SOLD"), gun("X1", kDayAfter, kBlankDate, "PAWN"),
                            gun("X2", kDayAfter, kBlankDate, "PAWN"),
                            gun("X3", kDayAfter, kBlankDate, "PAWN")});

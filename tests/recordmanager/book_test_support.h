@@ -61,8 +61,8 @@ inline Record entry(std::string_view field00, std::string_view dateIn = "2024010
 
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnok-rm-XXXXXX").string();
+  explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = (base / "varnok-rm-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
@@ -99,6 +99,13 @@ inline std::string readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// Memory-backed when the machine has /dev/shm: for tests that close
+// thousands of sessions, each with its synchronous commit.
+inline std::filesystem::path memoryBackedTemp() {
+  return std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
+                                                   : std::filesystem::temp_directory_path();
 }
 
 // Runs SQL on a database file directly, past the engine: to make foreign
@@ -254,5 +261,63 @@ inline void makeBook(const std::string& path, const std::vector<Record>& records
     if (book.insert(record) != 0) throw std::runtime_error("makeBook insert");
   if (book.close() != 0) throw std::runtime_error("makeBook close");
 }
+
+// Entries N100000, N100001, ... spread over 300 dates and 7 Field03 values.
+inline std::vector<Record> numberedEntries(int count) {
+  std::vector<Record> records;
+  for (int i = 0; i < count; ++i)
+    records.push_back(entry("N" + std::to_string(100000 + i), "2024" + std::to_string(1000 + i % 300),
+                            "F", "S" + std::to_string(i % 7), i));
+  return records;
+}
+
+// Every entry in key 0 order after a session that changed nothing; empty
+// when the book does not open.
+inline std::vector<Record> contents(const std::string& path) {
+  Book book;
+  if (book.open(path) != 0) return {};
+  auto records = book.walk(0);
+  book.close();
+  return records;
+}
+
+// A session's worth of changes of every kind: every entry updated (key 1
+// and a byte elsewhere), every third deleted, `inserts` new ones; false on a
+// failed call.
+inline bool changeEverything(Book& book, int inserts = 200) {
+  int i = 0;
+  for (int16_t s = book.getGreaterOrEqual(0); s == 0; s = book.getNext(0), ++i) {
+    Record changed = book.data;
+    setKey(changed, 1, "20250630");
+    changed[300] ^= 0x5A;
+    if (book.update(changed) != 0) return false;
+    if (i % 3 == 0 && book.remove() != 0) return false;
+  }
+  for (int n = 0; n < inserts; ++n)
+    if (book.insert(entry("NEW" + std::to_string(n), "20250701", "F", "S", 9000 + n)) != 0)
+      return false;
+  return true;
+}
+
+// One byte at a time from a child process to its parent.
+class Pipe {
+ public:
+  Pipe() {
+    if (pipe(ends_) != 0) throw std::runtime_error("pipe");
+  }
+  ~Pipe() {
+    close(ends_[0]);
+    close(ends_[1]);
+  }
+  void send(char c) { (void)!write(ends_[1], &c, 1); }
+  // The next byte, or -1 when the other end is gone.
+  int receive() {
+    char c;
+    return read(ends_[0], &c, 1) == 1 ? c : -1;
+  }
+
+ private:
+  int ends_[2];
+};
 
 }  // namespace varnok::rmtest

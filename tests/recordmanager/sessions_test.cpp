@@ -15,58 +15,6 @@ namespace {
 
 namespace status = rm::status;
 
-std::vector<Record> numberedEntries(int count) {
-  std::vector<Record> records;
-  for (int i = 0; i < count; ++i)
-    records.push_back(entry("N" + std::to_string(100000 + i), "2024" + std::to_string(1000 + i % 300),
-                            "F", "S" + std::to_string(i % 7), i));
-  return records;
-}
-
-std::vector<Record> contents(const std::string& path) {
-  Book book;
-  if (book.open(path) != 0) return {};
-  auto records = book.walk(0);
-  book.close();
-  return records;
-}
-
-// A session's worth of changes of every kind; false on a failed call.
-bool changeEverything(Book& book) {
-  int i = 0;
-  for (int16_t s = book.getGreaterOrEqual(0); s == 0; s = book.getNext(0), ++i) {
-    Record changed = book.data;
-    setKey(changed, 1, "20250630");
-    changed[300] ^= 0x5A;
-    if (book.update(changed) != 0) return false;
-    if (i % 3 == 0 && book.remove() != 0) return false;
-  }
-  for (int n = 0; n < 200; ++n)
-    if (book.insert(entry("NEW" + std::to_string(n), "20250701", "F", "S", 9000 + n)) != 0)
-      return false;
-  return true;
-}
-
-class Pipe {
- public:
-  Pipe() {
-    if (pipe(ends_) != 0) throw std::runtime_error("pipe");
-  }
-  ~Pipe() {
-    close(ends_[0]);
-    close(ends_[1]);
-  }
-  void send(char c) { (void)!write(ends_[1], &c, 1); }
-  // The next byte, or -1 when the other end is gone.
-  int receive() {
-    char c;
-    return read(ends_[0], &c, 1) == 1 ? c : -1;
-  }
-
- private:
-  int ends_[2];
-};
-
 class Sessions : public ::testing::Test {
  protected:
   ScratchDir dir;
@@ -74,6 +22,15 @@ class Sessions : public ::testing::Test {
 };
 
 enum class Ending { Killed, ExitWithoutClose, Closed };
+
+const char* nameOf(Ending ending) {
+  switch (ending) {
+    case Ending::Killed: return "Killed";
+    case Ending::ExitWithoutClose: return "ExitWithoutClose";
+    default: return "Closed";
+  }
+}
+void PrintTo(Ending ending, std::ostream* out) { *out << nameOf(ending); }
 
 class ChildSession : public Sessions, public ::testing::WithParamInterface<Ending> {};
 
@@ -126,13 +83,7 @@ TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(Endings, ChildSession,
                          ::testing::Values(Ending::Killed, Ending::ExitWithoutClose, Ending::Closed),
-                         [](const auto& info) {
-                           switch (info.param) {
-                             case Ending::Killed: return "Killed";
-                             case Ending::ExitWithoutClose: return "ExitWithoutClose";
-                             default: return "Closed";
-                           }
-                         });
+                         [](const auto& info) { return std::string(nameOf(info.param)); });
 
 TEST_F(Sessions, AKillDuringCloseLeavesOneWholeSession) {
   // A child rewrites every entry's Field02 with its round number and closes,
