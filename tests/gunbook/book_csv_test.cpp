@@ -138,6 +138,8 @@ struct BadFile {
   const char* message;  // part of the message
 };
 
+void PrintTo(const BadFile& bad, std::ostream* out) { *out << bad.what; }
+
 class BookCsvRefusal : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(BookCsvRefusal, RefusesTheWholeFileNamingLineAndColumn) {

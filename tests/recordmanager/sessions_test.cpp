@@ -75,6 +75,16 @@ class Sessions : public ::testing::Test {
 
 enum class Ending { Killed, ExitWithoutClose, Closed };
 
+const char* nameOf(Ending ending) {
+  switch (ending) {
+    case Ending::Killed: return "Killed";
+    case Ending::ExitWithoutClose: return "ExitWithoutClose";
+    case Ending::Closed: return "Closed";
+  }
+  return "?";
+}
+void PrintTo(Ending ending, std::ostream* out) { *out << nameOf(ending); }
+
 class ChildSession : public Sessions, public ::testing::WithParamInterface<Ending> {};
 
 TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
@@ -126,13 +136,7 @@ TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(Endings, ChildSession,
                          ::testing::Values(Ending::Killed, Ending::ExitWithoutClose, Ending::Closed),
-                         [](const auto& info) {
-                           switch (info.param) {
-                             case Ending::Killed: return "Killed";
-                             case Ending::ExitWithoutClose: return "ExitWithoutClose";
-                             default: return "Closed";
-                           }
-                         });
+                         [](const auto& info) { return std::string(nameOf(info.param)); });
 
 TEST_F(Sessions, AKillDuringCloseLeavesOneWholeSession) {
   // A child rewrites every entry's Field02 with its round number and closes,
