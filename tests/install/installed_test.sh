@@ -17,13 +17,13 @@ cli="$usr/bin/varnok-cli"
 said=$("$cli" --version)
 [ "$said" = "varnok-cli $version" ] || fail "varnok-cli --version says \"$said\""
 
-for file in share/man/man1/varnok-cli.1 share/man/man1/varnok.1 \
+for file in share/man/man1/varnok-cli.1.gz share/man/man1/varnok.1.gz \
     share/icons/hicolor/scalable/apps/varnok.svg share/icons/hicolor/16x16/apps/varnok.png \
     share/icons/hicolor/256x256/apps/varnok.png share/doc/varnok/README.md \
     share/doc/varnok/copyright share/doc/varnok/changelog.Debian.gz; do
   [ -s "$usr/$file" ] || fail "/usr/$file was not installed"
 done
-page=$(sed 's/\\-/-/g' "$usr/share/man/man1/varnok-cli.1")
+page=$(gzip -dc "$usr/share/man/man1/varnok-cli.1.gz" | sed 's/\\-/-/g')
 for command in "book create" "book import" "book export" "book stat" convert fix; do
   grep -q "varnok-cli $command" <<<"$page" || fail "the man page has no section on $command"
 done
