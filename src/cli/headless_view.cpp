@@ -1,8 +1,12 @@
 #include "cli/headless_view.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 namespace varnok::cli {
@@ -76,13 +80,37 @@ void HeadlessView::messageBox(const std::string& text) {
 
 namespace {
 
-std::string barLine(const char* label, float value) {
-  constexpr int kWidth = 30;
-  const int filled = static_cast<int>(value / 100.0f * kWidth);
-  std::string line = std::string(label) + " [";
-  for (int i = 0; i < kWidth; ++i) line += i < filled ? '#' : '.';
-  line += "] " + std::to_string(static_cast<int>(value)) + "%";
-  return line;
+// The width of the terminal that shows the bars: what the terminal says,
+// else COLUMNS, else 80.
+int terminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    char* end = nullptr;
+    const long value = std::strtol(columns, &end, 10);
+    if (end != columns && *end == '\0' && value > 0 && value < 10000) return static_cast<int>(value);
+  }
+  return 80;
+}
+
+// One bar in at most `width` characters: "Old Gun Book [####......]  45%".
+// A narrow terminal gets a short label, then no bar, then the percentage
+// alone.
+std::string barText(const char* label, const char* shortLabel, float value, int width) {
+  constexpr int kLeastBar = 10, kMostBar = 50;
+  const int whole = std::clamp(static_cast<int>(value), 0, 100);
+  char percent[8];
+  std::snprintf(percent, sizeof percent, "%3d%%", whole);
+  for (const std::string name : {label, shortLabel}) {
+    const int room = std::min(width - static_cast<int>(name.size()) - 8, kMostBar);
+    if (room < kLeastBar) continue;
+    const int filled = whole * room / 100;
+    return name + " [" + std::string(filled, '#') + std::string(room - filled, '.') + "] " +
+           percent;
+  }
+  const std::string shortest = std::string(shortLabel) + " " + percent;
+  if (static_cast<int>(shortest.size()) <= width) return shortest;
+  return std::string(percent).substr(0, std::max(width, 0));
 }
 
 // The report with plain line ends for a terminal or a log.
@@ -101,10 +129,21 @@ void HeadlessView::drawBars() {
   if (!show1 && !show2) return;
   const int whole1 = static_cast<int>(bar1_), whole2 = static_cast<int>(bar2_);
   if (barsOnScreen_ && whole1 == drawnBar1_ && whole2 == drawnBar2_) return;
-  std::string line = "\r";
-  if (show1) line += barLine("Old Gun Book", bar1_) + "  ";
-  if (show2) line += barLine("New Gun Book", bar2_);
-  std::cerr << line << std::flush;
+  // Never the terminal's last column: a line that fills it makes the next
+  // redraw start on a new line.
+  const int width = terminalColumns() - 1;
+  if (width < 12) return;  // no room for even two percentages
+  std::string line;
+  if (show1 && show2) {
+    const int each = (width - 2) / 2;
+    line = barText("Old Gun Book", "Old", bar1_, each) + "  " +
+           barText("New Gun Book", "New", bar2_, width - 2 - each);
+  } else if (show1) {
+    line = barText("Old Gun Book", "Old", bar1_, width);
+  } else {
+    line = barText("New Gun Book", "New", bar2_, width);
+  }
+  std::cerr << '\r' << line << "\x1b[K" << std::flush;
   drawnBar1_ = whole1;
   drawnBar2_ = whole2;
   barsOnScreen_ = true;

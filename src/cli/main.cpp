@@ -4,11 +4,14 @@
 
 #include "cli/commands.h"
 #include "errortrap/protector.h"
+#include "varnok/version.h"
 
 int main(int argc, char** argv) {
   // Processor faults are reported through the error trap from here on.
   varnok::errortrap::vbwInitializeProtector();
-  CLI::App app{"Varnok: convert a store's gun books at a change of firearms licence."};
+  CLI::App app{"Varnok: convert a store's gun books at a change of firearms licence.",
+               "varnok-cli"};
+  app.set_version_flag("--version", "varnok-cli " VARNOK_VERSION, "Print the version and exit");
   app.require_subcommand(1);
   varnok::cli::addBookCommand(app);
   varnok::cli::addConversionCommands(app);

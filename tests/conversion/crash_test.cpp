@@ -31,8 +31,8 @@ class RepairingView : public FakeView {
 
 struct CrashFixture : BasicPassFixture<RepairingView> {
   // The record manager writes through this before it updates entry G3; while
-  // it is null, that call crashes.
-  int* volatile target = nullptr;
+  // it points into the page without access, that call crashes.
+  int* volatile target = faults::noAccess();
   int cell = 0;
 
   CrashFixture() {

@@ -1,6 +1,9 @@
 // Ways to make the processor fault. Each is kept out of line and out of the
 // sanitizers' reach, so that the fault really happens (a sanitizer would
-// report it first) and the optimiser cannot prove it away.
+// report it first), and each goes through volatile accesses of values the
+// compiler cannot know, so that no optimisation level proves it away: a
+// write through a null pointer is undefined behaviour the optimiser may
+// simply delete, a volatile write to a page mapped without access is not.
 #pragma once
 
 #include <fenv.h>
@@ -17,11 +20,22 @@ namespace varnok::testing::faults {
 inline volatile int intSink;
 inline volatile double doubleSink;
 
-// Through a null or otherwise invalid pointer: SIGSEGV.
+// A page mapped without read or write access, the same for the whole
+// process: every access to it is a SIGSEGV.
+inline int* noAccess() {
+  static void* const page =
+      mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return page == MAP_FAILED ? nullptr : static_cast<int*>(page);
+}
+
+// Writes 42 to *target: SIGSEGV when target is noAccess().
 VARNOK_FAULTY inline void writeThrough(int* target) {
-  int* volatile pointer = target;
+  volatile int* volatile pointer = target;
   *pointer = 42;
 }
+
+// A write to the page without access, `offset` ints into it: SIGSEGV.
+VARNOK_FAULTY inline void writeToNoAccess(int offset = 0) { writeThrough(noAccess() + offset); }
 
 // By zero: SIGFPE, FPE_INTDIV (x86 idiv).
 VARNOK_FAULTY inline int divide(int dividend, int divisor) {

@@ -58,7 +58,7 @@ void expectCleanExit(const ChildRun& run) {
 TEST(CrashFilter, AccessViolationIsReportedByTheRunningTrapAndIgnoreGoesOn) {
   const ChildRun run = runProtected({Answer::Ignore}, [](ScriptedReporter& reporter) {
     Trap T("Crash", "Write", &reporter);
-    markLine(__LINE__); T([] { faults::writeThrough(nullptr); note("rest of statement"); });
+    markLine(__LINE__); T([] { faults::writeToNoAccess(); note("rest of statement"); });
     T([] { note("next statement"); });
   });
   expectCleanExit(run);
@@ -70,7 +70,7 @@ TEST(CrashFilter, AccessViolationIsReportedByTheRunningTrapAndIgnoreGoesOn) {
 
 TEST(CrashFilter, RetryAfterTheCauseIsGoneLetsTheProcedureFinish) {
   const ChildRun run = runProtected({Answer::Retry}, [](ScriptedReporter& reporter) {
-    int* volatile target = nullptr;
+    int* volatile target = faults::noAccess();
     int cell = 0;
     reporter.beforeAnswer = [&](int) { target = &cell; };
     Trap T("Crash", "Repair", &reporter);
@@ -88,8 +88,8 @@ TEST(CrashFilter, EveryFaultIsReportedNotOnlyTheFirst) {
       {Answer::Retry, Answer::Retry, Answer::Ignore, Answer::Ignore, Answer::Ignore},
       [](ScriptedReporter& reporter) {
         Trap T("Crash", "Again", &reporter);
-        markLine(__LINE__); T([] { faults::writeThrough(nullptr); });
-        markLine(__LINE__); T([] { faults::writeThrough(reinterpret_cast<int*>(8)); });
+        markLine(__LINE__); T([] { faults::writeToNoAccess(); });
+        markLine(__LINE__); T([] { faults::writeToNoAccess(1); });
         markLine(__LINE__); T([] { faults::divide(1, 0); });
       });
   expectCleanExit(run);
@@ -181,7 +181,7 @@ TEST(CrashFilter, NamesTheLastRecordOfAChain) {
 uint32_t innerFaultLine = 0;
 void innerProcedure() {
   Trap T("Crash", "Inner");
-  T([] { faults::writeThrough(nullptr); }); innerFaultLine = __LINE__;
+  T([] { faults::writeToNoAccess(); }); innerFaultLine = __LINE__;
   T([] { note("inner goes on"); });
 }
 
@@ -207,7 +207,7 @@ TEST(CrashFilter, AFaultGoesToTheInnermostTrapAndLaterOnesToTheOuter) {
 TEST(CrashFilter, AbortAfterAFaultEndsTheProcessAtOnce) {
   const ChildRun run = runProtected({Answer::Abort}, [](ScriptedReporter& reporter) {
     Trap T("Crash", "Aborted", &reporter);
-    markLine(__LINE__); T([] { faults::writeThrough(nullptr); });
+    markLine(__LINE__); T([] { faults::writeToNoAccess(); });
     T([] { note("after the abort"); });
   });
   ASSERT_TRUE(run.exited) << run;
@@ -225,7 +225,7 @@ TEST(CrashFilter, AFaultWithNoTrappedStatementRunningEndsTheProcessWithTheReport
       Trap T("Crash", "Finished", &reporter);
       T([] { note("a procedure ran and returned"); });
     }
-    faults::writeThrough(nullptr);
+    faults::writeToNoAccess();
     note("after the fault");
   });
   ASSERT_TRUE(run.exited) << run;

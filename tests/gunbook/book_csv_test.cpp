@@ -113,7 +113,7 @@ TEST(BookCsvRoundTrip, AnyStoredBytesComeBackExactly) {
     StoredRecord& r = records[i];
     for (auto& b : r) b = static_cast<uint8_t>(byte(random));
     std::fill_n(r.begin(), 15, ' ');
-    const std::string key = "K" + std::to_string(i);
+    const std::string key = std::string("K").append(std::to_string(i));
     std::copy(key.begin(), key.end(), r.begin());
     r[kFillerOffset] = 0;
     if (i % 3 == 0) std::fill_n(r.begin() + 146, 30, ' ');  // a blank field
@@ -137,6 +137,8 @@ struct BadFile {
   const char* columnName;
   const char* message;  // part of the message
 };
+
+void PrintTo(const BadFile& bad, std::ostream* out) { *out << bad.what; }
 
 class BookCsvRefusal : public ::testing::TestWithParam<BadFile> {};
 

@@ -247,7 +247,8 @@ TEST_P(ModelRuns, BookAndModelAgreeAtEveryStep) {
   EXPECT_EQ(integrityCheck(path), "ok");
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, ModelRuns, ::testing::Values(1u, 7u, 1234u, 31337u, 2024063u));
+INSTANTIATE_TEST_SUITE_P(Seeds, ModelRuns, ::testing::Values(1u, 7u, 1234u, 31337u, 2024063u),
+                         [](const auto& info) { return "seed" + std::to_string(info.param); });
 
 }  // namespace
 }  // namespace varnok::rmtest

@@ -27,8 +27,9 @@ const char* nameOf(Ending ending) {
   switch (ending) {
     case Ending::Killed: return "Killed";
     case Ending::ExitWithoutClose: return "ExitWithoutClose";
-    default: return "Closed";
+    case Ending::Closed: return "Closed";
   }
+  return "?";
 }
 void PrintTo(Ending ending, std::ostream* out) { *out << nameOf(ending); }
 
