@@ -1,19 +1,27 @@
 // varnok: the conversion window.
 #include <QApplication>
-#include <QCommandLineParser>
+
+#include <cstdio>
+#include <cstring>
 
 #include "form/brelmark.h"
 #include "varnok/version.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so they work without a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("varnok " VARNOK_VERSION);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::puts("Usage: varnok [--help] [--version]\n"
+                "The window that converts a pawnshop's gun books when its firearms licence\n"
+                "changes hands. varnok-cli does the same jobs from a terminal.");
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
-  QApplication::setApplicationVersion(VARNOK_VERSION);
-  QCommandLineParser options;
-  options.setApplicationDescription("Converts a pawnshop's gun books when its firearms licence changes hands.");
-  options.addHelpOption();
-  options.addVersionOption();
-  options.process(app);
-
   varnok::form::Brelmark window;
   window.show();
   window.activateWindow();
