@@ -24,18 +24,18 @@ class SilentView final : public conversion::FormView {
  public:
   std::string text(conversion::TextBox box, int index) override {
     switch (box) {
-      case conversion::TextBox::Text1: return index == 0 ? "PRIOR" : "X";
-      case conversion::TextBox::Text2: return index == 0 ? "NEWCO" : "Y";
-      case conversion::TextBox::Text3: return oldFolder;
-      case conversion::TextBox::Text4: return newFolder;
-      case conversion::TextBox::Text5: return "NW";
-      case conversion::TextBox::MaskEdBox1: return "06/30/2025";
+      case conversion::TextBox::PreviousLicensee: return index == 0 ? "PRIOR" : "X";
+      case conversion::TextBox::NewLicensee: return index == 0 ? "NEWCO" : "Y";
+      case conversion::TextBox::OldBookFolder: return oldFolder;
+      case conversion::TextBox::NewBookFolder: return newFolder;
+      case conversion::TextBox::NewBookPrefix: return "NW";
+      case conversion::TextBox::ConversionDate: return "06/30/2025";
     }
     return {};
   }
   void setText(conversion::TextBox box, int, const std::string& value) override {
-    if (box == conversion::TextBox::Text3) oldFolder = value;
-    if (box == conversion::TextBox::Text4) newFolder = value;
+    if (box == conversion::TextBox::OldBookFolder) oldFolder = value;
+    if (box == conversion::TextBox::NewBookFolder) newFolder = value;
   }
   bool checked(conversion::Option) override { return false; }
   void setVisible(conversion::Shown, bool) override {}
@@ -128,10 +128,10 @@ void measure(const char* name, int entries, Shape shape) {
 
   conversion::Converter converter(view, rm::bookEngine());
   auto start = std::chrono::steady_clock::now();
-  converter.BeginConversion_Click();
+  converter.runConversion();
   const double conversion = seconds(start);
   std::printf("%-10s %8d + %-8d conversion %7.2f s  (%s; left %d new)\n", name, entries, entries,
-              conversion, view.lastMessage.c_str(), converter.NewGunCount);
+              conversion, view.lastMessage.c_str(), converter.newBookCount);
 
   // The transfer on a fresh pair: after a conversion it would find nothing.
   std::filesystem::remove_all(scratch + "/old");
@@ -139,7 +139,7 @@ void measure(const char* name, int entries, Shape shape) {
   makeBook(view.oldFolder, entries, shape, 3);
   makeBook(view.newFolder, 0, shape, 4);
   start = std::chrono::steady_clock::now();
-  converter.Command1_Click();
+  converter.transferLateDisposals();
   std::printf("%-10s %8d + %-8d transfer   %7.2f s\n", name, entries, entries, seconds(start));
   std::filesystem::remove_all(scratch);
 }

@@ -64,7 +64,7 @@ void addFormOptions(CLI::App& command, ConversionOptions& options) {
 // does not exist; say on standard error what is wrong with each such book.
 void explainUnopenedBooks(HeadlessView& view) {
   const std::pair<conversion::TextBox, const char*> books[] = {
-      {conversion::TextBox::Text3, "old "}, {conversion::TextBox::Text4, "new "}};
+      {conversion::TextBox::OldBookFolder, "old "}, {conversion::TextBox::NewBookFolder, "new "}};
   for (const auto& [box, name] : books) {
     const auto probe = gunbook::probeBook(rm::bookEngine(), view.text(box, 0));
     if (!probe.ok) std::cerr << "varnok-cli: " << name << probe.problem << std::endl;
@@ -105,7 +105,7 @@ void addConversionCommands(CLI::App& app) {
       "Convert the books: close out the old book on the date and rebase the new book on it");
   addFormOptions(*convert, *convertOptions);
   convert->callback(
-      [convertOptions] { run(*convertOptions, &conversion::Converter::BeginConversion_Click); });
+      [convertOptions] { run(*convertOptions, &conversion::Converter::runConversion); });
 
   auto fixOptions = std::make_shared<ConversionOptions>();
   CLI::App* fix = app.add_subcommand(
@@ -113,7 +113,7 @@ void addConversionCommands(CLI::App& app) {
       "Late disposal transfer: move every gun disposed of after the date from the old book "
       "into the new one");
   addFormOptions(*fix, *fixOptions);
-  fix->callback([fixOptions] { run(*fixOptions, &conversion::Converter::Command1_Click); });
+  fix->callback([fixOptions] { run(*fixOptions, &conversion::Converter::transferLateDisposals); });
 }
 
 }  // namespace varnok::cli

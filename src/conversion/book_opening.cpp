@@ -10,33 +10,33 @@
 
 namespace varnok::conversion {
 
-bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& T) {
-  Gun.PosBlock.fill(' ');
-  Gun.KeyLength = 255;
-  const std::string folder = normaliseFolderBox(view_, folderBox, T);
-  T([&] { Gun.KeyBuffer = gunbook::bookFileKey(folder); });
-  Gun.KeyNumber = 0;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
-  return BtrStatus == rm::status::Success;
+bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& trap) {
+  bookCursor.PosBlock.fill(' ');
+  bookCursor.KeyLength = 255;
+  const std::string folder = normaliseFolderBox(view_, folderBox, trap);
+  trap([&] { bookCursor.KeyBuffer = gunbook::bookFileKey(folder); });
+  bookCursor.KeyNumber = 0;
+  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::Open); });
+  return lastStatus == rm::status::Success;
 }
 
-std::string Converter::passDateOrLeaveBook(errortrap::Trap& T) {
-  std::string D = conversionDate(view_, T);
-  if (isBookDate(D)) return D;
+std::string Converter::passDateOrLeaveBook(errortrap::Trap& trap) {
+  std::string bookDate = conversionDate(view_, trap);
+  if (isBookDate(bookDate)) return bookDate;
   // Nothing was changed; dropping the session leaves the book as it was.
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Discard); });
+  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::Discard); });
   outcome_ = Outcome::BookNotOpened;
   return {};
 }
 
-bool Converter::closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& T) {
+bool Converter::closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& trap) {
   bool closed = false;
-  T([&] {
-    BtrStatus = cursor.call(recordManager_, rm::op::Close);
-    raiseIfRefused(BtrStatus, rm::op::Close, cursor.Record);
+  trap([&] {
+    lastStatus = cursor.call(recordManager_, rm::op::Close);
+    raiseIfRefused(lastStatus, rm::op::Close, cursor.Record);
     closed = true;
   });
-  if (!closed) T([&] { BtrStatus = cursor.call(recordManager_, rm::op::Discard); });
+  if (!closed) trap([&] { lastStatus = cursor.call(recordManager_, rm::op::Discard); });
   return closed;
 }
 

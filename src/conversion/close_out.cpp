@@ -15,26 +15,26 @@ namespace varnok::conversion {
 
 using errortrap::checkedAdd;
 
-void Converter::ConvertOld() {
-  errortrap::Trap T("Brelmark", "ConvertOld", &view_);
+void Converter::closeOutOldBook() {
+  errortrap::Trap trap("Brelmark", "ConvertOld", &view_);
 
   // Opening.
-  if (!openBookIn(TextBox::Text3, T)) {
-    T([&] { view_.messageBox(msg::ErrorOpeningOldFile); });
+  if (!openBookIn(TextBox::OldBookFolder, trap)) {
+    trap([&] { view_.messageBox(msg::ErrorOpeningOldFile); });
     // Tells the run that this pass did not reach its book.
     outcome_ = Outcome::BookNotOpened;
     return;
   }
 
-  const std::string D = passDateOrLeaveBook(T);
-  if (D.empty()) return;
+  const std::string bookDate = passDateOrLeaveBook(trap);
+  if (bookDate.empty()) return;
 
-  // Removal pass, key 1 (DateIn) from D: guns received after D belong to
+  // Removal pass, key 1 (DateIn) from bookDate: guns received after bookDate belong to
   // the new book.
-  RemovalWalk removal(Gun, BtrStatus, recordManager_, T);
-  removal.start(D);
+  RemovalWalk removal(bookCursor, lastStatus, recordManager_, trap);
+  removal.start(bookDate);
   while (removal.onEntry()) {
-    if (Gun.Record.DateIn > D && removal.mayRemove()) removal.remove();
+    if (bookCursor.Record.DateIn > bookDate && removal.mayRemove()) removal.remove();
     removal.next();
   }
 
@@ -42,42 +42,42 @@ void Converter::ConvertOld() {
   // the bar runs on from the first into the second.
   int32_t visited = 0;
   auto handOver = [&] {
-    disposeToNewLicensee(Gun.Record, view_, D, T);
-    Gun.Record.DispFlag = -1;
-    T([&] {
-      BtrStatus = Gun.call(recordManager_, rm::op::Update);
-      raiseIfRefused(BtrStatus, rm::op::Update, Gun.Record);
+    disposeToNewLicensee(bookCursor.Record, view_, bookDate, trap);
+    bookCursor.Record.DispFlag = -1;
+    trap([&] {
+      lastStatus = bookCursor.call(recordManager_, rm::op::Update);
+      raiseIfRefused(lastStatus, rm::op::Update, bookCursor.Record);
     });
   };
   auto progress = [&] {
-    T([&] { visited = checkedAdd(visited, 1); });
-    showProgress(view_, Bar::ProgressBar1, visited, OldGunCount, T);
+    trap([&] { visited = checkedAdd(visited, 1); });
+    showProgress(view_, Bar::OldBook, visited, oldBookCount, trap);
   };
 
   // On-hand pass, key 3: guns still in the store.
-  Gun.KeyBuffer = std::string(15, ' ');
-  Gun.KeyNumber = 3;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (BtrStatus == 0) {
-    const std::string_view kind = Gun.Record.Status.left(4);
+  bookCursor.KeyBuffer = std::string(15, ' ');
+  bookCursor.KeyNumber = 3;
+  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetGreaterOrEqual); });
+  while (lastStatus == 0) {
+    const std::string_view kind = bookCursor.Record.Status.left(4);
     if (kind == "SALE" || kind == "PAWN") handOver();
     progress();
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
+    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetNext); });
   }
 
-  // Late-disposal pass, key 3: guns that left the store after D were still
-  // in it on D.
-  Gun.KeyBuffer = std::string(15, ' ');
-  Gun.KeyNumber = 3;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (BtrStatus == 0) {
-    if (Gun.Record.DateOut > D) handOver();
+  // Late-disposal pass, key 3: guns that left the store after bookDate were still
+  // in it on bookDate.
+  bookCursor.KeyBuffer = std::string(15, ' ');
+  bookCursor.KeyNumber = 3;
+  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetGreaterOrEqual); });
+  while (lastStatus == 0) {
+    if (bookCursor.Record.DateOut > bookDate) handOver();
     progress();
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
+    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetNext); });
   }
 
   // Every change of the pass becomes durable here, or not at all.
-  closeOrDrop(Gun, T);
+  closeOrDrop(bookCursor, trap);
 }
 
 }  // namespace varnok::conversion

@@ -41,20 +41,21 @@ class Converter {
  public:
   Converter(FormView& view, rm::RecordManager& recordManager);
 
-  void BeginConversion_Click();  // the conversion run
-  void CheckValidFiles();        // the book check
-  void ConvertOld();             // the old book close-out
-  void ConvNew();                // the new book rebase
-  void Command1_Click();         // the late disposal transfer
+  // Each keeps its old name as the location of its error reports.
+  void runConversion();          // BeginConversion_Click, "Begin"
+  void checkBooks();             // CheckValidFiles
+  void closeOutOldBook();        // ConvertOld
+  void rebaseNewBook();          // ConvNew
+  void transferLateDisposals();  // Command1_Click, "Fix"
 
   // Run state, kept between runs.
-  bool BooksValid = false;
-  int32_t OldGunCount = 0;
-  int32_t NewGunCount = 0;
+  bool booksValid = false;   // BooksValid
+  int32_t oldBookCount = 0;  // OldGunCount
+  int32_t newBookCount = 0;  // NewGunCount
 
   // The shared book cursor and the status of the last record manager call.
-  gunbook::BookCursor Gun;
-  int16_t BtrStatus = 0;
+  gunbook::BookCursor bookCursor;  // Gun
+  int16_t lastStatus = 0;          // BtrStatus
 
   // What the last run or transfer came to, for the command line's exit
   // status. Refused: the input was refused, nothing opened. UnstorableText: a
@@ -68,32 +69,33 @@ class Converter {
  private:
   // Shows the message and sets the outcome, unless the message is empty.
   // True when it was shown.
-  bool refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& T);
+  bool refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& trap);
   // The refusals that the run and the transfer share, after their own input
   // checks and before any book is opened: text a book cannot store (in the
   // licensee boxes, and the prefix box when withPrefix), a folder too long
   // for the record manager, one book given as both. True when refused.
-  bool refuseUnusableInput(bool withPrefix, errortrap::Trap& T);
+  bool refuseUnusableInput(bool withPrefix, errortrap::Trap& trap);
   // The transfer's steps: its input checks, the copy of the current old book
   // entry into the new book, and the closing of both books.
-  bool transferInputAccepted(std::string& D, errortrap::Trap& T);
-  void transferEntry(gunbook::BookCursor& NewBook, const std::string& D, errortrap::Trap& T);
-  void closeTransferredBooks(gunbook::BookCursor& NewBook, errortrap::Trap& T);
+  bool transferInputAccepted(std::string& bookDate, errortrap::Trap& trap);
+  void transferEntry(gunbook::BookCursor& newBookCursor, const std::string& bookDate,
+                     errortrap::Trap& trap);
+  void closeTransferredBooks(gunbook::BookCursor& newBookCursor, errortrap::Trap& trap);
 
   // Opens the book in the folder box on the shared cursor: a fresh position
   // block, the folder normalised and written back, key number 0. True when
   // the book is open.
-  bool openBookIn(TextBox folderBox, errortrap::Trap& T);
+  bool openBookIn(TextBox folderBox, errortrap::Trap& trap);
   // The conversion date in book date form for a pass whose book is open.
   // Empty when the date could not be read (an error the operator let go):
   // the book is then closed untouched and the run told that this pass did
   // not reach it, since every entry would compare as later than no date.
-  std::string passDateOrLeaveBook(errortrap::Trap& T);
+  std::string passDateOrLeaveBook(errortrap::Trap& trap);
   // Closes the book on `cursor`, which makes its changes durable. A Close
   // the record manager refuses is reported; when the operator lets it go,
   // the book is released with every change since its Open dropped, so that
   // it is not left held by this process. True when the changes are durable.
-  bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& T);
+  bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& trap);
 
   FormView& view_;
   rm::RecordManager& recordManager_;

@@ -33,7 +33,7 @@ char upperWindows1252(char c) {
 // The prefix box's text in book form, upper case, without leading or
 // trailing blanks.
 std::string prefixFrom(FormView& view) {
-  std::string text = bookText(view, TextBox::Text5);
+  std::string text = bookText(view, TextBox::NewBookPrefix);
   const auto first = text.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   text = text.substr(first, text.find_last_not_of(' ') - first + 1);
@@ -43,80 +43,80 @@ std::string prefixFrom(FormView& view) {
 
 }  // namespace
 
-void Converter::ConvNew() {
-  errortrap::Trap T("Brelmark", "ConvNew", &view_);
+void Converter::rebaseNewBook() {
+  errortrap::Trap trap("Brelmark", "ConvNew", &view_);
   using errortrap::checkedAdd;
 
   // Opening.
-  if (!openBookIn(TextBox::Text4, T)) {
-    T([&] { view_.messageBox(msg::ErrorOpeningNewBook); });
-    BooksValid = false;
+  if (!openBookIn(TextBox::NewBookFolder, trap)) {
+    trap([&] { view_.messageBox(msg::ErrorOpeningNewBook); });
+    booksValid = false;
     outcome_ = Outcome::BookNotOpened;
     return;
   }
 
-  const std::string D = passDateOrLeaveBook(T);
-  if (D.empty()) return;
+  const std::string bookDate = passDateOrLeaveBook(trap);
+  if (bookDate.empty()) return;
 
   // Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
-  // before D that is no longer pawned or for sale and left before D. The
+  // before bookDate that is no longer pawned or for sale and left before bookDate. The
   // visited count includes the entries that the walk reads again.
   int32_t deletions = 0;
   int32_t visited = 0;
-  RemovalWalk removal(Gun, BtrStatus, recordManager_, T);
+  RemovalWalk removal(bookCursor, lastStatus, recordManager_, trap);
   removal.start(std::string(8, ' '));
   while (removal.onEntry()) {
-    const gunbook::GunRecord& e = Gun.Record;
+    const gunbook::GunRecord& e = bookCursor.Record;
     const bool candidate =
-        e.DateIn <= D && e.Status.left(4) != "PAWN" && e.Status.left(4) != "SALE";
-    if (candidate && e.DateOut < D && removal.mayRemove() && removal.remove())
-      T([&] { deletions = checkedAdd(deletions, 1); });
+        e.DateIn <= bookDate && e.Status.left(4) != "PAWN" && e.Status.left(4) != "SALE";
+    if (candidate && e.DateOut < bookDate && removal.mayRemove() && removal.remove())
+      trap([&] { deletions = checkedAdd(deletions, 1); });
     removal.next();
-    T([&] { visited = checkedAdd(visited, 1); });
-    showProgress(view_, Bar::ProgressBar2, visited, NewGunCount, T);
+    trap([&] { visited = checkedAdd(visited, 1); });
+    showProgress(view_, Bar::NewBook, visited, newBookCount, trap);
   }
-  T([&] { NewGunCount = errortrap::checkedSub(NewGunCount, deletions); });
+  trap([&] { newBookCount = errortrap::checkedSub(newBookCount, deletions); });
 
-  // Rewrite pass, key 0: every entry received on or before D now comes from
-  // the previous licensee on D. Key 0 is on a field that is never written
+  // Rewrite pass, key 0: every entry received on or before bookDate now comes from
+  // the previous licensee on bookDate. Key 0 is on a field that is never written
   // here, so the walk meets each entry once.
-  Gun.KeyBuffer = std::string(15, ' ');
-  Gun.KeyNumber = 0;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
+  bookCursor.KeyBuffer = std::string(15, ' ');
+  bookCursor.KeyNumber = 0;
+  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetGreaterOrEqual); });
   visited = 0;
-  while (BtrStatus == 0) {
-    if (Gun.Record.DateIn <= D) {
-      gunbook::GunRecord& e = Gun.Record;
+  while (lastStatus == 0) {
+    if (bookCursor.Record.DateIn <= bookDate) {
+      gunbook::GunRecord& e = bookCursor.Record;
       bool keepReceivedFrom = false;
-      T([&] { keepReceivedFrom = view_.checked(Option::mnuOption1); });
+      trap([&] { keepReceivedFrom = view_.checked(Option::KeepReceivedFrom); });
       if (!keepReceivedFrom) {
-        T([&] { e.RecvAddress = bookText(view_, TextBox::Text1, 2); });
-        T([&] { e.RecvCity = bookText(view_, TextBox::Text1, 3); });
-        T([&] { e.RecvFirstName = bookText(view_, TextBox::Text1, 1); });
-        T([&] { e.RecvLastName = bookText(view_, TextBox::Text1, 0); });
-        T([&] { e.RecvState = bookText(view_, TextBox::Text1, 4); });
-        T([&] { e.RecvZip = bookText(view_, TextBox::Text1, 5); });
+        trap([&] { e.RecvAddress = bookText(view_, TextBox::PreviousLicensee, 2); });
+        trap([&] { e.RecvCity = bookText(view_, TextBox::PreviousLicensee, 3); });
+        trap([&] { e.RecvFirstName = bookText(view_, TextBox::PreviousLicensee, 1); });
+        trap([&] { e.RecvLastName = bookText(view_, TextBox::PreviousLicensee, 0); });
+        trap([&] { e.RecvState = bookText(view_, TextBox::PreviousLicensee, 4); });
+        trap([&] { e.RecvZip = bookText(view_, TextBox::PreviousLicensee, 5); });
       }
       bool keepDateIn = false;
-      T([&] { keepDateIn = view_.checked(Option::mnuOption2); });
-      if (!keepDateIn) e.DateIn = D;
+      trap([&] { keepDateIn = view_.checked(Option::KeepDateIn); });
+      if (!keepDateIn) e.DateIn = bookDate;
       std::string prefix;
-      T([&] { prefix = prefixFrom(view_); });
+      trap([&] { prefix = prefixFrom(view_); });
       // The prefix pushes the old value's last characters out of the field.
-      if (!prefix.empty()) T([&] { e.Field06 = prefix + e.Field06.str(); });
+      if (!prefix.empty()) trap([&] { e.Field06 = prefix + e.Field06.str(); });
       // Made even when nothing changed.
-      T([&] {
-        BtrStatus = Gun.call(recordManager_, rm::op::Update);
-        raiseIfRefused(BtrStatus, rm::op::Update, Gun.Record);
+      trap([&] {
+        lastStatus = bookCursor.call(recordManager_, rm::op::Update);
+        raiseIfRefused(lastStatus, rm::op::Update, bookCursor.Record);
       });
     }
-    T([&] { visited = checkedAdd(visited, 1); });
-    showProgress(view_, Bar::ProgressBar2, visited, NewGunCount, T);
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
+    trap([&] { visited = checkedAdd(visited, 1); });
+    showProgress(view_, Bar::NewBook, visited, newBookCount, trap);
+    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetNext); });
   }
 
   // Every change of the pass becomes durable here, or not at all.
-  closeOrDrop(Gun, T);
+  closeOrDrop(bookCursor, trap);
 }
 
 }  // namespace varnok::conversion

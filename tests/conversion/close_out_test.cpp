@@ -53,9 +53,9 @@ TEST(CloseOut, RemovesOnlyEntriesReceivedAfterTheDate) {
                          gun("K-ON-3", kD, kDayBefore, "SOLD"),
                          gun("X-AFTER-3", kDayAfter, kDayBefore, "PAWN")});
   const auto before = f.oldBook();
-  f.converter.OldGunCount = 9;
+  f.converter.oldBookCount = 9;
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   const auto after = f.oldBook();
   EXPECT_EQ(idsOf(after),
@@ -83,9 +83,9 @@ TEST(CloseOut, HandsOverGunsStillInTheStoreJudgedByTheirFirstFourLetters) {
   std::vector<GunRecord> book = handed;
   book.insert(book.end(), left.begin(), left.end());
   makeBook(f.oldFolder, book);
-  f.converter.OldGunCount = 8;
+  f.converter.oldBookCount = 8;
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   const auto after = f.oldBook();
   ASSERT_EQ(after.size(), book.size());
@@ -110,9 +110,9 @@ TEST(CloseOut, HandsOverGunsThatLeftTheStoreOnlyAfterTheDate) {
   const GunRecord lowerAfter = filled("LOWER-AFTER", kDayBefore, "20041231", "pawn");
   const GunRecord notGone = filled("NOT-GONE", kDayBefore, kBlankDate, "SOLD");
   makeBook(f.oldFolder, {soldOnD, soldBefore, soldAfter, lowerAfter, notGone});
-  f.converter.OldGunCount = 5;
+  f.converter.oldBookCount = 5;
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   const auto after = f.oldBook();
   EXPECT_EQ(*findEntry(after, "SOLD-ON-D"), soldOnD);
@@ -127,9 +127,9 @@ TEST(CloseOut, WritesTheNewLicenseeFixedWidthAsBookText) {
   makeBook(f.oldFolder, {gun("G1", kDayBefore, kBlankDate, "PAWN")});
   f.view.Text2 = {"M\xC3\x9CLLER", "nora", "123456789 123456789 123456789 12345", "NEWTOWN",
                   "TEXAS", "750021234"};
-  f.converter.OldGunCount = 1;
+  f.converter.oldBookCount = 1;
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   const GunRecord entry = *findEntry(f.oldBook(), "G1");
   EXPECT_EQ(entry.DispLastName.view(), "M\xDCLLER" + std::string(9, ' '));  // Windows-1252
@@ -146,7 +146,7 @@ TEST(CloseOut, UsesAndShowsTheFolderWithoutTrailingBlanksAndWithItsSeparator) {
   typed.pop_back();
   f.view.Text3 = typed + "   ";
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   EXPECT_EQ(f.view.Text3, f.oldFolder);
   EXPECT_TRUE(f.oldBook().empty());
@@ -155,15 +155,15 @@ TEST(CloseOut, UsesAndShowsTheFolderWithoutTrailingBlanksAndWithItsSeparator) {
 TEST(CloseOut, AnEmptyBookIsOpenedAndClosedAndNothingIsShown) {
   PassFixture f;
   makeBook(f.oldFolder, {});
-  f.converter.OldGunCount = 0;
+  f.converter.oldBookCount = 0;
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   EXPECT_TRUE(f.view.messages.empty());
   EXPECT_TRUE(f.view.bar1Values.empty());
   EXPECT_EQ(f.manager.calls(rm::op::Open), 1);
   EXPECT_EQ(f.manager.calls(rm::op::Close), 1);
-  EXPECT_EQ(f.converter.BtrStatus, 0);  // the close's
+  EXPECT_EQ(f.converter.lastStatus, 0);  // the close's
 }
 
 TEST(CloseOut, TheBarClimbsThroughBothHandOverPassesAndStopsAtTheCount) {
@@ -174,27 +174,27 @@ TEST(CloseOut, TheBarClimbsThroughBothHandOverPassesAndStopsAtTheCount) {
   for (int i = 0; i < 4; ++i)
     book.push_back(gun("X" + std::to_string(i), kDayAfter, kBlankDate, "PAWN"));
   makeBook(f.oldFolder, book);
-  f.converter.OldGunCount = 10;
+  f.converter.oldBookCount = 10;
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   EXPECT_EQ(f.view.bar1Values,
             (std::vector<float>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
   EXPECT_TRUE(f.view.bar2Values.empty());
-  EXPECT_EQ(f.converter.OldGunCount, 10);  // not lowered by the deletions
+  EXPECT_EQ(f.converter.oldBookCount, 10);  // not lowered by the deletions
   EXPECT_EQ(f.oldBook().size(), 6u);
 }
 
 TEST(CloseOut, TheBarKeepsTheFractionOfItsShare) {
   PassFixture f;
   makeBook(f.oldFolder, {gun("G1", kDayBefore, kBlankDate, "PAWN")});
-  f.converter.OldGunCount = 3;
+  f.converter.oldBookCount = 3;
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   // One entry, met by both hand-over passes: 1/3 and 2/3.
-  EXPECT_EQ(f.view.bar1Values,
-            (std::vector<float>{static_cast<float>(1.0 / 3 * 100), static_cast<float>(2.0 / 3 * 100)}));
+  EXPECT_EQ(f.view.bar1Values, (std::vector<float>{static_cast<float>(1.0 / 3 * 100),
+                                                   static_cast<float>(2.0 / 3 * 100)}));
 }
 
 TEST(CloseOut, ABookThatCannotBeOpenedOnlyGetsTheMessage) {
@@ -203,7 +203,7 @@ TEST(CloseOut, ABookThatCannotBeOpenedOnlyGetsTheMessage) {
   typed.pop_back();
   f.view.Text3 = typed + " ";
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   EXPECT_EQ(f.view.messages, std::vector<std::string>{msg::ErrorOpeningOldFile});
   EXPECT_EQ(f.view.Text3, typed + "/");
@@ -211,7 +211,7 @@ TEST(CloseOut, ABookThatCannotBeOpenedOnlyGetsTheMessage) {
   EXPECT_EQ(f.manager.calls(rm::op::Open), 1);
   EXPECT_EQ(f.manager.calls(rm::op::GetGreaterOrEqual), 0);
   EXPECT_EQ(f.manager.calls(rm::op::Close), 0);
-  EXPECT_NE(f.converter.BtrStatus, 0);
+  EXPECT_NE(f.converter.lastStatus, 0);
   EXPECT_TRUE(f.view.reports.empty());
 }
 

@@ -48,9 +48,13 @@ const std::vector<Typed> kNames{
     {"smith", "smith"},
     {"   ", "   "},
     {"X", "X"},
-    {"O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS", "O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS"},
+    {"O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS",
+     "O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS"},
     {"M\xC3\xBCller", "M\xFCller"},
-    {"Jos\xC3\xA9 \xC3\x91u\xC3\xB1" "ez", "Jos\xE9 \xD1u\xF1" "ez"},
+    {"Jos\xC3\xA9 \xC3\x91u\xC3\xB1"
+     "ez",
+     "Jos\xE9 \xD1u\xF1"
+     "ez"},
     {"750011234", "750011234"},
     {"TEXAS", "TEXAS"},
     {" 12 Main St ", " 12 Main St "},
@@ -277,7 +281,7 @@ TEST(ConversionProperty, BothBooksEndAsTheRulesSay) {
     Generator random(seed);
     Scenario s(random, false);
 
-    Converter(s.view, rm::bookEngine()).BeginConversion_Click();
+    Converter(s.view, rm::bookEngine()).runConversion();
 
     const bool refused = anyBoxEmpty(s.view);
     const Books expected = refused ? s.before : model::afterConversion(s.before, s.in);
@@ -303,7 +307,7 @@ TEST(TransferProperty, BothBooksEndAsTheRulesSay) {
     Scenario s(random, true);
 
     Converter converter(s.view, rm::bookEngine());
-    converter.Command1_Click();
+    converter.transferLateDisposals();
 
     // An empty licensee box refuses the transfer, as it refuses the run.
     const bool refused = anyBoxEmpty(s.view);
@@ -329,8 +333,8 @@ TEST(ConvertThenFixProperty, FixAfterAConversionFindsNothingLeftToTransfer) {
     Scenario s(random, true);
 
     Converter converter(s.view, rm::bookEngine());
-    converter.BeginConversion_Click();
-    converter.Command1_Click();
+    converter.runConversion();
+    converter.transferLateDisposals();
 
     const bool refused = anyBoxEmpty(s.view);
     const Books expected = refused ? s.before : model::afterConversion(s.before, s.in);

@@ -57,9 +57,9 @@ TEST(Rebase, KeepsAndRewritesWhatWasStillInTheStoreAndRemovesWhatHadGone) {
   book.insert(book.end(), removed.begin(), removed.end());
   book.insert(book.end(), after.begin(), after.end());
   makeBook(f.newFolder, book);
-  f.converter.NewGunCount = static_cast<int32_t>(book.size());
+  f.converter.newBookCount = static_cast<int32_t>(book.size());
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
   const auto result = f.newBook();
   EXPECT_EQ(result.size(), kept.size() + after.size());
@@ -73,7 +73,7 @@ TEST(Rebase, KeepsAndRewritesWhatWasStillInTheStoreAndRemovesWhatHadGone) {
     SCOPED_TRACE(entry.Field00.str());
     EXPECT_EQ(*findEntry(result, entry.Field00.view()), entry);
   }
-  EXPECT_EQ(f.converter.NewGunCount, static_cast<int32_t>(book.size() - removed.size()));
+  EXPECT_EQ(f.converter.newBookCount, static_cast<int32_t>(book.size() - removed.size()));
   EXPECT_TRUE(f.view.messages.empty());
   EXPECT_TRUE(f.view.reports.empty());
 }
@@ -86,7 +86,7 @@ TEST(Rebase, TheOptionsKeepTheReceivedFromDetailsOrTheDateReceived) {
     makeBook(f.newFolder, {entry});
     f.view.mnuOption1 = true;
     f.view.Check1 = true;  // read by nothing
-    f.converter.ConvNew();
+    f.converter.rebaseNewBook();
     GunRecord expected = entry;
     expected.DateIn = kD;
     EXPECT_EQ(f.newBook().at(0), expected);
@@ -97,7 +97,7 @@ TEST(Rebase, TheOptionsKeepTheReceivedFromDetailsOrTheDateReceived) {
     const GunRecord entry = filled("G1", kDayBefore, kBlankDate, "PAWN");
     makeBook(f.newFolder, {entry});
     f.view.mnuOption2 = true;
-    f.converter.ConvNew();
+    f.converter.rebaseNewBook();
     GunRecord expected = rebased(entry, f.view);
     expected.DateIn = kDayBefore;
     EXPECT_EQ(f.newBook().at(0), expected);
@@ -110,7 +110,7 @@ TEST(Rebase, TheReceivedFromDetailsAreTakenAsTypedAndCutToWidth) {
   f.view.Text1 = {"prior", " PAT ", "123456789 123456789 123456789 12345", "\xC3\x89TAMPES",
                   "TEXAS", "750011234"};
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
   const GunRecord entry = f.newBook().at(0);
   EXPECT_EQ(entry.RecvLastName.view(), "prior" + std::string(10, ' '));
@@ -143,7 +143,7 @@ TEST(Rebase, ThePrefixGoesInFrontOfField06InUpperCaseWithoutBlanks) {
     makeBook(f.newFolder, {entry, gun("LATE", kDayAfter, kBlankDate, "PAWN")});
     f.view.Text5 = c.prefix;
 
-    f.converter.ConvNew();
+    f.converter.rebaseNewBook();
 
     EXPECT_EQ(findEntry(f.newBook(), "G1")->Field06.view(), c.expected);
     EXPECT_EQ(findEntry(f.newBook(), "LATE")->Field06.view(), std::string(15, ' '));
@@ -162,7 +162,7 @@ TEST(Rebase, BothOptionsAndNoPrefixStillUpdateEveryCarriedOverEntryUnchanged) {
   f.view.mnuOption2 = true;
   f.view.Text5 = "";
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
   EXPECT_EQ(f.manager.calls(rm::op::Update), 3);  // A, B and C
   const auto result = f.newBook();
@@ -177,9 +177,9 @@ TEST(Rebase, ASecondConversionPrefixesAgainAndSetsTheReceivedFromDetailsAgain) {
   makeBook(f.newFolder, {entry});
   f.view.Text5 = "nw";
 
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
   f.view.Text1[0] = "SECOND";
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
 
   const GunRecord now = f.newBook().at(0);
   EXPECT_EQ(now.Field06.view(), "NWNWA77" + std::string(8, ' '));
@@ -197,11 +197,11 @@ TEST(Rebase, DeletionsLowerTheCountAndTheBarFollowsEachPassHonestly) {
     book.push_back(gun("G" + std::to_string(i), date, kDayBefore, i % 2 ? "PAWN" : "SOLD"));
   }
   makeBook(f.newFolder, book);
-  f.converter.NewGunCount = 10;
+  f.converter.newBookCount = 10;
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
-  EXPECT_EQ(f.converter.NewGunCount, 5);
+  EXPECT_EQ(f.converter.newBookCount, 5);
   EXPECT_EQ(f.newBook().size(), 5u);
   // Removal pass: one read per entry, 10 % each. Rewrite pass: against the
   // lowered count of 5.
@@ -225,13 +225,13 @@ TEST(Rebase, DeletionsAmongEntriesOfOneDateKeepTheBarWithinItsShare) {
   for (int i = 0; i < 4; ++i)
     book.push_back(gun("L" + std::to_string(i), kDayAfter, kBlankDate, "PAWN"));
   makeBook(f.newFolder, book);
-  f.converter.NewGunCount = 12;
+  f.converter.newBookCount = 12;
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
   EXPECT_EQ(idsOf(f.newBook()),
             (std::vector<std::string>{"G0", "G2", "G4", "G6", "L0", "L1", "L2", "L3"}));
-  EXPECT_EQ(f.converter.NewGunCount, 8);
+  EXPECT_EQ(f.converter.newBookCount, 8);
   const auto& bar = f.view.bar2Values;
   ASSERT_FALSE(bar.empty());
   EXPECT_TRUE(std::all_of(bar.begin(), bar.end(), [](float v) { return v > 0 && v <= 100; }));
@@ -248,14 +248,14 @@ TEST(Rebase, DeletionsAmongEntriesOfOneDateKeepTheBarWithinItsShare) {
 TEST(Rebase, ABookThatCannotBeOpenedGetsTheMessageAndMarksTheBooksInvalid) {
   PassFixture f;
   f.view.Text4 = f.dir.folder("no-book");
-  f.converter.BooksValid = true;
-  f.converter.NewGunCount = 5;
+  f.converter.booksValid = true;
+  f.converter.newBookCount = 5;
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
   EXPECT_EQ(f.view.messages, std::vector<std::string>{msg::ErrorOpeningNewBook});
-  EXPECT_FALSE(f.converter.BooksValid);
-  EXPECT_EQ(f.converter.NewGunCount, 5);
+  EXPECT_FALSE(f.converter.booksValid);
+  EXPECT_EQ(f.converter.newBookCount, 5);
   EXPECT_TRUE(f.view.bar2Values.empty());
   EXPECT_EQ(f.manager.calls(rm::op::Open), 1);
   EXPECT_EQ(f.manager.calls(rm::op::Close), 0);

@@ -153,9 +153,9 @@ class TransferTest : public ::testing::Test {
 
   Outcome fix(rm::RecordManager& manager = rm::bookEngine()) {
     Converter converter(view, manager);
-    converter.BooksValid = true;
-    converter.Command1_Click();
-    booksValid = converter.BooksValid;
+    converter.booksValid = true;
+    converter.transferLateDisposals();
+    booksValid = converter.booksValid;
     return converter.outcome();
   }
 

@@ -50,36 +50,36 @@ class FakeView : public conversion::FormView {
 
   std::string text(TextBox box, int index) override {
     switch (box) {
-      case TextBox::Text1: return Text1.at(index);
-      case TextBox::Text2: return Text2.at(index);
-      case TextBox::Text3: return Text3;
-      case TextBox::Text4: return Text4;
-      case TextBox::Text5: return Text5;
-      case TextBox::MaskEdBox1: return MaskEdBox1;
+      case TextBox::PreviousLicensee: return Text1.at(index);
+      case TextBox::NewLicensee: return Text2.at(index);
+      case TextBox::OldBookFolder: return Text3;
+      case TextBox::NewBookFolder: return Text4;
+      case TextBox::NewBookPrefix: return Text5;
+      case TextBox::ConversionDate: return MaskEdBox1;
     }
     return {};
   }
   void setText(TextBox box, int index, const std::string& value) override {
     switch (box) {
-      case TextBox::Text1: Text1.at(index) = value; break;
-      case TextBox::Text2: Text2.at(index) = value; break;
-      case TextBox::Text3: Text3 = value; break;
-      case TextBox::Text4: Text4 = value; break;
-      case TextBox::Text5: Text5 = value; break;
-      case TextBox::MaskEdBox1: MaskEdBox1 = value; break;
+      case TextBox::PreviousLicensee: Text1.at(index) = value; break;
+      case TextBox::NewLicensee: Text2.at(index) = value; break;
+      case TextBox::OldBookFolder: Text3 = value; break;
+      case TextBox::NewBookFolder: Text4 = value; break;
+      case TextBox::NewBookPrefix: Text5 = value; break;
+      case TextBox::ConversionDate: MaskEdBox1 = value; break;
     }
   }
   bool checked(Option option) override {
     switch (option) {
-      case Option::mnuOption1: return mnuOption1;
-      case Option::mnuOption2: return mnuOption2;
-      case Option::Check1: return Check1;
+      case Option::KeepReceivedFrom: return mnuOption1;
+      case Option::KeepDateIn: return mnuOption2;
+      case Option::LeaveReceivedInfo: return Check1;
     }
     return false;
   }
   void setVisible(Shown control, bool shown) override { visible[control] = shown; }
   void setBarValue(Bar bar, float value) override {
-    if (bar == Bar::ProgressBar1) {
+    if (bar == Bar::OldBook) {
       ProgressBar1 = value;
       bar1Values.push_back(value);
     } else {
