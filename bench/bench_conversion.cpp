@@ -13,6 +13,7 @@
 #include <string>
 
 #include "conversion/converter.h"
+#include "conversion/form_values.h"
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
 
@@ -20,24 +21,14 @@ namespace {
 
 using namespace varnok;
 
-class SilentView final : public conversion::FormView {
+class SilentView final : public conversion::FormValuesView {
  public:
-  std::string text(conversion::TextBox box, int index) override {
-    switch (box) {
-      case conversion::TextBox::PreviousLicensee: return index == 0 ? "PRIOR" : "X";
-      case conversion::TextBox::NewLicensee: return index == 0 ? "NEWCO" : "Y";
-      case conversion::TextBox::OldBookFolder: return oldFolder;
-      case conversion::TextBox::NewBookFolder: return newFolder;
-      case conversion::TextBox::NewBookPrefix: return "NW";
-      case conversion::TextBox::ConversionDate: return "06/30/2025";
-    }
-    return {};
+  SilentView() {
+    form.previousLicensee = {"PRIOR", "X", "X", "X", "X", "X"};
+    form.newLicensee = {"NEWCO", "Y", "Y", "Y", "Y", "Y"};
+    form.newBookPrefix = "NW";
+    form.conversionDate = "06/30/2025";
   }
-  void setText(conversion::TextBox box, int, const std::string& value) override {
-    if (box == conversion::TextBox::OldBookFolder) oldFolder = value;
-    if (box == conversion::TextBox::NewBookFolder) newFolder = value;
-  }
-  bool checked(conversion::Option) override { return false; }
   void setVisible(conversion::Shown, bool) override {}
   void setBarValue(conversion::Bar, float) override { ++barUpdates; }
   void setMousePointer(int) override {}
@@ -47,7 +38,7 @@ class SilentView final : public conversion::FormView {
     return errortrap::Answer::Abort;
   }
 
-  std::string oldFolder, newFolder, lastMessage;
+  std::string lastMessage;
   long barUpdates = 0;
 };
 
@@ -121,10 +112,10 @@ void measure(const char* name, int entries, Shape shape) {
   char pattern[] = "/tmp/varnok-bench-XXXXXX";
   const std::string scratch = mkdtemp(pattern);
   SilentView view;
-  view.oldFolder = scratch + "/old/";
-  view.newFolder = scratch + "/new/";
-  makeBook(view.oldFolder, entries, shape, 1);
-  makeBook(view.newFolder, entries, shape, 2);
+  view.form.oldBookFolder = scratch + "/old/";
+  view.form.newBookFolder = scratch + "/new/";
+  makeBook(view.form.oldBookFolder, entries, shape, 1);
+  makeBook(view.form.newBookFolder, entries, shape, 2);
 
   conversion::Converter converter(view, rm::bookEngine());
   auto start = std::chrono::steady_clock::now();
@@ -136,8 +127,8 @@ void measure(const char* name, int entries, Shape shape) {
   // The transfer on a fresh pair: after a conversion it would find nothing.
   std::filesystem::remove_all(scratch + "/old");
   std::filesystem::remove_all(scratch + "/new");
-  makeBook(view.oldFolder, entries, shape, 3);
-  makeBook(view.newFolder, 0, shape, 4);
+  makeBook(view.form.oldBookFolder, entries, shape, 3);
+  makeBook(view.form.newBookFolder, 0, shape, 4);
   start = std::chrono::steady_clock::now();
   converter.transferLateDisposals();
   std::printf("%-10s %8d + %-8d transfer   %7.2f s\n", name, entries, entries, seconds(start));

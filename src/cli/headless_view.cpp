@@ -8,49 +8,15 @@
 namespace varnok::cli {
 
 using conversion::Bar;
-using conversion::Option;
 using conversion::Shown;
-using conversion::TextBox;
 
-HeadlessView::HeadlessView(FormInput input, errortrap::Answer onError)
-    : input_(std::move(input)),
+HeadlessView::HeadlessView(conversion::FormValues values, errortrap::Answer onError)
+    : FormValuesView(std::move(values)),
       onError_(onError),
       drawOnTerminal_(isatty(STDERR_FILENO) != 0),
       askOnTerminal_(isatty(STDIN_FILENO) != 0 && isatty(STDERR_FILENO) != 0) {}
 
 HeadlessView::~HeadlessView() { clearBars(); }
-
-std::string HeadlessView::text(TextBox box, int index) {
-  switch (box) {
-    case TextBox::PreviousLicensee: return input_.previousLicensee.at(index);
-    case TextBox::NewLicensee: return input_.newLicensee.at(index);
-    case TextBox::OldBookFolder: return input_.oldFolder;
-    case TextBox::NewBookFolder: return input_.newFolder;
-    case TextBox::NewBookPrefix: return input_.prefix;
-    case TextBox::ConversionDate: return input_.date;
-  }
-  return {};
-}
-
-void HeadlessView::setText(TextBox box, int index, const std::string& value) {
-  switch (box) {
-    case TextBox::PreviousLicensee: input_.previousLicensee.at(index) = value; break;
-    case TextBox::NewLicensee: input_.newLicensee.at(index) = value; break;
-    case TextBox::OldBookFolder: input_.oldFolder = value; break;
-    case TextBox::NewBookFolder: input_.newFolder = value; break;
-    case TextBox::NewBookPrefix: input_.prefix = value; break;
-    case TextBox::ConversionDate: input_.date = value; break;
-  }
-}
-
-bool HeadlessView::checked(Option option) {
-  switch (option) {
-    case Option::KeepReceivedFrom: return input_.keepReceivedFrom;
-    case Option::KeepDateIn: return input_.keepDateIn;
-    case Option::LeaveReceivedInfo: return false;
-  }
-  return false;
-}
 
 void HeadlessView::setVisible(Shown control, bool visible) {
   visible_[control] = visible;
@@ -118,7 +84,6 @@ void HeadlessView::clearBars() {
 
 errortrap::Answer HeadlessView::errorReport(const std::string& message) {
   const errortrap::Answer answer = askOperator(message);
-  if (answer == errortrap::Answer::Ignore) ++ignoredReports_;
   drawnBar1_ = drawnBar2_ = -1;
   return answer;
 }

@@ -10,7 +10,7 @@
 namespace varnok::conversion {
 
 void Converter::checkBooks() {
-  errortrap::Trap trap("Brelmark", "CheckValidFiles", &view_);
+  errortrap::Trap trap("Brelmark", "CheckValidFiles", &reporter_);
 
   booksValid = true;
 

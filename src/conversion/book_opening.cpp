@@ -11,13 +11,8 @@
 namespace varnok::conversion {
 
 bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& trap) {
-  bookCursor.PosBlock.fill(' ');
-  bookCursor.KeyLength = 255;
   const std::string folder = normaliseFolderBox(view_, folderBox, trap);
-  trap([&] { bookCursor.KeyBuffer = gunbook::bookFileKey(folder); });
-  bookCursor.KeyNumber = 0;
-  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::Open); });
-  return lastStatus == rm::status::Success;
+  return openBookOn(bookCursor, folderBox, folder, trap);
 }
 
 std::string Converter::passDateOrLeaveBook(errortrap::Trap& trap) {

@@ -16,7 +16,7 @@ namespace varnok::conversion {
 using errortrap::checkedAdd;
 
 void Converter::closeOutOldBook() {
-  errortrap::Trap trap("Brelmark", "ConvertOld", &view_);
+  errortrap::Trap trap("Brelmark", "ConvertOld", &reporter_);
 
   // Opening.
   if (!openBookIn(TextBox::OldBookFolder, trap)) {

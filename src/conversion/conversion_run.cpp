@@ -12,9 +12,9 @@
 namespace varnok::conversion {
 
 void Converter::runConversion() {
-  errortrap::Trap trap("Brelmark", "BeginConversion_Click", &view_);
+  errortrap::Trap trap("Brelmark", "BeginConversion_Click", &reporter_);
 
-  outcome_ = Outcome::NotRun;
+  startAfresh();
   booksValid = true;
 
   // Input check. A box of blanks only counts as filled in.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "conversion/form_view.h"
 #include "gunbook/book_cursor.h"
@@ -32,6 +33,8 @@ inline constexpr const char* NewBookNotSaved =
 inline constexpr const char* OldBookNotSaved =
     "The old gun book could not be saved and was left as it was. The new gun book was saved "
     "with the copied guns: run Fix again to finish the transfer.";
+inline constexpr const char* IgnoredReportsTail =
+    " error report(s) were answered Ignore: check both books before using them.";
 inline constexpr const char* SameBook =
     "The old and the new gun book folder name the same book file. "
     "Choose the folder of each book.";
@@ -66,6 +69,20 @@ class Converter {
   enum class Outcome { NotRun, Refused, UnstorableText, BookNotOpened, Completed };
   Outcome outcome() const { return outcome_; }
 
+  // Why each book that would not open did not, one line each, e.g.
+  // "old book /shop/old/FILE3.DAT: cannot open: file not found (status 12)".
+  // The window's own message says only that the book does not exist.
+  const std::vector<std::string>& unopenedBooks() const { return unopenedBooks_; }
+
+  // How many error reports were answered Ignore, each leaving something
+  // undone, and the warning to give for them: empty when there were none,
+  // else "<n> error report(s) were answered Ignore: check both books ...".
+  int ignoredReports() const { return reporter_.ignored; }
+  std::string ignoredReportsWarning() const;
+
+  // The run and the transfer start both afresh; the passes and the book
+  // check add to them.
+
  private:
   // Shows the message and sets the outcome, unless the message is empty.
   // True when it was shown.
@@ -97,9 +114,28 @@ class Converter {
   // it is not left held by this process. True when the changes are durable.
   bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& trap);
 
+  // Opens the book in `folder`, the text of `folderBox`, on `cursor`: a
+  // fresh position block, key number 0. True when the book is open; else
+  // why it is not is remembered.
+  bool openBookOn(gunbook::BookCursor& cursor, TextBox folderBox, const std::string& folder,
+                  errortrap::Trap& trap);
+  // The outcome, the reasons and the count of a fresh run or transfer.
+  void startAfresh();
+
+  // Shows every report of this converter's traps on the view and counts
+  // those answered Ignore.
+  struct CountingReporter final : errortrap::ErrorReporter {
+    explicit CountingReporter(FormView& view) : view(view) {}
+    errortrap::Answer errorReport(const std::string& message) override;
+    FormView& view;
+    int ignored = 0;
+  };
+
   FormView& view_;
   rm::RecordManager& recordManager_;
+  CountingReporter reporter_{view_};
   Outcome outcome_ = Outcome::NotRun;
+  std::vector<std::string> unopenedBooks_;
 };
 
 }  // namespace varnok::conversion

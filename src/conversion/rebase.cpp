@@ -44,7 +44,7 @@ std::string prefixFrom(FormView& view) {
 }  // namespace
 
 void Converter::rebaseNewBook() {
-  errortrap::Trap trap("Brelmark", "ConvNew", &view_);
+  errortrap::Trap trap("Brelmark", "ConvNew", &reporter_);
   using errortrap::checkedAdd;
 
   // Opening.

@@ -104,38 +104,27 @@ void Converter::closeTransferredBooks(gunbook::BookCursor& newBookCursor, errort
 }
 
 void Converter::transferLateDisposals() {
-  errortrap::Trap trap("Brelmark", "Command1_Click", &view_);
+  errortrap::Trap trap("Brelmark", "Command1_Click", &reporter_);
   // The new book's cursor: NewBookPosBlock, NewBookKeyBuffer, NewBookKeyLength,
   // NewBookKeyNumber (always 0) and NewBookRecord.
   gunbook::BookCursor newBookCursor;
+  startAfresh();
 
   std::string bookDate;
   if (!transferInputAccepted(bookDate, trap)) return;
 
-  bookCursor.PosBlock.fill(' ');
-  newBookCursor.PosBlock.fill(' ');
-  bookCursor.KeyLength = 255;
-  newBookCursor.KeyLength = 255;
-
   // Both folders lose their trailing blanks before either gets its separator.
   trimFolderBox(view_, TextBox::OldBookFolder, trap);
   trimFolderBox(view_, TextBox::NewBookFolder, trap);
-  finishFolderBox(view_, TextBox::OldBookFolder, trap);
-  finishFolderBox(view_, TextBox::NewBookFolder, trap);
+  const std::string oldFolder = finishFolderBox(view_, TextBox::OldBookFolder, trap);
+  const std::string newFolder = finishFolderBox(view_, TextBox::NewBookFolder, trap);
 
-  trap([&] { bookCursor.KeyBuffer = gunbook::bookFileKey(view_.text(TextBox::OldBookFolder, 0)); });
-  trap([&] { newBookCursor.KeyBuffer = gunbook::bookFileKey(view_.text(TextBox::NewBookFolder, 0)); });
-  bookCursor.KeyNumber = 0;
-  newBookCursor.KeyNumber = 0;
-
-  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::Open); });
-  if (lastStatus != rm::status::Success) {
+  if (!openBookOn(bookCursor, TextBox::OldBookFolder, oldFolder, trap)) {
     refuseWith(msg::ErrorOpeningOldBook, Outcome::BookNotOpened, trap);
     booksValid = false;
     return;
   }
-  trap([&] { lastStatus = newBookCursor.call(recordManager_, rm::op::Open); });
-  if (lastStatus != rm::status::Success) {
+  if (!openBookOn(newBookCursor, TextBox::NewBookFolder, newFolder, trap)) {
     refuseWith(msg::ErrorOpeningNewBook, Outcome::BookNotOpened, trap);
     booksValid = false;
     closeOrDrop(bookCursor, trap);

@@ -55,6 +55,21 @@ std::string formatErrorReport(int32_t number, std::string_view description,
 void setDefaultReporter(ErrorReporter* reporter);
 ErrorReporter* defaultReporter();
 
+// Makes `reporter` the default reporter for its own lifetime and puts the
+// one before it back when it ends.
+class ScopedDefaultReporter {
+ public:
+  explicit ScopedDefaultReporter(ErrorReporter* reporter) : previous_(defaultReporter()) {
+    setDefaultReporter(reporter);
+  }
+  ~ScopedDefaultReporter() { setDefaultReporter(previous_); }
+  ScopedDefaultReporter(const ScopedDefaultReporter&) = delete;
+  ScopedDefaultReporter& operator=(const ScopedDefaultReporter&) = delete;
+
+ private:
+  ErrorReporter* previous_;
+};
+
 // Ends the process at once after flushing what was already written.
 [[noreturn]] void abortProgram();
 

@@ -44,18 +44,6 @@ std::string open(rm::RecordManager& manager, BookCursor& cursor, std::string_vie
 
 }  // namespace
 
-std::string statusPhrase(int16_t status) {
-  return std::string(rm::statusText(status)) + " (status " + std::to_string(status) + ")";
-}
-
-std::string bookPath(std::string_view typedFolder) {
-  std::string key = bookFileKey(normaliseFolder(typedFolder));
-  while (!key.empty() && key.back() == ' ') key.pop_back();
-  // Shown as this system spells it: the record manager reads '\' as '/'.
-  std::replace(key.begin(), key.end(), '\\', '/');
-  return key;
-}
-
 ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder) {
   BookCursor cursor;
   std::string problem = open(manager, cursor, typedFolder);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gunbook/book_folder.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::gunbook {
@@ -20,13 +21,6 @@ struct ToolOutcome {
 
   static ToolOutcome refused(std::string problem) { return {false, std::move(problem)}; }
 };
-
-// "file not found (status 12)": a record manager status for messages.
-std::string statusPhrase(int16_t status);
-
-// The book file of a typed folder as messages name it: no trailing blank,
-// '/' for every folder separator.
-std::string bookPath(std::string_view typedFolder);
 
 // Makes the folder when it is missing, then an empty book in it. Refused
 // when a book (or any file) FILE3.DAT is already there.

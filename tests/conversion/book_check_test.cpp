@@ -58,13 +58,13 @@ TEST(BookCheck, FoldersLoseTrailingBlanksAndGainTheirSeparatorInTheirBoxes) {
   makeBook(f.newFolder, guns(1, "N"));
   std::string oldTyped = f.oldFolder;
   oldTyped.pop_back();  // no final '/'
-  f.view.Text3 = oldTyped + "   ";
-  f.view.Text4 = f.newFolder + "  ";  // already ends in '/': gets no second one
+  f.view.form.oldBookFolder = oldTyped + "   ";
+  f.view.form.newBookFolder = f.newFolder + "  ";  // already ends in '/': gets no second one
 
   f.converter.checkBooks();
 
-  EXPECT_EQ(f.view.Text3, f.oldFolder);
-  EXPECT_EQ(f.view.Text4, f.newFolder);
+  EXPECT_EQ(f.view.form.oldBookFolder, f.oldFolder);
+  EXPECT_EQ(f.view.form.newBookFolder, f.newFolder);
   EXPECT_TRUE(f.converter.booksValid);
   EXPECT_EQ(f.converter.oldBookCount, 2);
 }
@@ -72,8 +72,8 @@ TEST(BookCheck, FoldersLoseTrailingBlanksAndGainTheirSeparatorInTheirBoxes) {
 TEST(BookCheck, AMissingOldBookStopsBeforeTheNewBookIsTouched) {
   PassFixture f;
   makeBook(f.newFolder, guns(4, "N"));
-  f.view.Text3 = "c:\\oldgunbook   ";
-  f.view.Text4 = "c:\\newgunbook  ";
+  f.view.form.oldBookFolder = "c:\\oldgunbook   ";
+  f.view.form.newBookFolder = "c:\\newgunbook  ";
   f.converter.oldBookCount = 11;
   f.converter.newBookCount = 22;
 
@@ -81,8 +81,8 @@ TEST(BookCheck, AMissingOldBookStopsBeforeTheNewBookIsTouched) {
 
   EXPECT_FALSE(f.converter.booksValid);
   EXPECT_EQ(f.view.messages, std::vector<std::string>{OldBookMissing});
-  EXPECT_EQ(f.view.Text3, "c:\\oldgunbook\\");
-  EXPECT_EQ(f.view.Text4, "c:\\newgunbook  ");  // neither normalised nor opened
+  EXPECT_EQ(f.view.form.oldBookFolder, "c:\\oldgunbook\\");
+  EXPECT_EQ(f.view.form.newBookFolder, "c:\\newgunbook  ");  // neither normalised nor opened
   EXPECT_EQ(f.manager.calls(rm::op::Open), 1);
   EXPECT_EQ(f.manager.calls(rm::op::Stat), 0);
   EXPECT_EQ(f.converter.oldBookCount, 11);
@@ -92,7 +92,7 @@ TEST(BookCheck, AMissingOldBookStopsBeforeTheNewBookIsTouched) {
 TEST(BookCheck, AMissingNewBookComesAfterTheOldBookIsCountedAndClosed) {
   PassFixture f;
   makeBook(f.oldFolder, guns(5, "O"));
-  f.view.Text4 = f.dir.folder("empty");  // a folder without a book
+  f.view.form.newBookFolder = f.dir.folder("empty");  // a folder without a book
   f.converter.newBookCount = 22;
 
   f.converter.checkBooks();

@@ -15,12 +15,12 @@ namespace msg = conversion::msg;
 
 // What the hand-over makes of an entry, field by field.
 GunRecord handedOver(GunRecord entry, const FakeView& view) {
-  entry.DispLastName = view.Text2[0];
-  entry.DispFirstName = view.Text2[1];
-  entry.DispAddress = view.Text2[2];
-  entry.DispCity = view.Text2[3];
-  entry.DispState = view.Text2[4];
-  entry.DispZip = view.Text2[5];
+  entry.DispLastName = view.form.newLicensee[0];
+  entry.DispFirstName = view.form.newLicensee[1];
+  entry.DispAddress = view.form.newLicensee[2];
+  entry.DispCity = view.form.newLicensee[3];
+  entry.DispState = view.form.newLicensee[4];
+  entry.DispZip = view.form.newLicensee[5];
   entry.DateOut = kD;
   entry.Status = "SOLD";
   entry.DispFlag = -1;
@@ -125,7 +125,7 @@ TEST(CloseOut, HandsOverGunsThatLeftTheStoreOnlyAfterTheDate) {
 TEST(CloseOut, WritesTheNewLicenseeFixedWidthAsBookText) {
   PassFixture f;
   makeBook(f.oldFolder, {gun("G1", kDayBefore, kBlankDate, "PAWN")});
-  f.view.Text2 = {"M\xC3\x9CLLER", "nora", "123456789 123456789 123456789 12345", "NEWTOWN",
+  f.view.form.newLicensee = {"M\xC3\x9CLLER", "nora", "123456789 123456789 123456789 12345", "NEWTOWN",
                   "TEXAS", "750021234"};
   f.converter.oldBookCount = 1;
 
@@ -144,11 +144,11 @@ TEST(CloseOut, UsesAndShowsTheFolderWithoutTrailingBlanksAndWithItsSeparator) {
   makeBook(f.oldFolder, {gun("G1", kDayAfter, kBlankDate, "PAWN")});
   std::string typed = f.oldFolder;
   typed.pop_back();
-  f.view.Text3 = typed + "   ";
+  f.view.form.oldBookFolder = typed + "   ";
 
   f.converter.closeOutOldBook();
 
-  EXPECT_EQ(f.view.Text3, f.oldFolder);
+  EXPECT_EQ(f.view.form.oldBookFolder, f.oldFolder);
   EXPECT_TRUE(f.oldBook().empty());
 }
 
@@ -201,12 +201,12 @@ TEST(CloseOut, ABookThatCannotBeOpenedOnlyGetsTheMessage) {
   PassFixture f;
   std::string typed = f.dir.folder("no-book");
   typed.pop_back();
-  f.view.Text3 = typed + " ";
+  f.view.form.oldBookFolder = typed + " ";
 
   f.converter.closeOutOldBook();
 
   EXPECT_EQ(f.view.messages, std::vector<std::string>{msg::ErrorOpeningOldFile});
-  EXPECT_EQ(f.view.Text3, typed + "/");
+  EXPECT_EQ(f.view.form.oldBookFolder, typed + "/");
   EXPECT_TRUE(f.view.bar1Values.empty());
   EXPECT_EQ(f.manager.calls(rm::op::Open), 1);
   EXPECT_EQ(f.manager.calls(rm::op::GetGreaterOrEqual), 0);

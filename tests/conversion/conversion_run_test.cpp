@@ -51,14 +51,14 @@ TEST(ConversionRun, RefusesWhenARequiredBoxIsEmptyOrTheDateIsNotADate) {
   std::vector<std::pair<std::string, std::function<void(FakeView&)>>> cases;
   for (int i = 0; i < 6; ++i) {
     cases.emplace_back("Text1(" + std::to_string(i) + ")",
-                       [i](FakeView& v) { v.Text1[i].clear(); });
-    cases.emplace_back("Text2(" + std::to_string(i) + ")", [i](FakeView& v) { v.Text2[i].clear(); });
+                       [i](FakeView& v) { v.form.previousLicensee[i].clear(); });
+    cases.emplace_back("Text2(" + std::to_string(i) + ")", [i](FakeView& v) { v.form.newLicensee[i].clear(); });
   }
-  cases.emplace_back("Text3", [](FakeView& v) { v.Text3.clear(); });
-  cases.emplace_back("Text4", [](FakeView& v) { v.Text4.clear(); });
+  cases.emplace_back("Text3", [](FakeView& v) { v.form.oldBookFolder.clear(); });
+  cases.emplace_back("Text4", [](FakeView& v) { v.form.newBookFolder.clear(); });
   for (const char* date : {"", "02/30/2004", "12/__/2004", "13/01/2004", "3/15/2004"})
     cases.emplace_back(std::string("date '") + date + "'",
-                       [date](FakeView& v) { v.MaskEdBox1 = date; });
+                       [date](FakeView& v) { v.form.conversionDate = date; });
 
   for (const auto& [name, spoil] : cases) {
     SCOPED_TRACE(name);
@@ -83,9 +83,9 @@ TEST(ConversionRun, RefusesWhenARequiredBoxIsEmptyOrTheDateIsNotADate) {
 TEST(ConversionRun, BoxesOfBlanksAndAnEmptyPrefixPass) {
   RunFixture f;
   makeSmallBooks(f);
-  f.view.Text1[0] = "   ";
-  f.view.Text2[3] = " ";
-  f.view.Text5 = "";
+  f.view.form.previousLicensee[0] = "   ";
+  f.view.form.newLicensee[3] = " ";
+  f.view.form.newBookPrefix = "";
 
   f.converter.runConversion();
 
@@ -103,7 +103,7 @@ TEST(ConversionRun, RefusesOneBookGivenAsBothBeforeOpeningAnything) {
   const auto before = f.oldBook();
   std::string sameFolder = f.oldFolder;
   sameFolder.pop_back();
-  f.view.Text4 = sameFolder + "  ";  // the same folder, typed differently
+  f.view.form.newBookFolder = sameFolder + "  ";  // the same folder, typed differently
 
   f.converter.runConversion();
 
@@ -118,7 +118,7 @@ TEST(ConversionRun, AMissingOldBookIsToldThenFinishedWithBothBooksUntouched) {
   RunFixture f;
   makeSmallBooks(f);
   const auto newBefore = f.newBook();
-  f.view.Text3 = f.dir.folder("nothing-here");
+  f.view.form.oldBookFolder = f.dir.folder("nothing-here");
   f.converter.newBookCount = 42;
 
   f.converter.runConversion();
@@ -131,6 +131,10 @@ TEST(ConversionRun, AMissingOldBookIsToldThenFinishedWithBothBooksUntouched) {
   EXPECT_EQ(f.converter.newBookCount, 42);
   EXPECT_EQ(f.newBook(), newBefore);
   EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
+  EXPECT_EQ(f.converter.unopenedBooks(),
+            (std::vector<std::string>{"old book " + f.dir.folder("nothing-here") +
+                                      "FILE3.DAT: cannot open: file not found (status 12)"}));
+  EXPECT_TRUE(f.converter.ignoredReportsWarning().empty());
 }
 
 TEST(ConversionRun, ACompleteRunShowsProgressThenHidesItAndRestoresThePointer) {
@@ -199,7 +203,7 @@ TEST(ConversionRun, RunningAgainAfterTheRebaseCouldNotOpenItsBookConvertsOnce) {
   RunFixture f, reference;
   for (RunFixture* run : {&f, &reference}) {
     makeSmallBooks(*run);
-    run->view.Text5 = "NW";
+    run->view.form.newBookPrefix = "NW";
   }
   Converter(reference.view, rm::bookEngine()).runConversion();
   f.manager.failCalls(rm::op::Open, rm::status::IoError, 4);  // the rebase's open

@@ -180,7 +180,7 @@ TEST(TransferInput, EmptyBoxesAreRefusedAsTheRunRefusesThem) {
   {
     SCOPED_TRACE("blanks count as filled in");
     InputFixture f;
-    f.view.Text2 = {" ", " ", " ", " ", " ", " "};
+    f.view.form.newLicensee = {" ", " ", " ", " ", " ", " "};
     f.expectCompleted(kTransfer);
     EXPECT_EQ(f.oldBook().at(1).DispLastName.view(), std::string(15, ' '));
   }

@@ -53,6 +53,8 @@ TEST(PassErrors, ARefusedUpdateIsReportedAndIgnoreLeavesTheEntryAsItWas) {
     ASSERT_EQ(f.view.reports.size(), 1u);
     expectReport(f.view.reports[0], "Error 30003",
                  "Update refused with status 84 (entry locked) for entry G2", "ConvertOld");
+    EXPECT_EQ(f.converter.ignoredReports(), 1);
+    EXPECT_EQ(f.converter.ignoredReportsWarning(), "1" + std::string(conversion::msg::IgnoredReportsTail));
     const auto after = f.oldBook();
     EXPECT_EQ(*findEntry(after, "G2"), *findEntry(before, "G2"));
     EXPECT_EQ(findEntry(after, "G1")->Status.view(), kSold);

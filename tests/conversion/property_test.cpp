@@ -170,19 +170,19 @@ class Generator {
   Inputs fillIn(FakeView& view, const std::string& oldFolder, const std::string& newFolder) {
     Inputs in;
     view.fillIn(withBlanks(oldFolder), withBlanks(newFolder), pick(kDates));
-    in.D = bookDate(view.MaskEdBox1);
+    in.D = bookDate(view.form.conversionDate);
     for (int i = 0; i < 6; ++i) {
       const Typed previous = chance(1) ? Typed{} : pick(kNames);
       const Typed next = chance(1) ? Typed{} : pick(kNames);
-      view.Text1[i] = previous.utf8;
-      view.Text2[i] = next.utf8;
+      view.form.previousLicensee[i] = previous.utf8;
+      view.form.newLicensee[i] = next.utf8;
       in.previous[i] = previous.book;
       in.next[i] = next.book;
     }
-    view.Text5 = in.prefixTyped = pick(kPrefixes);
-    view.mnuOption1 = in.keepReceivedFrom = chance(50);
-    view.mnuOption2 = in.keepDateIn = chance(50);
-    view.Check1 = chance(50);
+    view.form.newBookPrefix = in.prefixTyped = pick(kPrefixes);
+    view.form.keepReceivedFrom = in.keepReceivedFrom = chance(50);
+    view.form.keepDateIn = in.keepDateIn = chance(50);
+    view.form.leaveReceivedInfo = chance(50);
     return in;
   }
 
@@ -204,7 +204,7 @@ class Generator {
 
 bool anyBoxEmpty(const FakeView& view) {
   for (int i = 0; i < 6; ++i)
-    if (view.Text1[i].empty() || view.Text2[i].empty()) return true;
+    if (view.form.previousLicensee[i].empty() || view.form.newLicensee[i].empty()) return true;
   return false;
 }
 

@@ -17,12 +17,12 @@ namespace msg = conversion::msg;
 // What the rewrite pass makes of an entry with neither option checked and
 // no prefix.
 GunRecord rebased(GunRecord entry, const FakeView& view) {
-  entry.RecvLastName = view.Text1[0];
-  entry.RecvFirstName = view.Text1[1];
-  entry.RecvAddress = view.Text1[2];
-  entry.RecvCity = view.Text1[3];
-  entry.RecvState = view.Text1[4];
-  entry.RecvZip = view.Text1[5];
+  entry.RecvLastName = view.form.previousLicensee[0];
+  entry.RecvFirstName = view.form.previousLicensee[1];
+  entry.RecvAddress = view.form.previousLicensee[2];
+  entry.RecvCity = view.form.previousLicensee[3];
+  entry.RecvState = view.form.previousLicensee[4];
+  entry.RecvZip = view.form.previousLicensee[5];
   entry.DateIn = kD;
   return entry;
 }
@@ -84,8 +84,8 @@ TEST(Rebase, TheOptionsKeepTheReceivedFromDetailsOrTheDateReceived) {
     PassFixture f;
     const GunRecord entry = filled("G1", kDayBefore, kBlankDate, "PAWN");
     makeBook(f.newFolder, {entry});
-    f.view.mnuOption1 = true;
-    f.view.Check1 = true;  // read by nothing
+    f.view.form.keepReceivedFrom = true;
+    f.view.form.leaveReceivedInfo = true;  // read by nothing
     f.converter.rebaseNewBook();
     GunRecord expected = entry;
     expected.DateIn = kD;
@@ -96,7 +96,7 @@ TEST(Rebase, TheOptionsKeepTheReceivedFromDetailsOrTheDateReceived) {
     PassFixture f;
     const GunRecord entry = filled("G1", kDayBefore, kBlankDate, "PAWN");
     makeBook(f.newFolder, {entry});
-    f.view.mnuOption2 = true;
+    f.view.form.keepDateIn = true;
     f.converter.rebaseNewBook();
     GunRecord expected = rebased(entry, f.view);
     expected.DateIn = kDayBefore;
@@ -107,7 +107,7 @@ TEST(Rebase, TheOptionsKeepTheReceivedFromDetailsOrTheDateReceived) {
 TEST(Rebase, TheReceivedFromDetailsAreTakenAsTypedAndCutToWidth) {
   PassFixture f;
   makeBook(f.newFolder, {filled("G1", kDayBefore, kBlankDate, "PAWN")});
-  f.view.Text1 = {"prior", " PAT ", "123456789 123456789 123456789 12345", "\xC3\x89TAMPES",
+  f.view.form.previousLicensee = {"prior", " PAT ", "123456789 123456789 123456789 12345", "\xC3\x89TAMPES",
                   "TEXAS", "750011234"};
 
   f.converter.rebaseNewBook();
@@ -141,7 +141,7 @@ TEST(Rebase, ThePrefixGoesInFrontOfField06InUpperCaseWithoutBlanks) {
     GunRecord entry = gun("G1", kDayBefore, kBlankDate, "PAWN");
     entry.Field06 = c.field06;
     makeBook(f.newFolder, {entry, gun("LATE", kDayAfter, kBlankDate, "PAWN")});
-    f.view.Text5 = c.prefix;
+    f.view.form.newBookPrefix = c.prefix;
 
     f.converter.rebaseNewBook();
 
@@ -158,9 +158,9 @@ TEST(Rebase, BothOptionsAndNoPrefixStillUpdateEveryCarriedOverEntryUnchanged) {
                                        filled("GONE", kDayBefore, kDayBefore, "SOLD"),
                                        filled("LATE", kDayAfter, kBlankDate, "PAWN")};
   makeBook(f.newFolder, book);
-  f.view.mnuOption1 = true;
-  f.view.mnuOption2 = true;
-  f.view.Text5 = "";
+  f.view.form.keepReceivedFrom = true;
+  f.view.form.keepDateIn = true;
+  f.view.form.newBookPrefix = "";
 
   f.converter.rebaseNewBook();
 
@@ -175,10 +175,10 @@ TEST(Rebase, ASecondConversionPrefixesAgainAndSetsTheReceivedFromDetailsAgain) {
   GunRecord entry = filled("G1", kDayBefore, kBlankDate, "PAWN");
   makeBook(f.oldFolder, {});
   makeBook(f.newFolder, {entry});
-  f.view.Text5 = "nw";
+  f.view.form.newBookPrefix = "nw";
 
   f.converter.runConversion();
-  f.view.Text1[0] = "SECOND";
+  f.view.form.previousLicensee[0] = "SECOND";
   f.converter.runConversion();
 
   const GunRecord now = f.newBook().at(0);
@@ -247,7 +247,7 @@ TEST(Rebase, DeletionsAmongEntriesOfOneDateKeepTheBarWithinItsShare) {
 
 TEST(Rebase, ABookThatCannotBeOpenedGetsTheMessageAndMarksTheBooksInvalid) {
   PassFixture f;
-  f.view.Text4 = f.dir.folder("no-book");
+  f.view.form.newBookFolder = f.dir.folder("no-book");
   f.converter.booksValid = true;
   f.converter.newBookCount = 5;
 
