@@ -15,6 +15,23 @@ bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& trap) {
   return openBookOn(bookCursor, folderBox, folder, trap);
 }
 
+bool Converter::openPassBook(TextBox folderBox, const char* refusal, errortrap::Trap& trap) {
+  if (openBookIn(folderBox, trap)) return true;
+  trap([&] { view_.messageBox(refusal); });
+  // Tells the run that this pass did not reach its book.
+  outcome_ = Outcome::BookNotOpened;
+  return false;
+}
+
+void Converter::writeOrReport(gunbook::BookCursor& cursor, uint16_t operation,
+                              errortrap::Trap& trap) {
+  // One trapped statement: Retry makes the write again, Ignore skips it.
+  trap([&] {
+    lastStatus = cursor.call(recordManager_, operation);
+    raiseIfRefused(lastStatus, operation, cursor.Record);
+  });
+}
+
 std::string Converter::passDateOrLeaveBook(errortrap::Trap& trap) {
   std::string bookDate = conversionDate(view_, trap);
   if (isBookDate(bookDate)) return bookDate;

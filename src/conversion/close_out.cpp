@@ -5,79 +5,61 @@
 #include <string>
 
 #include "conversion/converter.h"
+#include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
-#include "conversion/refused_write.h"
 #include "conversion/removal_walk.h"
 #include "errortrap/trap.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
 
-using errortrap::checkedAdd;
-
 void Converter::closeOutOldBook() {
   errortrap::Trap trap("Brelmark", "ConvertOld", &reporter_);
-
-  // Opening.
-  if (!openBookIn(TextBox::OldBookFolder, trap)) {
-    trap([&] { view_.messageBox(msg::ErrorOpeningOldFile); });
-    // Tells the run that this pass did not reach its book.
-    outcome_ = Outcome::BookNotOpened;
-    return;
-  }
-
+  if (!openPassBook(TextBox::OldBookFolder, msg::ErrorOpeningOldFile, trap)) return;
   const std::string bookDate = passDateOrLeaveBook(trap);
   if (bookDate.empty()) return;
 
-  // Removal pass, key 1 (DateIn) from bookDate: guns received after bookDate belong to
-  // the new book.
+  removeReceivedAfter(bookDate, trap);
+  handOverOnHand(bookDate, trap);
+
+  // Every change of the pass becomes durable here, or not at all.
+  closeOrDrop(bookCursor, trap);
+}
+
+// Removal pass, key 1 (DateIn) from the date: guns received after it belong
+// to the new book.
+void Converter::removeReceivedAfter(const std::string& bookDate, errortrap::Trap& trap) {
   RemovalWalk removal(bookCursor, lastStatus, recordManager_, trap);
   removal.start(bookDate);
   while (removal.onEntry()) {
     if (bookCursor.Record.DateIn > bookDate && removal.mayRemove()) removal.remove();
     removal.next();
   }
+}
 
-  // The on-hand pass and the late-disposal pass share one visited count, so
-  // the bar runs on from the first into the second.
+// Two walks over key 3: first the guns still in the store, then the guns
+// that left it after the date and so were still in it on the date. They
+// share one visited count, so the bar runs on from the first into the second.
+void Converter::handOverOnHand(const std::string& bookDate, errortrap::Trap& trap) {
   int32_t visited = 0;
-  auto handOver = [&] {
+  const auto handOver = [&] {
     disposeToNewLicensee(bookCursor.Record, view_, bookDate, trap);
     bookCursor.Record.DispFlag = -1;
-    trap([&] {
-      lastStatus = bookCursor.call(recordManager_, rm::op::Update);
-      raiseIfRefused(lastStatus, rm::op::Update, bookCursor.Record);
-    });
+    writeOrReport(bookCursor, rm::op::Update, trap);
   };
-  auto progress = [&] {
-    trap([&] { visited = checkedAdd(visited, 1); });
+  const auto progress = [&] {
+    trap([&] { visited = errortrap::checkedAdd(visited, 1); });
     showProgress(view_, Bar::OldBook, visited, oldBookCount, trap);
   };
-
-  // On-hand pass, key 3: guns still in the store.
-  bookCursor.KeyBuffer = std::string(15, ' ');
-  bookCursor.KeyNumber = 3;
-  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (lastStatus == 0) {
+  scanKey(bookCursor, lastStatus, recordManager_, 3, trap, [&] {
     const std::string_view kind = bookCursor.Record.Status.left(4);
     if (kind == "SALE" || kind == "PAWN") handOver();
     progress();
-    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetNext); });
-  }
-
-  // Late-disposal pass, key 3: guns that left the store after bookDate were still
-  // in it on bookDate.
-  bookCursor.KeyBuffer = std::string(15, ' ');
-  bookCursor.KeyNumber = 3;
-  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (lastStatus == 0) {
+  });
+  scanKey(bookCursor, lastStatus, recordManager_, 3, trap, [&] {
     if (bookCursor.Record.DateOut > bookDate) handOver();
     progress();
-    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetNext); });
-  }
-
-  // Every change of the pass becomes durable here, or not at all.
-  closeOrDrop(bookCursor, trap);
+  });
 }
 
 }  // namespace varnok::conversion

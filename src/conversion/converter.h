@@ -99,6 +99,19 @@ class Converter {
                      errortrap::Trap& trap);
   void closeTransferredBooks(gunbook::BookCursor& newBookCursor, errortrap::Trap& trap);
 
+  // The passes' steps.
+  void removeReceivedAfter(const std::string& bookDate, errortrap::Trap& trap);
+  void handOverOnHand(const std::string& bookDate, errortrap::Trap& trap);
+  void removeLeftBefore(const std::string& bookDate, errortrap::Trap& trap);
+  void rewriteAsReceived(const std::string& bookDate, errortrap::Trap& trap);
+  void rebaseEntry(gunbook::GunRecord& entry, const std::string& bookDate, errortrap::Trap& trap);
+  // Opens a pass's book on the shared cursor, showing `refusal` and
+  // marking the outcome when it will not open. True when it is open.
+  bool openPassBook(TextBox folderBox, const char* refusal, errortrap::Trap& trap);
+  // Makes one write of the entry on `cursor` (Update, Insert or Close) and
+  // reports it as a run-time error when the record manager refuses it.
+  void writeOrReport(gunbook::BookCursor& cursor, uint16_t operation, errortrap::Trap& trap);
+
   // Opens the book in the folder box on the shared cursor: a fresh position
   // block, the folder normalised and written back, key number 0. True when
   // the book is open.

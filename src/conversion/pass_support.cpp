@@ -58,6 +58,15 @@ void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::
   entry.Status = "SOLD";
 }
 
+void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::Trap& trap) {
+  trap([&] { entry.RecvAddress = bookText(view, TextBox::PreviousLicensee, 2); });
+  trap([&] { entry.RecvCity = bookText(view, TextBox::PreviousLicensee, 3); });
+  trap([&] { entry.RecvFirstName = bookText(view, TextBox::PreviousLicensee, 1); });
+  trap([&] { entry.RecvLastName = bookText(view, TextBox::PreviousLicensee, 0); });
+  trap([&] { entry.RecvState = bookText(view, TextBox::PreviousLicensee, 4); });
+  trap([&] { entry.RecvZip = bookText(view, TextBox::PreviousLicensee, 5); });
+}
+
 void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap) {
   // visited counts from 1, so the first test alone keeps the divisor at 1 or
   // more; the second holds it there should an increment have been skipped.

@@ -42,6 +42,11 @@ bool isBookDate(std::string_view date);
 void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::string& bookDate,
                           errortrap::Trap& trap);
 
+// The received-from side of a hand-over from the previous licensee
+// (Text1), in this order: RecvAddress, RecvCity, RecvFirstName,
+// RecvLastName, RecvState, RecvZip. DateIn is left to the caller.
+void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::Trap& trap);
+
 // Shows visited / total as a percentage on `bar` while visited <= total;
 // past that (or with no total) the bar keeps its value.
 void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap);

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "conversion/converter.h"
+#include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
-#include "conversion/refused_write.h"
 #include "conversion/removal_walk.h"
 #include "errortrap/trap.h"
 #include "recordmanager/status.h"
@@ -45,22 +45,25 @@ std::string prefixFrom(FormView& view) {
 
 void Converter::rebaseNewBook() {
   errortrap::Trap trap("Brelmark", "ConvNew", &reporter_);
-  using errortrap::checkedAdd;
-
-  // Opening.
-  if (!openBookIn(TextBox::NewBookFolder, trap)) {
-    trap([&] { view_.messageBox(msg::ErrorOpeningNewBook); });
+  if (!openPassBook(TextBox::NewBookFolder, msg::ErrorOpeningNewBook, trap)) {
     booksValid = false;
-    outcome_ = Outcome::BookNotOpened;
     return;
   }
-
   const std::string bookDate = passDateOrLeaveBook(trap);
   if (bookDate.empty()) return;
 
-  // Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
-  // before bookDate that is no longer pawned or for sale and left before bookDate. The
-  // visited count includes the entries that the walk reads again.
+  removeLeftBefore(bookDate, trap);
+  rewriteAsReceived(bookDate, trap);
+
+  // Every change of the pass becomes durable here, or not at all.
+  closeOrDrop(bookCursor, trap);
+}
+
+// Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
+// before the date that is no longer pawned or for sale and left before it.
+// The visited count includes the entries that the walk reads again.
+void Converter::removeLeftBefore(const std::string& bookDate, errortrap::Trap& trap) {
+  using errortrap::checkedAdd;
   int32_t deletions = 0;
   int32_t visited = 0;
   RemovalWalk removal(bookCursor, lastStatus, recordManager_, trap);
@@ -76,47 +79,34 @@ void Converter::rebaseNewBook() {
     showProgress(view_, Bar::NewBook, visited, newBookCount, trap);
   }
   trap([&] { newBookCount = errortrap::checkedSub(newBookCount, deletions); });
+}
 
-  // Rewrite pass, key 0: every entry received on or before bookDate now comes from
-  // the previous licensee on bookDate. Key 0 is on a field that is never written
-  // here, so the walk meets each entry once.
-  bookCursor.KeyBuffer = std::string(15, ' ');
-  bookCursor.KeyNumber = 0;
-  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  visited = 0;
-  while (lastStatus == 0) {
-    if (bookCursor.Record.DateIn <= bookDate) {
-      gunbook::GunRecord& e = bookCursor.Record;
-      bool keepReceivedFrom = false;
-      trap([&] { keepReceivedFrom = view_.checked(Option::KeepReceivedFrom); });
-      if (!keepReceivedFrom) {
-        trap([&] { e.RecvAddress = bookText(view_, TextBox::PreviousLicensee, 2); });
-        trap([&] { e.RecvCity = bookText(view_, TextBox::PreviousLicensee, 3); });
-        trap([&] { e.RecvFirstName = bookText(view_, TextBox::PreviousLicensee, 1); });
-        trap([&] { e.RecvLastName = bookText(view_, TextBox::PreviousLicensee, 0); });
-        trap([&] { e.RecvState = bookText(view_, TextBox::PreviousLicensee, 4); });
-        trap([&] { e.RecvZip = bookText(view_, TextBox::PreviousLicensee, 5); });
-      }
-      bool keepDateIn = false;
-      trap([&] { keepDateIn = view_.checked(Option::KeepDateIn); });
-      if (!keepDateIn) e.DateIn = bookDate;
-      std::string prefix;
-      trap([&] { prefix = prefixFrom(view_); });
-      // The prefix pushes the old value's last characters out of the field.
-      if (!prefix.empty()) trap([&] { e.Field06 = prefix + e.Field06.str(); });
-      // Made even when nothing changed.
-      trap([&] {
-        lastStatus = bookCursor.call(recordManager_, rm::op::Update);
-        raiseIfRefused(lastStatus, rm::op::Update, bookCursor.Record);
-      });
-    }
-    trap([&] { visited = checkedAdd(visited, 1); });
+// Rewrite pass, key 0: every entry received on or before the date now comes
+// from the previous licensee on the date. Key 0 is on a field that is never
+// written here, so the walk meets each entry once.
+void Converter::rewriteAsReceived(const std::string& bookDate, errortrap::Trap& trap) {
+  int32_t visited = 0;
+  scanKey(bookCursor, lastStatus, recordManager_, 0, trap, [&] {
+    if (bookCursor.Record.DateIn <= bookDate) rebaseEntry(bookCursor.Record, bookDate, trap);
+    trap([&] { visited = errortrap::checkedAdd(visited, 1); });
     showProgress(view_, Bar::NewBook, visited, newBookCount, trap);
-    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetNext); });
-  }
+  });
+}
 
-  // Every change of the pass becomes durable here, or not at all.
-  closeOrDrop(bookCursor, trap);
+void Converter::rebaseEntry(gunbook::GunRecord& e, const std::string& bookDate,
+                            errortrap::Trap& trap) {
+  bool keepReceivedFrom = false;
+  trap([&] { keepReceivedFrom = view_.checked(Option::KeepReceivedFrom); });
+  if (!keepReceivedFrom) receiveFromPreviousLicensee(e, view_, trap);
+  bool keepDateIn = false;
+  trap([&] { keepDateIn = view_.checked(Option::KeepDateIn); });
+  if (!keepDateIn) e.DateIn = bookDate;
+  std::string prefix;
+  trap([&] { prefix = prefixFrom(view_); });
+  // The prefix pushes the old value's last characters out of the field.
+  if (!prefix.empty()) trap([&] { e.Field06 = prefix + e.Field06.str(); });
+  // Made even when nothing changed.
+  writeOrReport(bookCursor, rm::op::Update, trap);
 }
 
 }  // namespace varnok::conversion

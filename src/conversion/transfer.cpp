@@ -7,6 +7,7 @@
 #include "conversion/converter.h"
 #include "conversion/date_check.h"
 #include "conversion/input_check.h"
+#include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
 #include "conversion/refused_write.h"
 #include "errortrap/trap.h"
@@ -52,25 +53,14 @@ bool Converter::transferInputAccepted(std::string& bookDate, errortrap::Trap& tr
 
 void Converter::transferEntry(gunbook::BookCursor& newBookCursor, const std::string& bookDate,
                               errortrap::Trap& trap) {
-  const auto previousLicensee = [&](int index) {
-    return bookText(view_, TextBox::PreviousLicensee, index);
-  };
   newBookCursor.Record = bookCursor.Record;
 
   // DispFlag keeps its value: only the close-out sets it.
   disposeToNewLicensee(bookCursor.Record, view_, bookDate, trap);
-  trap([&] {
-    lastStatus = bookCursor.call(recordManager_, rm::op::Update);
-    raiseIfRefused(lastStatus, rm::op::Update, bookCursor.Record);
-  });
+  writeOrReport(bookCursor, rm::op::Update, trap);
 
-  trap([&] { newBookCursor.Record.RecvAddress = previousLicensee(2); });
-  trap([&] { newBookCursor.Record.RecvCity = previousLicensee(3); });
+  receiveFromPreviousLicensee(newBookCursor.Record, view_, trap);
   newBookCursor.Record.DateIn = bookDate;
-  trap([&] { newBookCursor.Record.RecvFirstName = previousLicensee(1); });
-  trap([&] { newBookCursor.Record.RecvLastName = previousLicensee(0); });
-  trap([&] { newBookCursor.Record.RecvState = previousLicensee(4); });
-  trap([&] { newBookCursor.Record.RecvZip = previousLicensee(5); });
   // A duplicate that is exactly this copy is the copy itself, made durable
   // by an earlier transfer that ended after the new book's Close (see the
   // closing order). Going on completes that transfer; any other refusal,
@@ -131,13 +121,9 @@ void Converter::transferLateDisposals() {
     return;
   }
 
-  bookCursor.KeyNumber = 3;
-  bookCursor.KeyBuffer = std::string(15, ' ');
-  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (lastStatus == rm::status::Success) {
+  scanKey(bookCursor, lastStatus, recordManager_, 3, trap, [&] {
     if (bookCursor.Record.DateOut > bookDate) transferEntry(newBookCursor, bookDate, trap);
-    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::GetNext); });
-  }
+  });
 
   closeTransferredBooks(newBookCursor, trap);
   outcome_ = Outcome::Completed;
