@@ -4,6 +4,41 @@
 //
 // Each procedure runs under its own error trap, reads the controls through
 // the view at each use, and never lets an error reach its caller.
+//
+// What each leaves behind. A book's changes become durable only at its
+// Close; every procedure that returns has closed (or released) every book
+// it opened. "Ignore" below is an error report answered Ignore: the one
+// statement that failed is skipped and the procedure goes on, so its book
+// may miss that one change (ignoredReports() counts them). Abort ends the
+// process at once: no book is closed, so the record manager keeps none of
+// the open book's changes since its Open, and the earlier passes' Closes
+// stand.
+//
+// runConversion ("Begin"): refused input shows its message, opens nothing
+//   and sets outcome Refused or UnstorableText. Otherwise the book check,
+//   then both passes; "Finished" is shown in every case that gets this far,
+//   with the labels and bars hidden again. A book that will not open stops
+//   the run before the passes (book check) or leaves that pass's book
+//   untouched (a pass), with outcome BookNotOpened and the reason in
+//   unopenedBooks(). On success: the old book closed out and the new book
+//   rebased, outcome Completed.
+// checkBooks: both books opened, counted into oldBookCount and newBookCount
+//   and closed unchanged; the counts are shown. A book that will not open:
+//   its "does not exist" message, booksValid false, the new book not tried
+//   after the old one failed.
+// closeOutOldBook / rebaseNewBook: on success the book is changed as each
+//   pass's file describes and closed. A book that will not open: the pass's
+//   message, outcome BookNotOpened, nothing changed; the rebase also clears
+//   booksValid. A conversion date that cannot be read: the book is released
+//   unchanged, outcome BookNotOpened. A Close that is refused and let go
+//   drops all of the pass's changes.
+// transferLateDisposals ("Fix"): refused input as for the run. A book that
+//   will not open: its message, outcome BookNotOpened, neither book changed.
+//   On success every entry disposed of after the date is handed over in the
+//   old book and copied into the new one, the new book closed first; when
+//   its Close is refused and let go, the old book's changes are dropped too,
+//   and when only the old book's Close fails, running "Fix" again finishes
+//   the transfer (copies already in the new book are recognised).
 #pragma once
 
 #include <cstdint>
