@@ -1,5 +1,6 @@
 // Comma-separated values as RFC 4180 describes them: the reading and the
 // writing, with no knowledge of gun books.
+// Ours rather than a library's: every refusal names its line and column.
 #pragma once
 
 #include <cstddef>
