@@ -1,14 +1,15 @@
-#include "gunbook/book_tool.h"
+#include "booktool/book_tool.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "gunbook/book_csv.h"
+#include "booktool/book_csv.h"
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 namespace fs = std::filesystem;
@@ -155,4 +156,4 @@ ToolOutcome exportBook(rm::RecordManager& manager, std::string_view typedFolder,
   return {};
 }
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

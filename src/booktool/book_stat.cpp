@@ -1,4 +1,4 @@
-#include "gunbook/book_stat.h"
+#include "booktool/book_stat.h"
 
 #include <array>
 
@@ -7,7 +7,8 @@
 #include "gunbook/myroutines.h"
 #include "recordmanager/book_file.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 // The field each key is built on, by its index in kGunFields.
@@ -108,4 +109,4 @@ ToolOutcome statBook(rm::RecordManager& manager, std::string_view typedFolder,
   return {};
 }
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace varnok::gunbook::csv {
+namespace varnok::booktool::csv {
 
 struct Field {
   std::string text;   // unquoted, doubled quotes made single
@@ -45,4 +45,4 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // Appends one field, quoted only when it holds a quote, a comma, CR or LF.
 void appendField(std::string& out, std::string_view value);
 
-}  // namespace varnok::gunbook::csv
+}  // namespace varnok::booktool::csv

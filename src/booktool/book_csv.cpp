@@ -1,4 +1,4 @@
-#include "gunbook/book_csv.h"
+#include "booktool/book_csv.h"
 
 #include <charconv>
 #include <cstdio>
@@ -6,10 +6,11 @@
 #include <limits>
 #include <map>
 
-#include "gunbook/csv.h"
+#include "booktool/csv.h"
 #include "gunbook/windows1252.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -234,4 +235,4 @@ std::string quoteForMessage(std::string_view value) {
   return out;
 }
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

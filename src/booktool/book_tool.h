@@ -13,7 +13,8 @@
 #include "gunbook/book_folder.h"
 #include "recordmanager/record_manager.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 
 struct ToolOutcome {
   bool ok = true;
@@ -42,4 +43,4 @@ ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder);
 ToolOutcome exportBook(rm::RecordManager& manager, std::string_view typedFolder,
                        std::string& csv, std::size_t* exported = nullptr);
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool
