@@ -7,6 +7,7 @@
 #include <map>
 
 #include "booktool/csv.h"
+#include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
 
 namespace varnok::booktool {
@@ -21,11 +22,6 @@ std::size_t fieldIndexOf(std::string_view name) {
     if (name == kGunFields[i].name) return i;
   }
   return kNoField;
-}
-
-std::string_view trimTrailingBlanks(std::string_view text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
 }
 
 // Describes the character at `offset` that kept a value out of the book.
@@ -170,7 +166,7 @@ class ImportReader {
       refuse(value.line, column, describeBadCharacter(value.text, badOffset));
       return;
     }
-    const std::string_view text = trimTrailingBlanks(*bytes);
+    const std::string_view text = withoutTrailingBlanks(*bytes);
     if (text.size() > where.width) {
       refuse(value.line, column,
              "value is " + std::to_string(text.size()) + " characters long; " + where.name +
@@ -220,7 +216,7 @@ void appendBookCsvRow(std::string& out, const StoredRecord& stored) {
     }
     const std::string_view bytes(reinterpret_cast<const char*>(stored.data()) + field.offset,
                                  field.width);
-    csv::appendField(out, fromWindows1252(trimTrailingBlanks(bytes)));
+    csv::appendField(out, fromWindows1252(withoutTrailingBlanks(bytes)));
   }
   out += csv::kLineEnd;
 }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "booktool/book_csv.h"
+#include "gunbook/blanks.h"
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
 
@@ -108,7 +109,7 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
     if (status == rm::status::DuplicateKey) {
       std::string_view field00(reinterpret_cast<const char*>(entry.stored.data()),
                                kGunFields[0].width);
-      field00 = field00.substr(0, field00.find_last_not_of(' ') + 1);
+      field00 = withoutTrailingBlanks(field00);
       problem.message =
           "\"" + quoteForMessage(field00) + "\" is already in " + bookPath(typedFolder);
     } else {

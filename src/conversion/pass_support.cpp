@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gunbook/blanks.h"
 #include "gunbook/book_folder.h"
 #include "gunbook/myroutines.h"
 #include "gunbook/windows1252.h"
@@ -15,7 +16,7 @@ std::string bookText(FormView& view, TextBox box, int index) {
 std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
   std::string folder;
   trap([&] { folder = view.text(box, 0); });
-  while (!folder.empty() && folder.back() == ' ') folder.pop_back();
+  folder = gunbook::withoutTrailingBlanks(folder);
   trap([&] { view.setText(box, 0, folder); });
   return folder;
 }

@@ -8,27 +8,12 @@
 #include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
 #include "conversion/removal_walk.h"
+#include "gunbook/windows1252.h"
 #include "errortrap/trap.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
 namespace {
-
-// Upper case in the book's code page (Windows-1252): ASCII letters and the
-// accented ones. Most accented small letters sit 0x20 above their capital;
-// š, œ, ž and ÿ do not, and ß has no capital.
-char upperWindows1252(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);
-  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 0x20);
-  switch (b) {
-    case 0x9A: return static_cast<char>(0x8A);  // š
-    case 0x9C: return static_cast<char>(0x8C);  // œ
-    case 0x9E: return static_cast<char>(0x8E);  // ž
-    case 0xFF: return static_cast<char>(0x9F);  // ÿ
-    default: return c;
-  }
-}
 
 // The prefix box's text in book form, upper case, without leading or
 // trailing blanks.
@@ -37,7 +22,7 @@ std::string prefixFrom(FormView& view) {
   const auto first = text.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-  for (char& c : text) c = upperWindows1252(c);
+  for (char& c : text) c = gunbook::upperWindows1252(c);
   return text;
 }
 

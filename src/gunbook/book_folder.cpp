@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "gunbook/blanks.h"
 #include "recordmanager/status.h"
 
 namespace varnok::gunbook {
 
 std::string normaliseFolder(std::string_view typed) {
-  std::string folder(typed);
-  while (!folder.empty() && folder.back() == ' ') folder.pop_back();
+  std::string folder(withoutTrailingBlanks(typed));
   if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) {
     const bool usesSlash =
         folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
@@ -39,7 +39,7 @@ std::string statusPhrase(int16_t status) {
 
 std::string bookPath(std::string_view typedFolder) {
   std::string key = bookFileKey(normaliseFolder(typedFolder));
-  while (!key.empty() && key.back() == ' ') key.pop_back();
+  key = withoutTrailingBlanks(key);
   // Shown as this system spells it: the record manager reads '\' as '/'.
   std::replace(key.begin(), key.end(), '\\', '/');
   return key;

@@ -39,4 +39,9 @@ Utf8Char decodeUtf8(std::string_view utf8, std::size_t offset);
 // The Windows-1252 byte that holds a code point, or nothing.
 std::optional<unsigned char> windows1252Byte(char32_t codePoint);
 
+// Upper case in Windows-1252: ASCII letters and the accented ones. Most
+// accented small letters sit 0x20 above their capital; š, œ, ž and ÿ do
+// not, and ß has no capital.
+char upperWindows1252(char c);
+
 }  // namespace varnok::gunbook
