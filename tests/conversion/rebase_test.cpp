@@ -210,9 +210,11 @@ TEST(Rebase, DeletionsLowerTheCountAndTheBarFollowsEachPassHonestly) {
   EXPECT_TRUE(f.view.bar1Values.empty());
   // The removal pass reads each entry once (a restart after a deletion goes
   // on from the deleted entry's date, not from the lowest), so it reaches 100
-  // at its last entry: 1 + 9 reads there, then 1 + 5 in the rewrite pass.
-  EXPECT_EQ(f.manager.calls(rm::op::GetGreaterOrEqual) + f.manager.calls(rm::op::GetNext),
-            10 + 1 + 5 + 1);
+  // at its last entry. At most each entry and one read per deletion there,
+  // then each kept entry and the end in the rewrite pass; a walk that went
+  // back to the lowest date after each deletion would read more.
+  EXPECT_LE(f.manager.calls(rm::op::GetGreaterOrEqual) + f.manager.calls(rm::op::GetNext),
+            (10 + 5) + (5 + 1));
 }
 
 TEST(Rebase, DeletionsAmongEntriesOfOneDateKeepTheBarWithinItsShare) {
@@ -242,7 +244,8 @@ TEST(Rebase, DeletionsAmongEntriesOfOneDateKeepTheBarWithinItsShare) {
   // each of the 4 deletions (1 + 2 + 3 + 4); the bar stops at 100 when the
   // count reaches 12.
   EXPECT_EQ(bar.size(), 12u + 8u);
-  EXPECT_EQ(f.manager.calls(rm::op::GetGreaterOrEqual), 1 + 4 + 1);
+  // One positioning per walk and at most one per deletion.
+  EXPECT_LE(f.manager.calls(rm::op::GetGreaterOrEqual), 1 + 4 + 1);
 }
 
 TEST(Rebase, ABookThatCannotBeOpenedGetsTheMessageAndMarksTheBooksInvalid) {
