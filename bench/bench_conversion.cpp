@@ -32,25 +32,25 @@ void measure(const char* name, int entries, Shape shape) {
   char pattern[] = "/tmp/varnok-bench-XXXXXX";
   const std::string scratch = mkdtemp(pattern);
   SilentView view;
-  view.oldFolder = scratch + "/old/";
-  view.newFolder = scratch + "/new/";
-  makeBook(view.oldFolder, entries, shape, 1);
-  makeBook(view.newFolder, entries, shape, 2);
+  view.form.oldBookFolder = scratch + "/old/";
+  view.form.newBookFolder = scratch + "/new/";
+  makeBook(view.form.oldBookFolder, entries, shape, 1);
+  makeBook(view.form.newBookFolder, entries, shape, 2);
 
   conversion::Converter converter(view, rm::bookEngine());
   auto start = std::chrono::steady_clock::now();
-  converter.BeginConversion_Click();
+  converter.runConversion();
   const double conversion = seconds(start);
   std::printf("%-10s %8d + %-8d conversion %7.2f s  (%s; left %d new)\n", name, entries, entries,
-              conversion, view.lastMessage.c_str(), converter.NewGunCount);
+              conversion, view.lastMessage.c_str(), converter.newBookCount);
 
   // The transfer on a fresh pair: after a conversion it would find nothing.
   std::filesystem::remove_all(scratch + "/old");
   std::filesystem::remove_all(scratch + "/new");
-  makeBook(view.oldFolder, entries, shape, 3);
-  makeBook(view.newFolder, 0, shape, 4);
+  makeBook(view.form.oldBookFolder, entries, shape, 3);
+  makeBook(view.form.newBookFolder, 0, shape, 4);
   start = std::chrono::steady_clock::now();
-  converter.Command1_Click();
+  converter.transferLateDisposals();
   std::printf("%-10s %8d + %-8d transfer   %7.2f s\n", name, entries, entries, seconds(start));
   std::filesystem::remove_all(scratch);
 }

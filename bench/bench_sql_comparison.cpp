@@ -194,12 +194,12 @@ struct Pair {
 void preparePair(Pair& pair, int entries, Shape shape) {
   char pattern[] = "/tmp/varnok-bench-XXXXXX";
   pair.scratch = mkdtemp(pattern);
-  pair.view.oldFolder = pair.scratch + "/old/";
-  pair.view.newFolder = pair.scratch + "/new/";
+  pair.view.form.oldBookFolder = pair.scratch + "/old/";
+  pair.view.form.newBookFolder = pair.scratch + "/new/";
   const auto oldBook = bench::makeEntries(entries, shape, 1);
   const auto newBook = bench::makeEntries(entries + entries / 20, shape, 2);
-  bench::makeBook(pair.view.oldFolder, oldBook);
-  bench::makeBook(pair.view.newFolder, newBook);
+  bench::makeBook(pair.view.form.oldBookFolder, oldBook);
+  bench::makeBook(pair.view.form.newBookFolder, newBook);
   pair.sqlPath = pair.scratch + "/books.sqlite";
   loadSql(pair.sqlPath, oldBook, newBook);
 }
@@ -207,7 +207,7 @@ void preparePair(Pair& pair, int entries, Shape shape) {
 double convertOurs(Pair& pair) {
   conversion::Converter converter(pair.view, rm::bookEngine());
   const auto start = std::chrono::steady_clock::now();
-  converter.BeginConversion_Click();
+  converter.runConversion();
   const double taken = seconds(start);
   if (pair.view.lastMessage != "Finished") {
     std::fprintf(stderr, "the conversion did not finish: %s\n", pair.view.lastMessage.c_str());
@@ -222,8 +222,8 @@ bool resultsAgree() {
   preparePair(pair, 3000, Shape::Realistic);
   convertOurs(pair);
   convertSql(pair.sqlPath);
-  const bool agree = bookEntries(pair.view.oldFolder) == sqlEntries(pair.sqlPath, "old") &&
-                     bookEntries(pair.view.newFolder) == sqlEntries(pair.sqlPath, "new");
+  const bool agree = bookEntries(pair.view.form.oldBookFolder) == sqlEntries(pair.sqlPath, "old") &&
+                     bookEntries(pair.view.form.newBookFolder) == sqlEntries(pair.sqlPath, "new");
   fs::remove_all(pair.scratch);
   return agree;
 }
@@ -232,7 +232,7 @@ void measure(const char* name, int entries, Shape shape) {
   Pair pair;
   preparePair(pair, entries, shape);
   const double floor =
-      readAndRewrite({pair.view.oldFolder + "FILE3.DAT", pair.view.newFolder + "FILE3.DAT"});
+      readAndRewrite({pair.view.form.oldBookFolder + "FILE3.DAT", pair.view.form.newBookFolder + "FILE3.DAT"});
   const double ours = convertOurs(pair);
   const double sql = convertSql(pair.sqlPath);
   std::printf("%-10s %8d + %-8d  varnok %7.2f s   SQL %7.2f s   floor %6.2f s"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/form_view.h"
+#include "conversion/form_values.h"
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
 #include "gunbook/gun_record.h"
@@ -20,24 +20,14 @@ namespace varnok::bench {
 inline constexpr const char* kDate = "06/30/2025";
 inline constexpr const char* kBookDate = "20250630";
 
-class SilentView final : public conversion::FormView {
+class SilentView final : public conversion::FormValuesView {
  public:
-  std::string text(conversion::TextBox box, int index) override {
-    switch (box) {
-      case conversion::TextBox::Text1: return index == 0 ? "PRIOR" : "X";
-      case conversion::TextBox::Text2: return index == 0 ? "NEWCO" : "Y";
-      case conversion::TextBox::Text3: return oldFolder;
-      case conversion::TextBox::Text4: return newFolder;
-      case conversion::TextBox::Text5: return "NW";
-      case conversion::TextBox::MaskEdBox1: return kDate;
-    }
-    return {};
+  SilentView() {
+    form.previousLicensee = {"PRIOR", "X", "X", "X", "X", "X"};
+    form.newLicensee = {"NEWCO", "Y", "Y", "Y", "Y", "Y"};
+    form.newBookPrefix = "NW";
+    form.conversionDate = kDate;
   }
-  void setText(conversion::TextBox box, int, const std::string& value) override {
-    if (box == conversion::TextBox::Text3) oldFolder = value;
-    if (box == conversion::TextBox::Text4) newFolder = value;
-  }
-  bool checked(conversion::Option) override { return false; }
   void setVisible(conversion::Shown, bool) override {}
   void setBarValue(conversion::Bar, float) override { ++barUpdates; }
   void setMousePointer(int) override {}
@@ -47,7 +37,7 @@ class SilentView final : public conversion::FormView {
     return errortrap::Answer::Abort;
   }
 
-  std::string oldFolder, newFolder, lastMessage;
+  std::string lastMessage;
   long barUpdates = 0;
 };
 

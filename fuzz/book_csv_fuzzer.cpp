@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "gunbook/book_csv.h"
+#include "booktool/book_csv.h"
 
 namespace {
 
@@ -17,16 +17,16 @@ void fault(const char* what) {
   std::abort();
 }
 
-std::string exported(const varnok::gunbook::CsvImport& import) {
-  std::string text = varnok::gunbook::bookCsvHeader();
-  for (const auto& entry : import.entries) varnok::gunbook::appendBookCsvRow(text, entry.stored);
+std::string exported(const varnok::booktool::CsvImport& import) {
+  std::string text = varnok::booktool::bookCsvHeader();
+  for (const auto& entry : import.entries) varnok::booktool::appendBookCsvRow(text, entry.stored);
   return text;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using varnok::gunbook::readBookCsv;
+  using varnok::booktool::readBookCsv;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const auto import = readBookCsv(text);
   if (import.problem) {

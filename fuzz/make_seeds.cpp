@@ -8,7 +8,7 @@
 #include <string>
 
 #include "book_test_support.h"
-#include "gunbook/book_csv.h"
+#include "booktool/book_csv.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ using varnok::rmtest::readBytes;
 using varnok::rmtest::writeBytes;
 
 bool makeBook(const fs::path& out, const std::string& name, const std::string& csv) {
-  const auto import = varnok::gunbook::readBookCsv(csv);
+  const auto import = varnok::booktool::readBookCsv(csv);
   if (import.problem) {
     std::fprintf(stderr, "%s: %s\n", name.c_str(), import.problem->text().c_str());
     return false;
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   for (int line = 0; line < 6 && end != std::string::npos; ++line) end = old.find('\n', end + 1);
   const std::string small = old.substr(0, end == std::string::npos ? old.size() : end + 1);
   const std::pair<const char*, std::string> sources[] = {
-      {"old", old}, {"new", neu}, {"small", small}, {"empty", varnok::gunbook::bookCsvHeader()}};
+      {"old", old}, {"new", neu}, {"small", small}, {"empty", varnok::booktool::bookCsvHeader()}};
   for (const auto& [name, csv] : sources) {
     if (csv.empty()) {
       std::fprintf(stderr, "missing sample book %s in %s\n", name, argv[1]);

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "gunbook/book_stat.h"
-#include "gunbook/book_tool.h"
+#include "booktool/book_stat.h"
+#include "booktool/book_tool.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::cli {
@@ -63,7 +63,7 @@ bool writeWholeFile(const std::string& path, const std::string& text, std::strin
 }
 
 void runCreate(const BookOptions& options) {
-  const auto outcome = gunbook::createBook(rm::bookEngine(), options.folder);
+  const auto outcome = booktool::createBook(rm::bookEngine(), options.folder);
   if (!outcome.ok) return refuse("create", outcome.problem);
   std::cout << "created empty book " << gunbook::bookPath(options.folder) << '\n';
 }
@@ -73,7 +73,7 @@ void runImport(const BookOptions& options) {
   if (!readWholeFile(options.file, text, problem)) return refuse("import", problem);
   std::size_t imported = 0;
   const auto outcome =
-      gunbook::importBook(rm::bookEngine(), options.folder, text, options.file, &imported);
+      booktool::importBook(rm::bookEngine(), options.folder, text, options.file, &imported);
   if (!outcome.ok) return refuse("import", outcome.problem);
   std::cout << "imported " << imported << " entries into " << gunbook::bookPath(options.folder)
             << '\n';
@@ -82,7 +82,7 @@ void runImport(const BookOptions& options) {
 void runExport(const BookOptions& options) {
   std::string csv, problem;
   std::size_t exported = 0;
-  const auto outcome = gunbook::exportBook(rm::bookEngine(), options.folder, csv, &exported);
+  const auto outcome = booktool::exportBook(rm::bookEngine(), options.folder, csv, &exported);
   if (!outcome.ok) return refuse("export", outcome.problem);
   if (options.file.empty()) {
     std::cout.write(csv.data(), static_cast<std::streamsize>(csv.size()));
@@ -96,8 +96,8 @@ void runExport(const BookOptions& options) {
 }
 
 void runStat(const BookOptions& options) {
-  gunbook::BookReport report;
-  const auto outcome = gunbook::statBook(rm::bookEngine(), options.folder, report);
+  booktool::BookReport report;
+  const auto outcome = booktool::statBook(rm::bookEngine(), options.folder, report);
   if (!report.path.empty() && (outcome.ok || !report.integrityProblems.empty())) {
     std::cout << report.text();
   }

@@ -8,14 +8,13 @@
 #include "cli/commands.h"
 #include "cli/headless_view.h"
 #include "conversion/converter.h"
-#include "gunbook/book_tool.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::cli {
 namespace {
 
 struct ConversionOptions {
-  FormInput input;
+  conversion::FormValues input;
   std::string onError = "abort";
 };
 
@@ -29,10 +28,12 @@ std::string checkDateShape(const std::string& text) {
 }
 
 void addFormOptions(CLI::App& command, ConversionOptions& options) {
-  FormInput& in = options.input;
-  command.add_option("--old", in.oldFolder, "Old gun book folder")->group("Books");
-  command.add_option("--new", in.newFolder, "New gun book folder")->group("Books");
-  command.add_option("--date", in.date, "Date to convert (the end of the old gun book), MM/DD/YYYY")
+  conversion::FormValues& in = options.input;
+  command.add_option("--old", in.oldBookFolder, "Old gun book folder")->group("Books");
+  command.add_option("--new", in.newBookFolder, "New gun book folder")->group("Books");
+  command
+      .add_option("--date", in.conversionDate,
+                  "Date to convert (the end of the old gun book), MM/DD/YYYY")
       ->check(CLI::Validator(checkDateShape, "MM/DD/YYYY"))
       ->group("Books");
   static const char* const kParts[6] = {"last", "first", "address", "city", "state", "zip"};
@@ -48,7 +49,7 @@ void addFormOptions(CLI::App& command, ConversionOptions& options) {
                        std::string("New gun licensee: ") + kPartNames[i])
         ->group("New gun licensee");
   }
-  command.add_option("--prefix", in.prefix, "Prefix in new gunbook")->group("Options");
+  command.add_option("--prefix", in.newBookPrefix, "Prefix in new gunbook")->group("Options");
   command.add_flag("--keep-received-from", in.keepReceivedFrom,
                    "Leave Received From Info in New book")
       ->group("Options");
@@ -60,36 +61,26 @@ void addFormOptions(CLI::App& command, ConversionOptions& options) {
       ->group("Options");
 }
 
-// The window's message for a book that cannot be opened says only that it
-// does not exist; say on standard error what is wrong with each such book.
-void explainUnopenedBooks(HeadlessView& view) {
-  const std::pair<conversion::TextBox, const char*> books[] = {
-      {conversion::TextBox::Text3, "old "}, {conversion::TextBox::Text4, "new "}};
-  for (const auto& [box, name] : books) {
-    const auto probe = gunbook::probeBook(rm::bookEngine(), view.text(box, 0));
-    if (!probe.ok) std::cerr << "varnok-cli: " << name << probe.problem << std::endl;
-  }
-}
-
 void run(const ConversionOptions& options, void (conversion::Converter::*procedure)()) {
   const auto answer =
       options.onError == "ignore" ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
   HeadlessView view(options.input, answer);
-  errortrap::setDefaultReporter(&view);
   conversion::Converter converter(view, rm::bookEngine());
-  (converter.*procedure)();
-  errortrap::setDefaultReporter(nullptr);
+  {
+    const errortrap::ScopedDefaultReporter reporting(&view);
+    (converter.*procedure)();
+  }
   if (converter.outcome() == conversion::Converter::Outcome::BookNotOpened) {
-    explainUnopenedBooks(view);
+    // The window's message says only that the book does not exist.
+    for (const std::string& why : converter.unopenedBooks())
+      std::cerr << "varnok-cli: " << why << std::endl;
     setExitStatus(kRefusedExit);
   } else if (converter.outcome() == conversion::Converter::Outcome::UnstorableText) {
     setExitStatus(kUsageExit);
   } else if (converter.outcome() != conversion::Converter::Outcome::Completed) {
     setExitStatus(kRefusedExit);
-  } else if (view.ignoredReports() > 0) {
-    std::cerr << view.ignoredReports()
-              << " error report(s) were answered Ignore: check both books before using them."
-              << std::endl;
+  } else if (converter.ignoredReports() > 0) {
+    std::cerr << converter.ignoredReportsWarning() << std::endl;
     setExitStatus(kIgnoredExit);
   } else {
     setExitStatus(kSuccessExit);
@@ -105,7 +96,7 @@ void addConversionCommands(CLI::App& app) {
       "Convert the books: close out the old book on the date and rebase the new book on it");
   addFormOptions(*convert, *convertOptions);
   convert->callback(
-      [convertOptions] { run(*convertOptions, &conversion::Converter::BeginConversion_Click); });
+      [convertOptions] { run(*convertOptions, &conversion::Converter::runConversion); });
 
   auto fixOptions = std::make_shared<ConversionOptions>();
   CLI::App* fix = app.add_subcommand(
@@ -113,7 +104,7 @@ void addConversionCommands(CLI::App& app) {
       "Late disposal transfer: move every gun disposed of after the date from the old book "
       "into the new one");
   addFormOptions(*fix, *fixOptions);
-  fix->callback([fixOptions] { run(*fixOptions, &conversion::Converter::Command1_Click); });
+  fix->callback([fixOptions] { run(*fixOptions, &conversion::Converter::transferLateDisposals); });
 }
 
 }  // namespace varnok::cli

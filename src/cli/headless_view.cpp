@@ -12,61 +12,27 @@
 namespace varnok::cli {
 
 using conversion::Bar;
-using conversion::Option;
 using conversion::Shown;
-using conversion::TextBox;
 
-HeadlessView::HeadlessView(FormInput input, errortrap::Answer onError)
-    : input_(std::move(input)),
+HeadlessView::HeadlessView(conversion::FormValues values, errortrap::Answer onError)
+    : FormValuesView(std::move(values)),
       onError_(onError),
       drawOnTerminal_(isatty(STDERR_FILENO) != 0),
       askOnTerminal_(isatty(STDIN_FILENO) != 0 && isatty(STDERR_FILENO) != 0) {}
 
 HeadlessView::~HeadlessView() { clearBars(); }
 
-std::string HeadlessView::text(TextBox box, int index) {
-  switch (box) {
-    case TextBox::Text1: return input_.previousLicensee.at(index);
-    case TextBox::Text2: return input_.newLicensee.at(index);
-    case TextBox::Text3: return input_.oldFolder;
-    case TextBox::Text4: return input_.newFolder;
-    case TextBox::Text5: return input_.prefix;
-    case TextBox::MaskEdBox1: return input_.date;
-  }
-  return {};
-}
-
-void HeadlessView::setText(TextBox box, int index, const std::string& value) {
-  switch (box) {
-    case TextBox::Text1: input_.previousLicensee.at(index) = value; break;
-    case TextBox::Text2: input_.newLicensee.at(index) = value; break;
-    case TextBox::Text3: input_.oldFolder = value; break;
-    case TextBox::Text4: input_.newFolder = value; break;
-    case TextBox::Text5: input_.prefix = value; break;
-    case TextBox::MaskEdBox1: input_.date = value; break;
-  }
-}
-
-bool HeadlessView::checked(Option option) {
-  switch (option) {
-    case Option::mnuOption1: return input_.keepReceivedFrom;
-    case Option::mnuOption2: return input_.keepDateIn;
-    case Option::Check1: return false;
-  }
-  return false;
-}
-
 void HeadlessView::setVisible(Shown control, bool visible) {
   visible_[control] = visible;
   if (visible) {
     drawBars();
-  } else if (!visible_[Shown::ProgressBar1] && !visible_[Shown::ProgressBar2]) {
+  } else if (!visible_[Shown::OldBookBar] && !visible_[Shown::NewBookBar]) {
     clearBars();
   }
 }
 
 void HeadlessView::setBarValue(Bar bar, float value) {
-  (bar == Bar::ProgressBar1 ? bar1_ : bar2_) = value;
+  (bar == Bar::OldBook ? bar1_ : bar2_) = value;
   drawBars();
 }
 
@@ -125,7 +91,7 @@ std::string withNewlines(const std::string& report) {
 
 void HeadlessView::drawBars() {
   if (!drawOnTerminal_) return;
-  const bool show1 = visible_[Shown::ProgressBar1], show2 = visible_[Shown::ProgressBar2];
+  const bool show1 = visible_[Shown::OldBookBar], show2 = visible_[Shown::NewBookBar];
   if (!show1 && !show2) return;
   const int whole1 = static_cast<int>(bar1_), whole2 = static_cast<int>(bar2_);
   if (barsOnScreen_ && whole1 == drawnBar1_ && whole2 == drawnBar2_) return;
@@ -157,7 +123,6 @@ void HeadlessView::clearBars() {
 
 errortrap::Answer HeadlessView::errorReport(const std::string& message) {
   const errortrap::Answer answer = askOperator(message);
-  if (answer == errortrap::Answer::Ignore) ++ignoredReports_;
   drawnBar1_ = drawnBar2_ = -1;
   return answer;
 }

@@ -9,35 +9,35 @@
 
 namespace varnok::conversion {
 
-void Converter::CheckValidFiles() {
-  errortrap::Trap T("Brelmark", "CheckValidFiles", &view_);
+void Converter::checkBooks() {
+  errortrap::Trap trap("Brelmark", "CheckValidFiles", &reporter_);
 
-  BooksValid = true;
+  booksValid = true;
 
   // Opens the book in the folder box, counts it and closes it again. False,
   // with the message shown, when the book cannot be opened.
   auto countBook = [&](TextBox box, const char* missing, int32_t& count) {
-    if (!openBookIn(box, T)) {
-      T([&] { view_.messageBox(missing); });
-      BooksValid = false;
+    if (!openBookIn(box, trap)) {
+      trap([&] { view_.messageBox(missing); });
+      booksValid = false;
       return false;
     }
-    Gun.KeyNumber = -1;
-    T([&] { Gun.KeyBuffer = std::string(255, ' '); });
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Stat); });
-    T([&] { count = gunbook::ConvBTI_long(&Gun.StatBuffer[6]); });
+    bookCursor.KeyNumber = -1;
+    trap([&] { bookCursor.KeyBuffer = std::string(255, ' '); });
+    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::Stat); });
+    trap([&] { count = gunbook::int32FromLittleEndian(&bookCursor.StatBuffer[6]); });
     // Nothing was changed; a refused close still must not leave the book
     // held, or the pass could not open it.
-    closeOrDrop(Gun, T);
+    closeOrDrop(bookCursor, trap);
     return true;
   };
 
-  if (!countBook(TextBox::Text3, msg::OldBookMissing, OldGunCount)) return;
-  if (!countBook(TextBox::Text4, msg::NewBookMissing, NewGunCount)) return;
+  if (!countBook(TextBox::OldBookFolder, msg::OldBookMissing, oldBookCount)) return;
+  if (!countBook(TextBox::NewBookFolder, msg::NewBookMissing, newBookCount)) return;
 
-  T([&] {
-    view_.messageBox(msg::OldCountLead + std::to_string(OldGunCount) + msg::NewCountLead +
-                     std::to_string(NewGunCount));
+  trap([&] {
+    view_.messageBox(msg::OldCountLead + std::to_string(oldBookCount) + msg::NewCountLead +
+                     std::to_string(newBookCount));
   });
 }
 

@@ -10,33 +10,45 @@
 
 namespace varnok::conversion {
 
-bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& T) {
-  Gun.PosBlock.fill(' ');
-  Gun.KeyLength = 255;
-  const std::string folder = normaliseFolderBox(view_, folderBox, T);
-  T([&] { Gun.KeyBuffer = gunbook::bookFileKey(folder); });
-  Gun.KeyNumber = 0;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
-  return BtrStatus == rm::status::Success;
+bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& trap) {
+  const std::string folder = normaliseFolderBox(view_, folderBox, trap);
+  return openBookOn(bookCursor, folderBox, folder, trap);
 }
 
-std::string Converter::passDateOrLeaveBook(errortrap::Trap& T) {
-  std::string D = conversionDate(view_, T);
-  if (isBookDate(D)) return D;
+bool Converter::openPassBook(TextBox folderBox, const char* refusal, errortrap::Trap& trap) {
+  if (openBookIn(folderBox, trap)) return true;
+  trap([&] { view_.messageBox(refusal); });
+  // Tells the run that this pass did not reach its book.
+  outcome_ = Outcome::BookNotOpened;
+  return false;
+}
+
+void Converter::writeOrReport(gunbook::BookCursor& cursor, uint16_t operation,
+                              errortrap::Trap& trap) {
+  // One trapped statement: Retry makes the write again, Ignore skips it.
+  trap([&] {
+    lastStatus = cursor.call(recordManager_, operation);
+    raiseIfRefused(lastStatus, operation, cursor.Record);
+  });
+}
+
+std::string Converter::passDateOrLeaveBook(errortrap::Trap& trap) {
+  std::string bookDate = conversionDate(view_, trap);
+  if (isBookDate(bookDate)) return bookDate;
   // Nothing was changed; dropping the session leaves the book as it was.
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Discard); });
+  trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::Discard); });
   outcome_ = Outcome::BookNotOpened;
   return {};
 }
 
-bool Converter::closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& T) {
+bool Converter::closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& trap) {
   bool closed = false;
-  T([&] {
-    BtrStatus = cursor.call(recordManager_, rm::op::Close);
-    raiseIfRefused(BtrStatus, rm::op::Close, cursor.Record);
+  trap([&] {
+    lastStatus = cursor.call(recordManager_, rm::op::Close);
+    raiseIfRefused(lastStatus, rm::op::Close, cursor.Record);
     closed = true;
   });
-  if (!closed) T([&] { BtrStatus = cursor.call(recordManager_, rm::op::Discard); });
+  if (!closed) trap([&] { lastStatus = cursor.call(recordManager_, rm::op::Discard); });
   return closed;
 }
 

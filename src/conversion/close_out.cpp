@@ -5,79 +5,61 @@
 #include <string>
 
 #include "conversion/converter.h"
+#include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
-#include "conversion/refused_write.h"
 #include "conversion/removal_walk.h"
 #include "errortrap/trap.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
 
-using errortrap::checkedAdd;
+void Converter::closeOutOldBook() {
+  errortrap::Trap trap("Brelmark", "ConvertOld", &reporter_);
+  if (!openPassBook(TextBox::OldBookFolder, msg::ErrorOpeningOldFile, trap)) return;
+  const std::string bookDate = passDateOrLeaveBook(trap);
+  if (bookDate.empty()) return;
 
-void Converter::ConvertOld() {
-  errortrap::Trap T("Brelmark", "ConvertOld", &view_);
-
-  // Opening.
-  if (!openBookIn(TextBox::Text3, T)) {
-    T([&] { view_.messageBox(msg::ErrorOpeningOldFile); });
-    // Tells the run that this pass did not reach its book.
-    outcome_ = Outcome::BookNotOpened;
-    return;
-  }
-
-  const std::string D = passDateOrLeaveBook(T);
-  if (D.empty()) return;
-
-  // Removal pass, key 1 (DateIn) from D: guns received after D belong to
-  // the new book.
-  RemovalWalk removal(Gun, BtrStatus, recordManager_, T);
-  removal.start(D);
-  while (removal.onEntry()) {
-    if (Gun.Record.DateIn > D && removal.mayRemove()) removal.remove();
-    removal.next();
-  }
-
-  // The on-hand pass and the late-disposal pass share one visited count, so
-  // the bar runs on from the first into the second.
-  int32_t visited = 0;
-  auto handOver = [&] {
-    disposeToNewLicensee(Gun.Record, view_, D, T);
-    Gun.Record.DispFlag = -1;
-    T([&] {
-      BtrStatus = Gun.call(recordManager_, rm::op::Update);
-      raiseIfRefused(BtrStatus, rm::op::Update, Gun.Record);
-    });
-  };
-  auto progress = [&] {
-    T([&] { visited = checkedAdd(visited, 1); });
-    showProgress(view_, Bar::ProgressBar1, visited, OldGunCount, T);
-  };
-
-  // On-hand pass, key 3: guns still in the store.
-  Gun.KeyBuffer = std::string(15, ' ');
-  Gun.KeyNumber = 3;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (BtrStatus == 0) {
-    const std::string_view kind = Gun.Record.Status.left(4);
-    if (kind == "SALE" || kind == "PAWN") handOver();
-    progress();
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
-  }
-
-  // Late-disposal pass, key 3: guns that left the store after D were still
-  // in it on D.
-  Gun.KeyBuffer = std::string(15, ' ');
-  Gun.KeyNumber = 3;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (BtrStatus == 0) {
-    if (Gun.Record.DateOut > D) handOver();
-    progress();
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
-  }
+  removeReceivedAfter(bookDate, trap);
+  handOverOnHand(bookDate, trap);
 
   // Every change of the pass becomes durable here, or not at all.
-  closeOrDrop(Gun, T);
+  closeOrDrop(bookCursor, trap);
+}
+
+// Removal pass, key 1 (DateIn) from the date: guns received after it belong
+// to the new book.
+void Converter::removeReceivedAfter(const std::string& bookDate, errortrap::Trap& trap) {
+  RemovalWalk removal(bookCursor, lastStatus, recordManager_, trap);
+  removal.start(bookDate);
+  while (removal.onEntry()) {
+    if (bookCursor.Record.DateIn > bookDate && removal.mayRemove()) removal.remove();
+    removal.next();
+  }
+}
+
+// Two walks over key 3: first the guns still in the store, then the guns
+// that left it after the date and so were still in it on the date. They
+// share one visited count, so the bar runs on from the first into the second.
+void Converter::handOverOnHand(const std::string& bookDate, errortrap::Trap& trap) {
+  int32_t visited = 0;
+  const auto handOver = [&] {
+    disposeToNewLicensee(bookCursor.Record, view_, bookDate, trap);
+    bookCursor.Record.DispFlag = -1;
+    writeOrReport(bookCursor, rm::op::Update, trap);
+  };
+  const auto progress = [&] {
+    trap([&] { visited = errortrap::checkedAdd(visited, 1); });
+    showProgress(view_, Bar::OldBook, visited, oldBookCount, trap);
+  };
+  scanKey(bookCursor, lastStatus, recordManager_, 3, trap, [&] {
+    const std::string_view kind = bookCursor.Record.Status.left(4);
+    if (kind == "SALE" || kind == "PAWN") handOver();
+    progress();
+  });
+  scanKey(bookCursor, lastStatus, recordManager_, 3, trap, [&] {
+    if (bookCursor.Record.DateOut > bookDate) handOver();
+    progress();
+  });
 }
 
 }  // namespace varnok::conversion

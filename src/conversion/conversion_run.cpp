@@ -11,67 +11,70 @@
 
 namespace varnok::conversion {
 
-void Converter::BeginConversion_Click() {
-  errortrap::Trap T("Brelmark", "BeginConversion_Click", &view_);
+void Converter::runConversion() {
+  errortrap::Trap trap("Brelmark", "BeginConversion_Click", &reporter_);
 
-  outcome_ = Outcome::NotRun;
-  BooksValid = true;
+  startAfresh();
+  booksValid = true;
 
   // Input check. A box of blanks only counts as filled in.
-  bool filledIn = licenseesAndFoldersFilled(view_, T);
-  T([&] {
-    if (!isValidDate(view_.text(TextBox::MaskEdBox1))) filledIn = false;
+  bool filledIn = licenseesAndFoldersFilled(view_, trap);
+  trap([&] {
+    if (!isValidDate(view_.text(TextBox::ConversionDate, 0))) filledIn = false;
   });
   if (!filledIn) {
-    refuseWith(msg::FillAllBoxes, Outcome::Refused, T);
+    refuseWith(msg::FillAllBoxes, Outcome::Refused, trap);
     return;
   }
-  if (refuseUnusableInput(/*withPrefix=*/true, T)) return;
+  if (refuseUnusableInput(/*withPrefix=*/true, trap)) return;
 
-  T([&] { view_.setMousePointer(kHourglass); });
+  trap([&] { view_.setMousePointer(kHourglass); });
 
-  CheckValidFiles();
+  checkBooks();
 
-  if (BooksValid) {
-    T([&] { view_.setVisible(Shown::Label21, true); });
-    T([&] { view_.setVisible(Shown::Label22, true); });
-    T([&] { view_.setVisible(Shown::ProgressBar1, true); });
-    T([&] { view_.setVisible(Shown::ProgressBar2, true); });
+  if (booksValid) {
+    trap([&] { view_.setVisible(Shown::OldBookLabel, true); });
+    trap([&] { view_.setVisible(Shown::NewBookLabel, true); });
+    trap([&] { view_.setVisible(Shown::OldBookBar, true); });
+    trap([&] { view_.setVisible(Shown::NewBookBar, true); });
     // Each pass marks the outcome when it cannot open its book. The rebase
     // runs whatever the close-out came to.
-    ConvertOld();
-    ConvNew();
+    closeOutOldBook();
+    rebaseNewBook();
   } else {
     outcome_ = Outcome::BookNotOpened;
   }
 
-  T([&] { view_.setVisible(Shown::Label21, false); });
-  T([&] { view_.setVisible(Shown::Label22, false); });
-  T([&] { view_.setVisible(Shown::ProgressBar1, false); });
-  T([&] { view_.setVisible(Shown::ProgressBar2, false); });
+  trap([&] { view_.setVisible(Shown::OldBookLabel, false); });
+  trap([&] { view_.setVisible(Shown::NewBookLabel, false); });
+  trap([&] { view_.setVisible(Shown::OldBookBar, false); });
+  trap([&] { view_.setVisible(Shown::NewBookBar, false); });
 
-  T([&] { view_.messageBox(msg::Finished); });
+  trap([&] { view_.messageBox(msg::Finished); });
   if (outcome_ == Outcome::NotRun) outcome_ = Outcome::Completed;
 
-  T([&] { view_.setMousePointer(kDefaultPointer); });
+  trap([&] { view_.setMousePointer(kDefaultPointer); });
 }
 
-bool Converter::refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& T) {
+bool Converter::refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& trap) {
   if (message.empty()) return false;
-  T([&] { view_.messageBox(message); });
+  trap([&] { view_.messageBox(message); });
   outcome_ = outcome;
   return true;
 }
 
-bool Converter::refuseUnusableInput(bool withPrefix, errortrap::Trap& T) {
-  if (refuseWith(unstorableTextMessage(view_, withPrefix, T), Outcome::UnstorableText, T))
+bool Converter::refuseUnusableInput(bool withPrefix, errortrap::Trap& trap) {
+  if (refuseWith(unstorableTextMessage(view_, withPrefix, trap), Outcome::UnstorableText, trap))
     return true;
-  if (refuseWith(overlongFolderMessage(view_, T), Outcome::Refused, T)) return true;
+  if (refuseWith(overlongFolderMessage(view_, trap), Outcome::Refused, trap)) return true;
   // Working on one and the same book as both would destroy it. The test
   // refuses should it itself fail.
   bool sameBook = true;
-  T([&] { sameBook = sameBookFile(view_.text(TextBox::Text3), view_.text(TextBox::Text4)); });
-  return sameBook && refuseWith(msg::SameBook, Outcome::Refused, T);
+  trap([&] {
+    sameBook =
+        sameBookFile(view_.text(TextBox::OldBookFolder, 0), view_.text(TextBox::NewBookFolder, 0));
+  });
+  return sameBook && refuseWith(msg::SameBook, Outcome::Refused, trap);
 }
 
 }  // namespace varnok::conversion

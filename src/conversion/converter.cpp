@@ -1,8 +1,42 @@
 #include "conversion/converter.h"
 
+#include "gunbook/book_folder.h"
+#include "recordmanager/status.h"
+
 namespace varnok::conversion {
 
 Converter::Converter(FormView& view, rm::RecordManager& recordManager)
     : view_(view), recordManager_(recordManager) {}
+
+errortrap::Answer Converter::CountingReporter::errorReport(const std::string& message) {
+  const errortrap::Answer answer = view.errorReport(message);
+  if (answer == errortrap::Answer::Ignore) ++ignored;
+  return answer;
+}
+
+std::string Converter::ignoredReportsWarning() const {
+  if (reporter_.ignored == 0) return {};
+  return std::to_string(reporter_.ignored) + msg::IgnoredReportsTail;
+}
+
+bool Converter::openBookOn(gunbook::BookCursor& cursor, TextBox folderBox,
+                           const std::string& folder, errortrap::Trap& trap) {
+  cursor.PosBlock.fill(' ');
+  cursor.KeyLength = 255;
+  trap([&] { cursor.KeyBuffer = gunbook::bookFileKey(folder); });
+  cursor.KeyNumber = 0;
+  trap([&] { lastStatus = cursor.call(recordManager_, rm::op::Open); });
+  if (lastStatus == rm::status::Success) return true;
+  const char* which = folderBox == TextBox::OldBookFolder ? "old book " : "new book ";
+  unopenedBooks_.push_back(which + gunbook::bookPath(folder) +
+                           ": cannot open: " + gunbook::statusPhrase(lastStatus));
+  return false;
+}
+
+void Converter::startAfresh() {
+  outcome_ = Outcome::NotRun;
+  unopenedBooks_.clear();
+  reporter_.ignored = 0;
+}
 
 }  // namespace varnok::conversion

@@ -4,10 +4,46 @@
 //
 // Each procedure runs under its own error trap, reads the controls through
 // the view at each use, and never lets an error reach its caller.
+//
+// What each leaves behind. A book's changes become durable only at its
+// Close; every procedure that returns has closed (or released) every book
+// it opened. "Ignore" below is an error report answered Ignore: the one
+// statement that failed is skipped and the procedure goes on, so its book
+// may miss that one change (ignoredReports() counts them). Abort ends the
+// process at once: no book is closed, so the record manager keeps none of
+// the open book's changes since its Open, and the earlier passes' Closes
+// stand.
+//
+// runConversion ("Begin"): refused input shows its message, opens nothing
+//   and sets outcome Refused or UnstorableText. Otherwise the book check,
+//   then both passes; "Finished" is shown in every case that gets this far,
+//   with the labels and bars hidden again. A book that will not open stops
+//   the run before the passes (book check) or leaves that pass's book
+//   untouched (a pass), with outcome BookNotOpened and the reason in
+//   unopenedBooks(). On success: the old book closed out and the new book
+//   rebased, outcome Completed.
+// checkBooks: both books opened, counted into oldBookCount and newBookCount
+//   and closed unchanged; the counts are shown. A book that will not open:
+//   its "does not exist" message, booksValid false, the new book not tried
+//   after the old one failed.
+// closeOutOldBook / rebaseNewBook: on success the book is changed as each
+//   pass's file describes and closed. A book that will not open: the pass's
+//   message, outcome BookNotOpened, nothing changed; the rebase also clears
+//   booksValid. A conversion date that cannot be read: the book is released
+//   unchanged, outcome BookNotOpened. A Close that is refused and let go
+//   drops all of the pass's changes.
+// transferLateDisposals ("Fix"): refused input as for the run. A book that
+//   will not open: its message, outcome BookNotOpened, neither book changed.
+//   On success every entry disposed of after the date is handed over in the
+//   old book and copied into the new one, the new book closed first; when
+//   its Close is refused and let go, the old book's changes are dropped too,
+//   and when only the old book's Close fails, running "Fix" again finishes
+//   the transfer (copies already in the new book are recognised).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "conversion/form_view.h"
 #include "gunbook/book_cursor.h"
@@ -32,6 +68,8 @@ inline constexpr const char* NewBookNotSaved =
 inline constexpr const char* OldBookNotSaved =
     "The old gun book could not be saved and was left as it was. The new gun book was saved "
     "with the copied guns: run Fix again to finish the transfer.";
+inline constexpr const char* IgnoredReportsTail =
+    " error report(s) were answered Ignore: check both books before using them.";
 inline constexpr const char* SameBook =
     "The old and the new gun book folder name the same book file. "
     "Choose the folder of each book.";
@@ -41,20 +79,21 @@ class Converter {
  public:
   Converter(FormView& view, rm::RecordManager& recordManager);
 
-  void BeginConversion_Click();  // the conversion run
-  void CheckValidFiles();        // the book check
-  void ConvertOld();             // the old book close-out
-  void ConvNew();                // the new book rebase
-  void Command1_Click();         // the late disposal transfer
+  // Each keeps its old name as the location of its error reports.
+  void runConversion();          // BeginConversion_Click, "Begin"
+  void checkBooks();             // CheckValidFiles
+  void closeOutOldBook();        // ConvertOld
+  void rebaseNewBook();          // ConvNew
+  void transferLateDisposals();  // Command1_Click, "Fix"
 
   // Run state, kept between runs.
-  bool BooksValid = false;
-  int32_t OldGunCount = 0;
-  int32_t NewGunCount = 0;
+  bool booksValid = false;   // BooksValid
+  int32_t oldBookCount = 0;  // OldGunCount
+  int32_t newBookCount = 0;  // NewGunCount
 
   // The shared book cursor and the status of the last record manager call.
-  gunbook::BookCursor Gun;
-  int16_t BtrStatus = 0;
+  gunbook::BookCursor bookCursor;  // Gun
+  int16_t lastStatus = 0;          // BtrStatus
 
   // What the last run or transfer came to, for the command line's exit
   // status. Refused: the input was refused, nothing opened. UnstorableText: a
@@ -65,39 +104,86 @@ class Converter {
   enum class Outcome { NotRun, Refused, UnstorableText, BookNotOpened, Completed };
   Outcome outcome() const { return outcome_; }
 
+  // Why each book that would not open did not, one line each, e.g.
+  // "old book /shop/old/FILE3.DAT: cannot open: file not found (status 12)".
+  // The window's own message says only that the book does not exist.
+  const std::vector<std::string>& unopenedBooks() const { return unopenedBooks_; }
+
+  // How many error reports were answered Ignore, each leaving something
+  // undone, and the warning to give for them: empty when there were none,
+  // else "<n> error report(s) were answered Ignore: check both books ...".
+  int ignoredReports() const { return reporter_.ignored; }
+  std::string ignoredReportsWarning() const;
+
+  // The run and the transfer start both afresh; the passes and the book
+  // check add to them.
+
  private:
   // Shows the message and sets the outcome, unless the message is empty.
   // True when it was shown.
-  bool refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& T);
+  bool refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& trap);
   // The refusals that the run and the transfer share, after their own input
   // checks and before any book is opened: text a book cannot store (in the
   // licensee boxes, and the prefix box when withPrefix), a folder too long
   // for the record manager, one book given as both. True when refused.
-  bool refuseUnusableInput(bool withPrefix, errortrap::Trap& T);
+  bool refuseUnusableInput(bool withPrefix, errortrap::Trap& trap);
   // The transfer's steps: its input checks, the copy of the current old book
   // entry into the new book, and the closing of both books.
-  bool transferInputAccepted(std::string& D, errortrap::Trap& T);
-  void transferEntry(gunbook::BookCursor& NewBook, const std::string& D, errortrap::Trap& T);
-  void closeTransferredBooks(gunbook::BookCursor& NewBook, errortrap::Trap& T);
+  bool transferInputAccepted(std::string& bookDate, errortrap::Trap& trap);
+  void transferEntry(gunbook::BookCursor& newBookCursor, const std::string& bookDate,
+                     errortrap::Trap& trap);
+  void closeTransferredBooks(gunbook::BookCursor& newBookCursor, errortrap::Trap& trap);
+
+  // The passes' steps.
+  void removeReceivedAfter(const std::string& bookDate, errortrap::Trap& trap);
+  void handOverOnHand(const std::string& bookDate, errortrap::Trap& trap);
+  void removeLeftBefore(const std::string& bookDate, errortrap::Trap& trap);
+  void rewriteAsReceived(const std::string& bookDate, errortrap::Trap& trap);
+  void rebaseEntry(gunbook::GunRecord& entry, const std::string& bookDate, errortrap::Trap& trap);
+  // Opens a pass's book on the shared cursor, showing `refusal` and
+  // marking the outcome when it will not open. True when it is open.
+  bool openPassBook(TextBox folderBox, const char* refusal, errortrap::Trap& trap);
+  // Makes one write of the entry on `cursor` (Update, Insert or Close) and
+  // reports it as a run-time error when the record manager refuses it.
+  void writeOrReport(gunbook::BookCursor& cursor, uint16_t operation, errortrap::Trap& trap);
 
   // Opens the book in the folder box on the shared cursor: a fresh position
   // block, the folder normalised and written back, key number 0. True when
   // the book is open.
-  bool openBookIn(TextBox folderBox, errortrap::Trap& T);
+  bool openBookIn(TextBox folderBox, errortrap::Trap& trap);
   // The conversion date in book date form for a pass whose book is open.
   // Empty when the date could not be read (an error the operator let go):
   // the book is then closed untouched and the run told that this pass did
   // not reach it, since every entry would compare as later than no date.
-  std::string passDateOrLeaveBook(errortrap::Trap& T);
+  std::string passDateOrLeaveBook(errortrap::Trap& trap);
   // Closes the book on `cursor`, which makes its changes durable. A Close
   // the record manager refuses is reported; when the operator lets it go,
   // the book is released with every change since its Open dropped, so that
   // it is not left held by this process. True when the changes are durable.
-  bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& T);
+  bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& trap);
+
+  // Opens the book in `folder`, the text of `folderBox`, on `cursor`: a
+  // fresh position block, key number 0. True when the book is open; else
+  // why it is not is remembered.
+  bool openBookOn(gunbook::BookCursor& cursor, TextBox folderBox, const std::string& folder,
+                  errortrap::Trap& trap);
+  // The outcome, the reasons and the count of a fresh run or transfer.
+  void startAfresh();
+
+  // Shows every report of this converter's traps on the view and counts
+  // those answered Ignore.
+  struct CountingReporter final : errortrap::ErrorReporter {
+    explicit CountingReporter(FormView& view) : view(view) {}
+    errortrap::Answer errorReport(const std::string& message) override;
+    FormView& view;
+    int ignored = 0;
+  };
 
   FormView& view_;
   rm::RecordManager& recordManager_;
+  CountingReporter reporter_{view_};
   Outcome outcome_ = Outcome::NotRun;
+  std::vector<std::string> unopenedBooks_;
 };
 
 }  // namespace varnok::conversion

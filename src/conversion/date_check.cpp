@@ -1,6 +1,7 @@
 #include "conversion/date_check.h"
 
 #include <cctype>
+#include <chrono>
 
 namespace varnok::conversion {
 namespace {
@@ -14,8 +15,6 @@ bool digitsAt(std::string_view text, std::size_t from, std::size_t count, int& v
   return true;
 }
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 }  // namespace
 
 bool isValidDate(std::string_view text) {
@@ -23,10 +22,12 @@ bool isValidDate(std::string_view text) {
   int month, day, year;
   if (!digitsAt(text, 0, 2, month) || !digitsAt(text, 3, 2, day) || !digitsAt(text, 6, 4, year))
     return false;
-  if (year < 1 || month < 1 || month > 12 || day < 1) return false;
-  static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const int days = kDaysInMonth[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0);
-  return day <= days;
+  // Year 0000 exists in the proleptic calendar but not on a gun book.
+  if (year < 1) return false;
+  const std::chrono::year_month_day date{std::chrono::year{year},
+                                         std::chrono::month{static_cast<unsigned>(month)},
+                                         std::chrono::day{static_cast<unsigned>(day)}};
+  return date.ok();
 }
 
 }  // namespace varnok::conversion

@@ -12,31 +12,40 @@
 
 namespace varnok::conversion {
 
+// The window's widget objectName of each is in the comment beside it.
 enum class TextBox {
-  Text1,       // previous licensee, index 0..5: last name, first name, address, city, state, zip
-  Text2,       // new licensee, index 0..5, the same six
-  Text3,       // old book folder
-  Text4,       // new book folder
-  Text5,       // prefix in the new book
-  MaskEdBox1,  // conversion date, "##/##/####" (month/day/year) with its slashes
+  PreviousLicensee,  // Text1, index 0..5: last name, first name, address, city, state, zip
+  NewLicensee,       // Text2, index 0..5, the same six
+  OldBookFolder,     // Text3
+  NewBookFolder,     // Text4
+  NewBookPrefix,     // Text5, the prefix put in front of Field06 in the new book
+  ConversionDate,    // MaskEdBox1, "##/##/####" (month/day/year) with its slashes
 };
 
 enum class Option {
-  mnuOption1,  // "Leave Received From Info in New book"
-  mnuOption2,  // "Save Original Date-In in New Book"
-  Check1,      // "Leave Received Info in New Book" (read by nothing)
+  KeepReceivedFrom,   // mnuOption1, "Leave Received From Info in New book"
+  KeepDateIn,         // mnuOption2, "Save Original Date-In in New Book"
+  LeaveReceivedInfo,  // Check1, "Leave Received Info in New Book" (read by nothing)
 };
 
-enum class Shown { Label21, Label22, ProgressBar1, ProgressBar2 };
-enum class Bar { ProgressBar1, ProgressBar2 };
+enum class Shown {
+  OldBookLabel,  // Label21, "Old Gun Book"
+  NewBookLabel,  // Label22, "New Gun Book"
+  OldBookBar,    // ProgressBar1
+  NewBookBar,    // ProgressBar2
+};
+enum class Bar {
+  OldBook,  // ProgressBar1, the close-out's progress
+  NewBook,  // ProgressBar2, the rebase's progress
+};
 
 inline constexpr int kDefaultPointer = 0;
 inline constexpr int kHourglass = 11;
 
 class FormView : public errortrap::ErrorReporter {
  public:
-  // index is 0..5 for Text1 and Text2 and ignored for the other boxes.
-  virtual std::string text(TextBox box, int index = 0) = 0;
+  // index is 0..5 for the two licensee boxes and 0 for the other boxes.
+  virtual std::string text(TextBox box, int index) = 0;
   virtual void setText(TextBox box, int index, const std::string& text) = 0;
   virtual bool checked(Option option) = 0;
   virtual void setVisible(Shown control, bool visible) = 0;

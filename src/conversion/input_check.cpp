@@ -49,53 +49,54 @@ std::string boxName(TextBox box, int index) {
   static const char* const kParts[6] = {"Last Name", "First Name", "Address",
                                         "City",      "State",      "Zip"};
   switch (box) {
-    case TextBox::Text1: return std::string("Previous Gun Licensee ") + kParts[index];
-    case TextBox::Text2: return std::string("New Gun Licensee ") + kParts[index];
-    case TextBox::Text3: return "Old Gun Book folder";
-    case TextBox::Text4: return "New Gun Book folder";
-    case TextBox::Text5: return "Prefix in new gunbook";
-    case TextBox::MaskEdBox1: return "Date to Convert GB";
+    case TextBox::PreviousLicensee: return std::string("Previous Gun Licensee ") + kParts[index];
+    case TextBox::NewLicensee: return std::string("New Gun Licensee ") + kParts[index];
+    case TextBox::OldBookFolder: return "Old Gun Book folder";
+    case TextBox::NewBookFolder: return "New Gun Book folder";
+    case TextBox::NewBookPrefix: return "Prefix in new gunbook";
+    case TextBox::ConversionDate: return "Date to Convert GB";
   }
   return {};
 }
 
-bool licenseesAndFoldersFilled(FormView& view, errortrap::Trap& T) {
+bool licenseesAndFoldersFilled(FormView& view, errortrap::Trap& trap) {
   bool filledIn = true;
   for (int i = 0; i <= 5; ++i) {
-    T([&] {
-      if (view.text(TextBox::Text1, i).empty() || view.text(TextBox::Text2, i).empty())
+    trap([&] {
+      if (view.text(TextBox::PreviousLicensee, i).empty() ||
+          view.text(TextBox::NewLicensee, i).empty())
         filledIn = false;
     });
   }
-  T([&] {
-    if (view.text(TextBox::Text3).empty() || view.text(TextBox::Text4).empty())
+  trap([&] {
+    if (view.text(TextBox::OldBookFolder, 0).empty() || view.text(TextBox::NewBookFolder, 0).empty())
       filledIn = false;
   });
   return filledIn;
 }
 
-std::string unstorableTextMessage(FormView& view, bool withPrefix, errortrap::Trap& T) {
+std::string unstorableTextMessage(FormView& view, bool withPrefix, errortrap::Trap& trap) {
   std::string message;
   const auto judge = [&](TextBox box, int index) {
     if (!message.empty()) return;
-    T([&] {
+    trap([&] {
       const std::string what = unstorableCharacter(view.text(box, index));
       if (!what.empty())
         message = boxName(box, index) + " holds " + what + ", which a gun book cannot store.";
     });
   };
-  for (TextBox box : {TextBox::Text1, TextBox::Text2})
+  for (TextBox box : {TextBox::PreviousLicensee, TextBox::NewLicensee})
     for (int i = 0; i <= 5; ++i) judge(box, i);
-  if (withPrefix) judge(TextBox::Text5, 0);
+  if (withPrefix) judge(TextBox::NewBookPrefix, 0);
   return message;
 }
 
-std::string overlongFolderMessage(FormView& view, errortrap::Trap& T) {
+std::string overlongFolderMessage(FormView& view, errortrap::Trap& trap) {
   std::string message;
-  for (TextBox box : {TextBox::Text3, TextBox::Text4}) {
+  for (TextBox box : {TextBox::OldBookFolder, TextBox::NewBookFolder}) {
     if (!message.empty()) break;
-    T([&] {
-      const std::string problem = gunbook::folderLengthProblem(view.text(box));
+    trap([&] {
+      const std::string problem = gunbook::folderLengthProblem(view.text(box, 0));
       if (!problem.empty()) message = boxName(box) + ": " + problem + ".";
     });
   }

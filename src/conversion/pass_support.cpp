@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gunbook/blanks.h"
 #include "gunbook/book_folder.h"
 #include "gunbook/myroutines.h"
 #include "gunbook/windows1252.h"
@@ -12,32 +13,32 @@ std::string bookText(FormView& view, TextBox box, int index) {
   return gunbook::toWindows1252(view.text(box, index));
 }
 
-std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& T) {
+std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
   std::string folder;
-  T([&] { folder = view.text(box); });
-  while (!folder.empty() && folder.back() == ' ') folder.pop_back();
-  T([&] { view.setText(box, 0, folder); });
+  trap([&] { folder = view.text(box, 0); });
+  folder = gunbook::withoutTrailingBlanks(folder);
+  trap([&] { view.setText(box, 0, folder); });
   return folder;
 }
 
-std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& T) {
+std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
   std::string folder, finished;
-  T([&] {
-    folder = view.text(box);
+  trap([&] {
+    folder = view.text(box, 0);
     finished = gunbook::normaliseFolder(folder);
   });
-  if (finished != folder) T([&] { view.setText(box, 0, finished); });
+  if (finished != folder) trap([&] { view.setText(box, 0, finished); });
   return finished;
 }
 
-std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& T) {
-  trimFolderBox(view, box, T);
-  return finishFolderBox(view, box, T);
+std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
+  trimFolderBox(view, box, trap);
+  return finishFolderBox(view, box, trap);
 }
 
-std::string conversionDate(FormView& view, errortrap::Trap& T) {
+std::string conversionDate(FormView& view, errortrap::Trap& trap) {
   std::string date;
-  T([&] { date = gunbook::nue(bookText(view, TextBox::MaskEdBox1)); });
+  trap([&] { date = gunbook::bookDateFromFormDate(bookText(view, TextBox::ConversionDate)); });
   return date;
 }
 
@@ -47,23 +48,32 @@ bool isBookDate(std::string_view date) {
 }
 
 void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::string& bookDate,
-                          errortrap::Trap& T) {
-  T([&] { entry.DispAddress = bookText(view, TextBox::Text2, 2); });
-  T([&] { entry.DispCity = bookText(view, TextBox::Text2, 3); });
+                          errortrap::Trap& trap) {
+  trap([&] { entry.DispAddress = bookText(view, TextBox::NewLicensee, 2); });
+  trap([&] { entry.DispCity = bookText(view, TextBox::NewLicensee, 3); });
   entry.DateOut = bookDate;
-  T([&] { entry.DispFirstName = bookText(view, TextBox::Text2, 1); });
-  T([&] { entry.DispLastName = bookText(view, TextBox::Text2, 0); });
-  T([&] { entry.DispState = bookText(view, TextBox::Text2, 4); });
-  T([&] { entry.DispZip = bookText(view, TextBox::Text2, 5); });
+  trap([&] { entry.DispFirstName = bookText(view, TextBox::NewLicensee, 1); });
+  trap([&] { entry.DispLastName = bookText(view, TextBox::NewLicensee, 0); });
+  trap([&] { entry.DispState = bookText(view, TextBox::NewLicensee, 4); });
+  trap([&] { entry.DispZip = bookText(view, TextBox::NewLicensee, 5); });
   entry.Status = "SOLD";
 }
 
-void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& T) {
+void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::Trap& trap) {
+  trap([&] { entry.RecvAddress = bookText(view, TextBox::PreviousLicensee, 2); });
+  trap([&] { entry.RecvCity = bookText(view, TextBox::PreviousLicensee, 3); });
+  trap([&] { entry.RecvFirstName = bookText(view, TextBox::PreviousLicensee, 1); });
+  trap([&] { entry.RecvLastName = bookText(view, TextBox::PreviousLicensee, 0); });
+  trap([&] { entry.RecvState = bookText(view, TextBox::PreviousLicensee, 4); });
+  trap([&] { entry.RecvZip = bookText(view, TextBox::PreviousLicensee, 5); });
+}
+
+void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap) {
   // visited counts from 1, so the first test alone keeps the divisor at 1 or
   // more; the second holds it there should an increment have been skipped.
   if (visited > total || total < 1) return;
   const double share = static_cast<double>(visited) / static_cast<double>(total) * 100.0;
-  T([&] { view.setBarValue(bar, static_cast<float>(share)); });
+  trap([&] { view.setBarValue(bar, static_cast<float>(share)); });
 }
 
 }  // namespace varnok::conversion

@@ -23,12 +23,12 @@ std::string bookText(FormView& view, TextBox box, int index = 0);
 // The folder box loses its trailing blanks and is written back; then, when
 // it ends in no separator, one is appended and it is written back again.
 // Returns the folder as it now stands in the box.
-std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& T);
-std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& T);
-std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& T);
+std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& trap);
+std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& trap);
+std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& trap);
 
 // The conversion date in book date form (YYYYMMDD), from the date box.
-std::string conversionDate(FormView& view, errortrap::Trap& T);
+std::string conversionDate(FormView& view, errortrap::Trap& trap);
 
 // True for a date in book date form: eight digits. A conversion date that
 // could not be read (an error the operator let go) is none; a pass must then
@@ -40,10 +40,15 @@ bool isBookDate(std::string_view date);
 // DispLastName, DispState, DispZip, Status "SOLD". DispFlag is left to the
 // caller: the close-out sets it, the late disposal transfer does not.
 void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::string& bookDate,
-                          errortrap::Trap& T);
+                          errortrap::Trap& trap);
+
+// The received-from side of a hand-over from the previous licensee
+// (Text1), in this order: RecvAddress, RecvCity, RecvFirstName,
+// RecvLastName, RecvState, RecvZip. DateIn is left to the caller.
+void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::Trap& trap);
 
 // Shows visited / total as a percentage on `bar` while visited <= total;
 // past that (or with no total) the bar keeps its value.
-void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& T);
+void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap);
 
 }  // namespace varnok::conversion

@@ -5,118 +5,93 @@
 #include <string>
 
 #include "conversion/converter.h"
+#include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
-#include "conversion/refused_write.h"
 #include "conversion/removal_walk.h"
+#include "gunbook/windows1252.h"
 #include "errortrap/trap.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
 namespace {
 
-// Upper case in the book's code page (Windows-1252): ASCII letters and the
-// accented ones. Most accented small letters sit 0x20 above their capital;
-// š, œ, ž and ÿ do not, and ß has no capital.
-char upperWindows1252(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);
-  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 0x20);
-  switch (b) {
-    case 0x9A: return static_cast<char>(0x8A);  // š
-    case 0x9C: return static_cast<char>(0x8C);  // œ
-    case 0x9E: return static_cast<char>(0x8E);  // ž
-    case 0xFF: return static_cast<char>(0x9F);  // ÿ
-    default: return c;
-  }
-}
-
 // The prefix box's text in book form, upper case, without leading or
 // trailing blanks.
 std::string prefixFrom(FormView& view) {
-  std::string text = bookText(view, TextBox::Text5);
+  std::string text = bookText(view, TextBox::NewBookPrefix);
   const auto first = text.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-  for (char& c : text) c = upperWindows1252(c);
+  for (char& c : text) c = gunbook::upperWindows1252(c);
   return text;
 }
 
 }  // namespace
 
-void Converter::ConvNew() {
-  errortrap::Trap T("Brelmark", "ConvNew", &view_);
-  using errortrap::checkedAdd;
-
-  // Opening.
-  if (!openBookIn(TextBox::Text4, T)) {
-    T([&] { view_.messageBox(msg::ErrorOpeningNewBook); });
-    BooksValid = false;
-    outcome_ = Outcome::BookNotOpened;
+void Converter::rebaseNewBook() {
+  errortrap::Trap trap("Brelmark", "ConvNew", &reporter_);
+  if (!openPassBook(TextBox::NewBookFolder, msg::ErrorOpeningNewBook, trap)) {
+    booksValid = false;
     return;
   }
+  const std::string bookDate = passDateOrLeaveBook(trap);
+  if (bookDate.empty()) return;
 
-  const std::string D = passDateOrLeaveBook(T);
-  if (D.empty()) return;
-
-  // Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
-  // before D that is no longer pawned or for sale and left before D. The
-  // walk reads each entry once; visited counts the reads.
-  int32_t deletions = 0;
-  int32_t visited = 0;
-  RemovalWalk removal(Gun, BtrStatus, recordManager_, T);
-  removal.start(std::string(8, ' '));
-  while (removal.onEntry()) {
-    const gunbook::GunRecord& e = Gun.Record;
-    const bool candidate =
-        e.DateIn <= D && e.Status.left(4) != "PAWN" && e.Status.left(4) != "SALE";
-    if (candidate && e.DateOut < D && removal.mayRemove() && removal.remove())
-      T([&] { deletions = checkedAdd(deletions, 1); });
-    removal.next();
-    T([&] { visited = checkedAdd(visited, 1); });
-    showProgress(view_, Bar::ProgressBar2, visited, NewGunCount, T);
-  }
-  T([&] { NewGunCount = errortrap::checkedSub(NewGunCount, deletions); });
-
-  // Rewrite pass, key 0: every entry received on or before D now comes from
-  // the previous licensee on D. Key 0 is on a field that is never written
-  // here, so the walk meets each entry once.
-  Gun.KeyBuffer = std::string(15, ' ');
-  Gun.KeyNumber = 0;
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  visited = 0;
-  while (BtrStatus == 0) {
-    if (Gun.Record.DateIn <= D) {
-      gunbook::GunRecord& e = Gun.Record;
-      bool keepReceivedFrom = false;
-      T([&] { keepReceivedFrom = view_.checked(Option::mnuOption1); });
-      if (!keepReceivedFrom) {
-        T([&] { e.RecvAddress = bookText(view_, TextBox::Text1, 2); });
-        T([&] { e.RecvCity = bookText(view_, TextBox::Text1, 3); });
-        T([&] { e.RecvFirstName = bookText(view_, TextBox::Text1, 1); });
-        T([&] { e.RecvLastName = bookText(view_, TextBox::Text1, 0); });
-        T([&] { e.RecvState = bookText(view_, TextBox::Text1, 4); });
-        T([&] { e.RecvZip = bookText(view_, TextBox::Text1, 5); });
-      }
-      bool keepDateIn = false;
-      T([&] { keepDateIn = view_.checked(Option::mnuOption2); });
-      if (!keepDateIn) e.DateIn = D;
-      std::string prefix;
-      T([&] { prefix = prefixFrom(view_); });
-      // The prefix pushes the old value's last characters out of the field.
-      if (!prefix.empty()) T([&] { e.Field06 = prefix + e.Field06.str(); });
-      // Made even when nothing changed.
-      T([&] {
-        BtrStatus = Gun.call(recordManager_, rm::op::Update);
-        raiseIfRefused(BtrStatus, rm::op::Update, Gun.Record);
-      });
-    }
-    T([&] { visited = checkedAdd(visited, 1); });
-    showProgress(view_, Bar::ProgressBar2, visited, NewGunCount, T);
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
-  }
+  removeLeftBefore(bookDate, trap);
+  rewriteAsReceived(bookDate, trap);
 
   // Every change of the pass becomes durable here, or not at all.
-  closeOrDrop(Gun, T);
+  closeOrDrop(bookCursor, trap);
+}
+
+// Removal pass, key 1 (DateIn) from the lowest date: a gun received on or
+// before the date that is no longer pawned or for sale and left before it.
+// The walk reads each entry once; visited counts the reads.
+void Converter::removeLeftBefore(const std::string& bookDate, errortrap::Trap& trap) {
+  using errortrap::checkedAdd;
+  int32_t deletions = 0;
+  int32_t visited = 0;
+  RemovalWalk removal(bookCursor, lastStatus, recordManager_, trap);
+  removal.start(std::string(8, ' '));
+  while (removal.onEntry()) {
+    const gunbook::GunRecord& e = bookCursor.Record;
+    const bool candidate =
+        e.DateIn <= bookDate && e.Status.left(4) != "PAWN" && e.Status.left(4) != "SALE";
+    if (candidate && e.DateOut < bookDate && removal.mayRemove() && removal.remove())
+      trap([&] { deletions = checkedAdd(deletions, 1); });
+    removal.next();
+    trap([&] { visited = checkedAdd(visited, 1); });
+    showProgress(view_, Bar::NewBook, visited, newBookCount, trap);
+  }
+  trap([&] { newBookCount = errortrap::checkedSub(newBookCount, deletions); });
+}
+
+// Rewrite pass, key 0: every entry received on or before the date now comes
+// from the previous licensee on the date. Key 0 is on a field that is never
+// written here, so the walk meets each entry once.
+void Converter::rewriteAsReceived(const std::string& bookDate, errortrap::Trap& trap) {
+  int32_t visited = 0;
+  scanKey(bookCursor, lastStatus, recordManager_, 0, trap, [&] {
+    if (bookCursor.Record.DateIn <= bookDate) rebaseEntry(bookCursor.Record, bookDate, trap);
+    trap([&] { visited = errortrap::checkedAdd(visited, 1); });
+    showProgress(view_, Bar::NewBook, visited, newBookCount, trap);
+  });
+}
+
+void Converter::rebaseEntry(gunbook::GunRecord& e, const std::string& bookDate,
+                            errortrap::Trap& trap) {
+  bool keepReceivedFrom = false;
+  trap([&] { keepReceivedFrom = view_.checked(Option::KeepReceivedFrom); });
+  if (!keepReceivedFrom) receiveFromPreviousLicensee(e, view_, trap);
+  bool keepDateIn = false;
+  trap([&] { keepDateIn = view_.checked(Option::KeepDateIn); });
+  if (!keepDateIn) e.DateIn = bookDate;
+  std::string prefix;
+  trap([&] { prefix = prefixFrom(view_); });
+  // The prefix pushes the old value's last characters out of the field.
+  if (!prefix.empty()) trap([&] { e.Field06 = prefix + e.Field06.str(); });
+  // Made even when nothing changed.
+  writeOrReport(bookCursor, rm::op::Update, trap);
 }
 
 }  // namespace varnok::conversion

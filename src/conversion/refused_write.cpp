@@ -3,6 +3,7 @@
 #include <string>
 
 #include "errortrap/runtime_error.h"
+#include "gunbook/blanks.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
@@ -23,11 +24,6 @@ WriteKind kindOf(uint16_t operation) {
   }
 }
 
-std::string trimmedRight(std::string_view text) {
-  const auto end = text.find_last_not_of(' ');
-  return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
-}
-
 }  // namespace
 
 void raiseIfRefused(int16_t status, uint16_t operation, const gunbook::GunRecord& entry) {
@@ -35,7 +31,7 @@ void raiseIfRefused(int16_t status, uint16_t operation, const gunbook::GunRecord
   const WriteKind kind = kindOf(operation);
   std::string description = std::string(kind.name) + " refused with status " +
                             std::to_string(status) + " (" + rm::statusText(status) + ")";
-  if (operation != rm::op::Close) description += " for entry " + trimmedRight(entry.Field00.view());
+  if (operation != rm::op::Close) description += " for entry " + std::string(gunbook::withoutTrailingBlanks(entry.Field00.view()));
   throw errortrap::RunTimeError(kind.number, description);
 }
 

@@ -7,6 +7,7 @@
 #include "conversion/converter.h"
 #include "conversion/date_check.h"
 #include "conversion/input_check.h"
+#include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
 #include "conversion/refused_write.h"
 #include "errortrap/trap.h"
@@ -32,59 +33,50 @@ bool alreadyHoldsCopy(rm::RecordManager& recordManager, gunbook::BookCursor& new
 
 }  // namespace
 
-bool Converter::transferInputAccepted(std::string& D, errortrap::Trap& T) {
+bool Converter::transferInputAccepted(std::string& bookDate, errortrap::Trap& trap) {
   // An unusable date would make every entry with any DateOut qualify and
-  // corrupt both books. The test refuses should it itself fail: D stays
+  // corrupt both books. The test refuses should it itself fail: bookDate stays
   // empty unless the box holds a valid date.
-  T([&] {
-    const std::string typed = view_.text(TextBox::MaskEdBox1);
-    if (isValidDate(typed)) D = gunbook::nue(typed);
+  trap([&] {
+    const std::string typed = view_.text(TextBox::ConversionDate, 0);
+    if (isValidDate(typed)) bookDate = gunbook::bookDateFromFormDate(typed);
   });
-  if (D.empty()) return !refuseWith(msg::ValidDate, Outcome::Refused, T);
+  if (bookDate.empty()) return !refuseWith(msg::ValidDate, Outcome::Refused, trap);
   // Mended likewise: an empty licensee box would write blanks over the real
   // buyer of every gun handed over, past recovery. The boxes are refused as
   // the conversion run refuses them; a text of blanks counts as filled in.
-  if (!licenseesAndFoldersFilled(view_, T))
-    return !refuseWith(msg::FillAllBoxes, Outcome::Refused, T);
+  if (!licenseesAndFoldersFilled(view_, trap))
+    return !refuseWith(msg::FillAllBoxes, Outcome::Refused, trap);
   // The prefix is not read by the transfer.
-  return !refuseUnusableInput(/*withPrefix=*/false, T);
+  return !refuseUnusableInput(/*withPrefix=*/false, trap);
 }
 
-void Converter::transferEntry(gunbook::BookCursor& NewBook, const std::string& D,
-                              errortrap::Trap& T) {
-  const auto previousLicensee = [&](int index) { return bookText(view_, TextBox::Text1, index); };
-  NewBook.Record = Gun.Record;
+void Converter::transferEntry(gunbook::BookCursor& newBookCursor, const std::string& bookDate,
+                              errortrap::Trap& trap) {
+  newBookCursor.Record = bookCursor.Record;
 
   // DispFlag keeps its value: only the close-out sets it.
-  disposeToNewLicensee(Gun.Record, view_, D, T);
-  T([&] {
-    BtrStatus = Gun.call(recordManager_, rm::op::Update);
-    raiseIfRefused(BtrStatus, rm::op::Update, Gun.Record);
-  });
+  disposeToNewLicensee(bookCursor.Record, view_, bookDate, trap);
+  writeOrReport(bookCursor, rm::op::Update, trap);
 
-  T([&] { NewBook.Record.RecvAddress = previousLicensee(2); });
-  T([&] { NewBook.Record.RecvCity = previousLicensee(3); });
-  NewBook.Record.DateIn = D;
-  T([&] { NewBook.Record.RecvFirstName = previousLicensee(1); });
-  T([&] { NewBook.Record.RecvLastName = previousLicensee(0); });
-  T([&] { NewBook.Record.RecvState = previousLicensee(4); });
-  T([&] { NewBook.Record.RecvZip = previousLicensee(5); });
+  receiveFromPreviousLicensee(newBookCursor.Record, view_, trap);
+  newBookCursor.Record.DateIn = bookDate;
   // A duplicate that is exactly this copy is the copy itself, made durable
   // by an earlier transfer that ended after the new book's Close (see the
   // closing order). Going on completes that transfer; any other refusal,
   // such as another gun under the same Field00, is reported.
-  T([&] {
-    const gunbook::GunRecord copy = NewBook.Record;
-    const int16_t inserted = BtrStatus = NewBook.call(recordManager_, rm::op::Insert);
+  trap([&] {
+    const gunbook::GunRecord copy = newBookCursor.Record;
+    const int16_t inserted = lastStatus = newBookCursor.call(recordManager_, rm::op::Insert);
     if (inserted == rm::status::DuplicateKey &&
-        alreadyHoldsCopy(recordManager_, NewBook, copy, BtrStatus))
+        alreadyHoldsCopy(recordManager_, newBookCursor, copy, lastStatus))
       return;
-    BtrStatus = inserted;
+    lastStatus = inserted;
     raiseIfRefused(inserted, rm::op::Insert, copy);
   });
 }
 
-void Converter::closeTransferredBooks(gunbook::BookCursor& NewBook, errortrap::Trap& T) {
+void Converter::closeTransferredBooks(gunbook::BookCursor& newBookCursor, errortrap::Trap& trap) {
   // Each book's changes become durable at its Close. The new book goes first:
   // should the process end between the two, the copies are kept and the old
   // book still shows those guns disposed of after the conversion date, so
@@ -93,62 +85,47 @@ void Converter::closeTransferredBooks(gunbook::BookCursor& NewBook, errortrap::T
   // old book's hand-overs made durable while the new book's copies are not.
   // A refused Close of the new book that the operator lets go therefore
   // drops the old book's changes as well.
-  if (!closeOrDrop(NewBook, T)) {
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Discard); });
-    T([&] { view_.messageBox(msg::NewBookNotSaved); });
-  } else if (!closeOrDrop(Gun, T)) {
-    T([&] { view_.messageBox(msg::OldBookNotSaved); });
+  if (!closeOrDrop(newBookCursor, trap)) {
+    trap([&] { lastStatus = bookCursor.call(recordManager_, rm::op::Discard); });
+    trap([&] { view_.messageBox(msg::NewBookNotSaved); });
+  } else if (!closeOrDrop(bookCursor, trap)) {
+    trap([&] { view_.messageBox(msg::OldBookNotSaved); });
   }
 }
 
-void Converter::Command1_Click() {
-  errortrap::Trap T("Brelmark", "Command1_Click", &view_);
+void Converter::transferLateDisposals() {
+  errortrap::Trap trap("Brelmark", "Command1_Click", &reporter_);
   // The new book's cursor: NewBookPosBlock, NewBookKeyBuffer, NewBookKeyLength,
   // NewBookKeyNumber (always 0) and NewBookRecord.
-  gunbook::BookCursor NewBook;
+  gunbook::BookCursor newBookCursor;
+  startAfresh();
 
-  std::string D;
-  if (!transferInputAccepted(D, T)) return;
-
-  Gun.PosBlock.fill(' ');
-  NewBook.PosBlock.fill(' ');
-  Gun.KeyLength = 255;
-  NewBook.KeyLength = 255;
+  std::string bookDate;
+  if (!transferInputAccepted(bookDate, trap)) return;
 
   // Both folders lose their trailing blanks before either gets its separator.
-  trimFolderBox(view_, TextBox::Text3, T);
-  trimFolderBox(view_, TextBox::Text4, T);
-  finishFolderBox(view_, TextBox::Text3, T);
-  finishFolderBox(view_, TextBox::Text4, T);
+  trimFolderBox(view_, TextBox::OldBookFolder, trap);
+  trimFolderBox(view_, TextBox::NewBookFolder, trap);
+  const std::string oldFolder = finishFolderBox(view_, TextBox::OldBookFolder, trap);
+  const std::string newFolder = finishFolderBox(view_, TextBox::NewBookFolder, trap);
 
-  T([&] { Gun.KeyBuffer = gunbook::bookFileKey(view_.text(TextBox::Text3)); });
-  T([&] { NewBook.KeyBuffer = gunbook::bookFileKey(view_.text(TextBox::Text4)); });
-  Gun.KeyNumber = 0;
-  NewBook.KeyNumber = 0;
-
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::Open); });
-  if (BtrStatus != rm::status::Success) {
-    refuseWith(msg::ErrorOpeningOldBook, Outcome::BookNotOpened, T);
-    BooksValid = false;
+  if (!openBookOn(bookCursor, TextBox::OldBookFolder, oldFolder, trap)) {
+    refuseWith(msg::ErrorOpeningOldBook, Outcome::BookNotOpened, trap);
+    booksValid = false;
     return;
   }
-  T([&] { BtrStatus = NewBook.call(recordManager_, rm::op::Open); });
-  if (BtrStatus != rm::status::Success) {
-    refuseWith(msg::ErrorOpeningNewBook, Outcome::BookNotOpened, T);
-    BooksValid = false;
-    closeOrDrop(Gun, T);
+  if (!openBookOn(newBookCursor, TextBox::NewBookFolder, newFolder, trap)) {
+    refuseWith(msg::ErrorOpeningNewBook, Outcome::BookNotOpened, trap);
+    booksValid = false;
+    closeOrDrop(bookCursor, trap);
     return;
   }
 
-  Gun.KeyNumber = 3;
-  Gun.KeyBuffer = std::string(15, ' ');
-  T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetGreaterOrEqual); });
-  while (BtrStatus == rm::status::Success) {
-    if (Gun.Record.DateOut > D) transferEntry(NewBook, D, T);
-    T([&] { BtrStatus = Gun.call(recordManager_, rm::op::GetNext); });
-  }
+  scanKey(bookCursor, lastStatus, recordManager_, 3, trap, [&] {
+    if (bookCursor.Record.DateOut > bookDate) transferEntry(newBookCursor, bookDate, trap);
+  });
 
-  closeTransferredBooks(NewBook, T);
+  closeTransferredBooks(newBookCursor, trap);
   outcome_ = Outcome::Completed;
 }
 

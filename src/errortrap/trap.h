@@ -15,6 +15,20 @@
 //   Retry  - the same statement runs again with the state as it now is;
 //   Ignore - execution goes on after the statement; its effect is missing.
 // The caller of the procedure never learns of the error.
+//
+// A processor fault (a bad pointer, a division by zero) inside a trapped
+// statement comes back to its trap by siglongjmp: every C++ frame between
+// the fault and the trap is abandoned without its destructors, and locks,
+// allocations or half-updated objects held there stay as they were. That is
+// sound for the conversion's own statements, which hold nothing across a
+// call. It is not sound inside a Qt call: Qt's frames own widgets, event
+// state and locks, and after such a jump the toolkit may be left
+// inconsistent. So the window must not run Qt work inside a trapped
+// statement beyond the single view call the conversion makes (set a text,
+// show a message box), must not open event loops (QEventLoop, exec(), a
+// modal dialog other than the report itself) from within one, and after a
+// report of error 65535 answered Retry or Ignore should tell the operator to
+// check both books and leave the program soon rather than trust its state.
 #pragma once
 
 #include <csetjmp>
@@ -54,6 +68,21 @@ std::string formatErrorReport(int32_t number, std::string_view description,
 // none set, reports go to standard error and are answered with Abort.
 void setDefaultReporter(ErrorReporter* reporter);
 ErrorReporter* defaultReporter();
+
+// Makes `reporter` the default reporter for its own lifetime and puts the
+// one before it back when it ends.
+class ScopedDefaultReporter {
+ public:
+  explicit ScopedDefaultReporter(ErrorReporter* reporter) : previous_(defaultReporter()) {
+    setDefaultReporter(reporter);
+  }
+  ~ScopedDefaultReporter() { setDefaultReporter(previous_); }
+  ScopedDefaultReporter(const ScopedDefaultReporter&) = delete;
+  ScopedDefaultReporter& operator=(const ScopedDefaultReporter&) = delete;
+
+ private:
+  ErrorReporter* previous_;
+};
 
 // Ends the process at once after flushing what was already written.
 [[noreturn]] void abortProgram();

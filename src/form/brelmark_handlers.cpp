@@ -27,16 +27,16 @@ void Brelmark::Form_Initialize() { errortrap::vbwInitializeProtector(); }
 
 void Brelmark::Form_Load() {
   errortrap::Trap T(kModule, "Form_Load", &view_);
-  T([&] { view_.setVisible(Shown::Label21, false); });
-  T([&] { view_.setVisible(Shown::Label22, false); });
-  T([&] { view_.setVisible(Shown::ProgressBar1, false); });
-  T([&] { view_.setVisible(Shown::ProgressBar2, false); });
+  T([&] { view_.setVisible(Shown::OldBookLabel, false); });
+  T([&] { view_.setVisible(Shown::NewBookLabel, false); });
+  T([&] { view_.setVisible(Shown::OldBookBar, false); });
+  T([&] { view_.setVisible(Shown::NewBookBar, false); });
 }
 
 // The run and the transfer have traps of their own.
-void Brelmark::BeginConversion_Click() { work(&conversion::Converter::BeginConversion_Click); }
+void Brelmark::BeginConversion_Click() { work(&conversion::Converter::runConversion); }
 
-void Brelmark::Command1_Click() { work(&conversion::Converter::Command1_Click); }
+void Brelmark::Command1_Click() { work(&conversion::Converter::transferLateDisposals); }
 
 void Brelmark::ExitVarnok_Click() {
   errortrap::Trap T(kModule, "ExitVarnok_Click", &view_);
@@ -60,7 +60,7 @@ void Brelmark::MaskEdBox1_KeyPress(int& KeyAscii) {
 bool Brelmark::MaskEdBox1_Validate() {
   errortrap::Trap T(kModule, "MaskEdBox1_Validate", &view_);
   bool valid = true;
-  T([&] { valid = conversion::isValidDate(view_.text(TextBox::MaskEdBox1, 0)); });
+  T([&] { valid = conversion::isValidDate(view_.text(TextBox::ConversionDate, 0)); });
   if (valid) return true;
   T([&] { view_.messageBox(conversion::msg::ValidDate); });
   T([&] { ui_->MaskEdBox1->setFocus(); });
@@ -78,7 +78,7 @@ void Brelmark::Text1_GotFocus(int index) {
   // Only the last name is guarded, and only while it still holds the focus.
   if (index != 0 || !text1_[0]->hasFocus()) return;
   T([&] {
-    if (!conversion::isValidDate(view_.text(TextBox::MaskEdBox1, 0)))
+    if (!conversion::isValidDate(view_.text(TextBox::ConversionDate, 0)))
       ui_->MaskEdBox1->setFocus();
   });
 }
@@ -94,7 +94,7 @@ void Brelmark::Text1_KeyPress(int index, int& KeyAscii) {
 bool Brelmark::Text1_Validate(int index) {
   errortrap::Trap T(kModule, "Text1_Validate", &view_);
   bool empty = false;
-  T([&] { empty = view_.text(TextBox::Text1, index).empty(); });
+  T([&] { empty = view_.text(TextBox::PreviousLicensee, index).empty(); });
   if (!empty) return true;
   T([&] { view_.messageBox(kEnterAValue); });
   T([&] { text1_.at(index)->setFocus(); });

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,12 @@ inline constexpr std::size_t kLongestBookFolder =
 // not, e.g. "the folder name is too long: ... at most 246 bytes ...". A
 // longer path would reach the record manager cut short, naming another file.
 std::string folderLengthProblem(std::string_view typedFolder);
+
+// The book file of a typed folder as messages name it: no trailing blank,
+// '/' for every folder separator.
+std::string bookPath(std::string_view typedFolder);
+
+// "file not found (status 12)": a record manager status for messages.
+std::string statusPhrase(int16_t status);
 
 }  // namespace varnok::gunbook

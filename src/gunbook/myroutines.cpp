@@ -4,10 +4,10 @@
 
 namespace varnok::gunbook {
 
-std::string nue(std::string text) {
-  errortrap::Trap T("Myroutines1", "nue");
+std::string bookDateFromFormDate(std::string text) {
+  errortrap::Trap trap("Myroutines1", "nue");
   std::string result;
-  T([&] {
+  trap([&] {
     const std::size_t n = text.size();
     result = n < 4 ? text : text.substr(n - 4);
     result += text.substr(0, 2);
@@ -16,10 +16,10 @@ std::string nue(std::string text) {
   return result;
 }
 
-int32_t ConvBTI_long(const uint8_t* position) {
-  errortrap::Trap T("Myroutines1", "ConvBTI_long");
+int32_t int32FromLittleEndian(const uint8_t* position) {
+  errortrap::Trap trap("Myroutines1", "ConvBTI_long");
   int32_t result = 0;
-  T([&] {
+  trap([&] {
     const uint32_t value = static_cast<uint32_t>(position[0]) |
                            static_cast<uint32_t>(position[1]) << 8 |
                            static_cast<uint32_t>(position[2]) << 16 |

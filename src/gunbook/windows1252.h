@@ -1,5 +1,7 @@
 // Book text is 8-bit Windows-1252; texts from outside (the window, the
 // command line, CSV files) are UTF-8.
+// Ours rather than iconv's: one fixed table, a byte-exact round trip and a
+// refusal that names the first character a book cannot hold.
 #pragma once
 
 #include <cstddef>
@@ -36,5 +38,10 @@ Utf8Char decodeUtf8(std::string_view utf8, std::size_t offset);
 
 // The Windows-1252 byte that holds a code point, or nothing.
 std::optional<unsigned char> windows1252Byte(char32_t codePoint);
+
+// Upper case in Windows-1252: ASCII letters and the accented ones. Most
+// accented small letters sit 0x20 above their capital; š, œ, ž and ÿ do
+// not, and ß has no capital.
+char upperWindows1252(char c);
 
 }  // namespace varnok::gunbook

@@ -25,11 +25,11 @@ TEST(BookCheck, CountsBothBooksAndSaysSoInOneExactMessage) {
   makeBook(f.oldFolder, guns(120, "O"));
   makeBook(f.newFolder, guns(56, "N"));
 
-  f.converter.CheckValidFiles();
+  f.converter.checkBooks();
 
-  EXPECT_TRUE(f.converter.BooksValid);
-  EXPECT_EQ(f.converter.OldGunCount, 120);
-  EXPECT_EQ(f.converter.NewGunCount, 56);
+  EXPECT_TRUE(f.converter.booksValid);
+  EXPECT_EQ(f.converter.oldBookCount, 120);
+  EXPECT_EQ(f.converter.newBookCount, 56);
   EXPECT_EQ(f.view.messages,
             std::vector<std::string>{"Number of old guns = 120 Number of new guns 56"});
   // Both books were left closed: one close per open.
@@ -42,12 +42,12 @@ TEST(BookCheck, AnEmptyBookCountsZeroAndPasses) {
   PassFixture f;
   makeBook(f.oldFolder, {});
   makeBook(f.newFolder, guns(3, "N"));
-  f.converter.OldGunCount = 99;
+  f.converter.oldBookCount = 99;
 
-  f.converter.CheckValidFiles();
+  f.converter.checkBooks();
 
-  EXPECT_TRUE(f.converter.BooksValid);
-  EXPECT_EQ(f.converter.OldGunCount, 0);
+  EXPECT_TRUE(f.converter.booksValid);
+  EXPECT_EQ(f.converter.oldBookCount, 0);
   EXPECT_EQ(f.view.messages,
             std::vector<std::string>{"Number of old guns = 0 Number of new guns 3"});
 }
@@ -58,48 +58,48 @@ TEST(BookCheck, FoldersLoseTrailingBlanksAndGainTheirSeparatorInTheirBoxes) {
   makeBook(f.newFolder, guns(1, "N"));
   std::string oldTyped = f.oldFolder;
   oldTyped.pop_back();  // no final '/'
-  f.view.Text3 = oldTyped + "   ";
-  f.view.Text4 = f.newFolder + "  ";  // already ends in '/': gets no second one
+  f.view.form.oldBookFolder = oldTyped + "   ";
+  f.view.form.newBookFolder = f.newFolder + "  ";  // already ends in '/': gets no second one
 
-  f.converter.CheckValidFiles();
+  f.converter.checkBooks();
 
-  EXPECT_EQ(f.view.Text3, f.oldFolder);
-  EXPECT_EQ(f.view.Text4, f.newFolder);
-  EXPECT_TRUE(f.converter.BooksValid);
-  EXPECT_EQ(f.converter.OldGunCount, 2);
+  EXPECT_EQ(f.view.form.oldBookFolder, f.oldFolder);
+  EXPECT_EQ(f.view.form.newBookFolder, f.newFolder);
+  EXPECT_TRUE(f.converter.booksValid);
+  EXPECT_EQ(f.converter.oldBookCount, 2);
 }
 
 TEST(BookCheck, AMissingOldBookStopsBeforeTheNewBookIsTouched) {
   PassFixture f;
   makeBook(f.newFolder, guns(4, "N"));
-  f.view.Text3 = "c:\\oldgunbook   ";
-  f.view.Text4 = "c:\\newgunbook  ";
-  f.converter.OldGunCount = 11;
-  f.converter.NewGunCount = 22;
+  f.view.form.oldBookFolder = "c:\\oldgunbook   ";
+  f.view.form.newBookFolder = "c:\\newgunbook  ";
+  f.converter.oldBookCount = 11;
+  f.converter.newBookCount = 22;
 
-  f.converter.CheckValidFiles();
+  f.converter.checkBooks();
 
-  EXPECT_FALSE(f.converter.BooksValid);
+  EXPECT_FALSE(f.converter.booksValid);
   EXPECT_EQ(f.view.messages, std::vector<std::string>{OldBookMissing});
-  EXPECT_EQ(f.view.Text3, "c:\\oldgunbook\\");
-  EXPECT_EQ(f.view.Text4, "c:\\newgunbook  ");  // neither normalised nor opened
+  EXPECT_EQ(f.view.form.oldBookFolder, "c:\\oldgunbook\\");
+  EXPECT_EQ(f.view.form.newBookFolder, "c:\\newgunbook  ");  // neither normalised nor opened
   EXPECT_EQ(f.manager.calls(rm::op::Open), 1);
   EXPECT_EQ(f.manager.calls(rm::op::Stat), 0);
-  EXPECT_EQ(f.converter.OldGunCount, 11);
-  EXPECT_EQ(f.converter.NewGunCount, 22);
+  EXPECT_EQ(f.converter.oldBookCount, 11);
+  EXPECT_EQ(f.converter.newBookCount, 22);
 }
 
 TEST(BookCheck, AMissingNewBookComesAfterTheOldBookIsCountedAndClosed) {
   PassFixture f;
   makeBook(f.oldFolder, guns(5, "O"));
-  f.view.Text4 = f.dir.folder("empty");  // a folder without a book
-  f.converter.NewGunCount = 22;
+  f.view.form.newBookFolder = f.dir.folder("empty");  // a folder without a book
+  f.converter.newBookCount = 22;
 
-  f.converter.CheckValidFiles();
+  f.converter.checkBooks();
 
-  EXPECT_FALSE(f.converter.BooksValid);
-  EXPECT_EQ(f.converter.OldGunCount, 5);
-  EXPECT_EQ(f.converter.NewGunCount, 22);
+  EXPECT_FALSE(f.converter.booksValid);
+  EXPECT_EQ(f.converter.oldBookCount, 5);
+  EXPECT_EQ(f.converter.newBookCount, 22);
   EXPECT_EQ(f.view.messages, std::vector<std::string>{NewBookMissing});
   EXPECT_EQ(f.manager.calls(rm::op::Open), 2);
   EXPECT_EQ(f.manager.calls(rm::op::Close), 1);
@@ -111,9 +111,9 @@ TEST(BookCheck, AnyRefusedOpenCountsAsAMissingBook) {
   makeBook(f.newFolder, guns(1, "N"));
   f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 2);
 
-  f.converter.CheckValidFiles();
+  f.converter.checkBooks();
 
-  EXPECT_FALSE(f.converter.BooksValid);
+  EXPECT_FALSE(f.converter.booksValid);
   EXPECT_EQ(f.view.messages, std::vector<std::string>{NewBookMissing});
 }
 

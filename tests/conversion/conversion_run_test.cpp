@@ -31,7 +31,7 @@ class WatchedView : public FakeView {
     FakeView::setVisible(control, shown);
   }
   void setBarValue(Bar bar, float value) override {
-    const Shown which = bar == Bar::ProgressBar1 ? Shown::ProgressBar1 : Shown::ProgressBar2;
+    const Shown which = bar == Bar::OldBook ? Shown::OldBookBar : Shown::NewBookBar;
     if (!visible[which]) barSetWhileHidden = true;
     FakeView::setBarValue(bar, value);
   }
@@ -40,7 +40,8 @@ class WatchedView : public FakeView {
 using RunFixture = BasicPassFixture<WatchedView>;
 
 void makeSmallBooks(RunFixture& f) {
-  makeBook(f.oldFolder, {gun("O1", kD, kBlankDate, "PAWN"), gun("O2", kDayAfter, kBlankDate, "SALE")});
+  makeBook(f.oldFolder,
+           {gun("O1", kD, kBlankDate, "PAWN"), gun("O2", kDayAfter, kBlankDate, "SALE")});
   makeBook(f.newFolder, {gun("N1", kDayBefore, kBlankDate, "PAWN"),
                          gun("N2", kDayBefore, kDayBefore, "SOLD"),
                          gun("N3", kDayAfter, kBlankDate, "PAWN")});
@@ -49,31 +50,32 @@ void makeSmallBooks(RunFixture& f) {
 TEST(ConversionRun, RefusesWhenARequiredBoxIsEmptyOrTheDateIsNotADate) {
   std::vector<std::pair<std::string, std::function<void(FakeView&)>>> cases;
   for (int i = 0; i < 6; ++i) {
-    cases.emplace_back("Text1(" + std::to_string(i) + ")", [i](FakeView& v) { v.Text1[i].clear(); });
-    cases.emplace_back("Text2(" + std::to_string(i) + ")", [i](FakeView& v) { v.Text2[i].clear(); });
+    cases.emplace_back("Text1(" + std::to_string(i) + ")",
+                       [i](FakeView& v) { v.form.previousLicensee[i].clear(); });
+    cases.emplace_back("Text2(" + std::to_string(i) + ")", [i](FakeView& v) { v.form.newLicensee[i].clear(); });
   }
-  cases.emplace_back("Text3", [](FakeView& v) { v.Text3.clear(); });
-  cases.emplace_back("Text4", [](FakeView& v) { v.Text4.clear(); });
+  cases.emplace_back("Text3", [](FakeView& v) { v.form.oldBookFolder.clear(); });
+  cases.emplace_back("Text4", [](FakeView& v) { v.form.newBookFolder.clear(); });
   for (const char* date : {"", "02/30/2004", "12/__/2004", "13/01/2004", "3/15/2004"})
     cases.emplace_back(std::string("date '") + date + "'",
-                       [date](FakeView& v) { v.MaskEdBox1 = date; });
+                       [date](FakeView& v) { v.form.conversionDate = date; });
 
   for (const auto& [name, spoil] : cases) {
     SCOPED_TRACE(name);
     RunFixture f;
     makeSmallBooks(f);
     spoil(f.view);
-    f.converter.OldGunCount = 7;
-    f.converter.NewGunCount = 8;
+    f.converter.oldBookCount = 7;
+    f.converter.newBookCount = 8;
 
-    f.converter.BeginConversion_Click();
+    f.converter.runConversion();
 
     EXPECT_EQ(f.view.messages, std::vector<std::string>{msg::FillAllBoxes});
     EXPECT_TRUE(f.view.pointerChanges.empty());
     EXPECT_TRUE(f.view.visibility.empty());
     EXPECT_EQ(f.manager.calls(rm::op::Open), 0);
-    EXPECT_EQ(f.converter.OldGunCount, 7);
-    EXPECT_EQ(f.converter.NewGunCount, 8);
+    EXPECT_EQ(f.converter.oldBookCount, 7);
+    EXPECT_EQ(f.converter.newBookCount, 8);
     EXPECT_EQ(f.converter.outcome(), Outcome::Refused);
   }
 }
@@ -81,11 +83,11 @@ TEST(ConversionRun, RefusesWhenARequiredBoxIsEmptyOrTheDateIsNotADate) {
 TEST(ConversionRun, BoxesOfBlanksAndAnEmptyPrefixPass) {
   RunFixture f;
   makeSmallBooks(f);
-  f.view.Text1[0] = "   ";
-  f.view.Text2[3] = " ";
-  f.view.Text5 = "";
+  f.view.form.previousLicensee[0] = "   ";
+  f.view.form.newLicensee[3] = " ";
+  f.view.form.newBookPrefix = "";
 
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
 
   EXPECT_EQ(f.view.messages,
             (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3", msg::Finished}));
@@ -101,9 +103,9 @@ TEST(ConversionRun, RefusesOneBookGivenAsBothBeforeOpeningAnything) {
   const auto before = f.oldBook();
   std::string sameFolder = f.oldFolder;
   sameFolder.pop_back();
-  f.view.Text4 = sameFolder + "  ";  // the same folder, typed differently
+  f.view.form.newBookFolder = sameFolder + "  ";  // the same folder, typed differently
 
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
 
   EXPECT_EQ(f.view.messages, std::vector<std::string>{msg::SameBook});
   EXPECT_TRUE(f.view.pointerChanges.empty());
@@ -116,34 +118,38 @@ TEST(ConversionRun, AMissingOldBookIsToldThenFinishedWithBothBooksUntouched) {
   RunFixture f;
   makeSmallBooks(f);
   const auto newBefore = f.newBook();
-  f.view.Text3 = f.dir.folder("nothing-here");
-  f.converter.NewGunCount = 42;
+  f.view.form.oldBookFolder = f.dir.folder("nothing-here");
+  f.converter.newBookCount = 42;
 
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
 
   EXPECT_EQ(f.view.messages, (std::vector<std::string>{msg::OldBookMissing, msg::Finished}));
   EXPECT_EQ(f.view.pointerChanges, (std::vector<int>{kHourglass, kDefaultPointer}));
   for (const auto& [control, shown] : f.view.visibility) EXPECT_FALSE(shown);
   EXPECT_TRUE(f.view.bar1Values.empty());
   EXPECT_TRUE(f.view.bar2Values.empty());
-  EXPECT_EQ(f.converter.NewGunCount, 42);
+  EXPECT_EQ(f.converter.newBookCount, 42);
   EXPECT_EQ(f.newBook(), newBefore);
   EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
+  EXPECT_EQ(f.converter.unopenedBooks(),
+            (std::vector<std::string>{"old book " + f.dir.folder("nothing-here") +
+                                      "FILE3.DAT: cannot open: file not found (status 12)"}));
+  EXPECT_TRUE(f.converter.ignoredReportsWarning().empty());
 }
 
 TEST(ConversionRun, ACompleteRunShowsProgressThenHidesItAndRestoresThePointer) {
   RunFixture f;
   makeSmallBooks(f);
 
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
 
   EXPECT_EQ(f.view.messages,
             (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3", msg::Finished}));
   EXPECT_EQ(f.view.pointerChanges, (std::vector<int>{kHourglass, kDefaultPointer}));
   const std::vector<std::pair<Shown, bool>> expected = {
-      {Shown::Label21, true},       {Shown::Label22, true},       {Shown::ProgressBar1, true},
-      {Shown::ProgressBar2, true},  {Shown::Label21, false},      {Shown::Label22, false},
-      {Shown::ProgressBar1, false}, {Shown::ProgressBar2, false}};
+      {Shown::OldBookLabel, true},       {Shown::NewBookLabel, true},       {Shown::OldBookBar, true},
+      {Shown::NewBookBar, true},  {Shown::OldBookLabel, false},      {Shown::NewBookLabel, false},
+      {Shown::OldBookBar, false}, {Shown::NewBookBar, false}};
   EXPECT_EQ(f.view.visibility, expected);
   EXPECT_FALSE(f.view.barSetWhileHidden);
   EXPECT_FALSE(f.view.bar1Values.empty());
@@ -164,7 +170,7 @@ TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
     makeSmallBooks(f);
     f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 3);  // the close-out's open
 
-    f.converter.BeginConversion_Click();
+    f.converter.runConversion();
 
     EXPECT_EQ(f.view.messages,
               (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3",
@@ -179,12 +185,12 @@ TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
     makeSmallBooks(f);
     f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 4);  // the rebase's open
 
-    f.converter.BeginConversion_Click();
+    f.converter.runConversion();
 
     EXPECT_EQ(f.view.messages,
               (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3",
                                         msg::ErrorOpeningNewBook, msg::Finished}));
-    EXPECT_FALSE(f.converter.BooksValid);
+    EXPECT_FALSE(f.converter.booksValid);
     EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
     EXPECT_EQ(f.view.pointerChanges, (std::vector<int>{kHourglass, kDefaultPointer}));
   }
@@ -197,15 +203,15 @@ TEST(ConversionRun, RunningAgainAfterTheRebaseCouldNotOpenItsBookConvertsOnce) {
   RunFixture f, reference;
   for (RunFixture* run : {&f, &reference}) {
     makeSmallBooks(*run);
-    run->view.Text5 = "NW";
+    run->view.form.newBookPrefix = "NW";
   }
-  Converter(reference.view, rm::bookEngine()).BeginConversion_Click();
+  Converter(reference.view, rm::bookEngine()).runConversion();
   f.manager.failCalls(rm::op::Open, rm::status::IoError, 4);  // the rebase's open
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
   ASSERT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
 
   Converter again(f.view, rm::bookEngine());
-  again.BeginConversion_Click();
+  again.runConversion();
 
   EXPECT_EQ(again.outcome(), Outcome::Completed);
   EXPECT_EQ(f.oldBook(), reference.oldBook());

@@ -81,9 +81,9 @@ TEST(CrashInAPass, IsReportedByThePassAndIgnoreLeavesThatEntryAndGoesOn) {
     CrashFixture f;
     makeBook(f.oldFolder, fourGuns(kD));
     const auto before = f.oldBook();
-    f.converter.OldGunCount = 4;
+    f.converter.oldBookCount = 4;
 
-    expectCrashReported(f.runPass(&Converter::ConvertOld, Answer::Ignore), "ConvertOld");
+    expectCrashReported(f.runPass(&Converter::closeOutOldBook, Answer::Ignore), "ConvertOld");
 
     const auto after = f.oldBook();
     EXPECT_EQ(findEntry(after, "G3"), findEntry(before, "G3"));
@@ -98,9 +98,9 @@ TEST(CrashInAPass, IsReportedByThePassAndIgnoreLeavesThatEntryAndGoesOn) {
     CrashFixture f;
     makeBook(f.newFolder, fourGuns(kDayBefore));
     const auto before = f.newBook();
-    f.converter.NewGunCount = 4;
+    f.converter.newBookCount = 4;
 
-    expectCrashReported(f.runPass(&Converter::ConvNew, Answer::Ignore), "ConvNew");
+    expectCrashReported(f.runPass(&Converter::rebaseNewBook, Answer::Ignore), "ConvNew");
 
     const auto after = f.newBook();
     EXPECT_EQ(findEntry(after, "G3"), findEntry(before, "G3"));
@@ -116,9 +116,9 @@ TEST(CrashInAPass, RetryAfterTheCauseIsGoneLetsThePassFinish) {
     SCOPED_TRACE("close-out");
     CrashFixture f;
     makeBook(f.oldFolder, fourGuns(kD));
-    f.converter.OldGunCount = 4;
+    f.converter.oldBookCount = 4;
 
-    expectCrashReported(f.runPass(&Converter::ConvertOld, Answer::Retry), "ConvertOld");
+    expectCrashReported(f.runPass(&Converter::closeOutOldBook, Answer::Retry), "ConvertOld");
 
     const auto after = f.oldBook();
     ASSERT_EQ(idsOf(after), (std::vector<std::string>{"G1", "G2", "G3", "G4"}));
@@ -131,9 +131,9 @@ TEST(CrashInAPass, RetryAfterTheCauseIsGoneLetsThePassFinish) {
     SCOPED_TRACE("rebase");
     CrashFixture f;
     makeBook(f.newFolder, fourGuns(kDayBefore));
-    f.converter.NewGunCount = 4;
+    f.converter.newBookCount = 4;
 
-    expectCrashReported(f.runPass(&Converter::ConvNew, Answer::Retry), "ConvNew");
+    expectCrashReported(f.runPass(&Converter::rebaseNewBook, Answer::Retry), "ConvNew");
 
     const auto after = f.newBook();
     ASSERT_EQ(idsOf(after), (std::vector<std::string>{"G1", "G2", "G3", "G4"}));

@@ -22,8 +22,8 @@ struct Action {
   const char* name;
   Procedure procedure;
 };
-const Action kRun{"run", &Converter::BeginConversion_Click};
-const Action kTransfer{"transfer", &Converter::Command1_Click};
+const Action kRun{"run", &Converter::runConversion};
+const Action kTransfer{"transfer", &Converter::transferLateDisposals};
 
 // One book pair; the old book holds a gun that both the run and the
 // transfer hand over on the conversion date.
@@ -84,31 +84,31 @@ TEST_P(TextTest, RefusedBeforeAnyBookIsOpenedNamingBoxAndCharacter) {
 INSTANTIATE_TEST_SUITE_P(
     Boxes, TextTest,
     ::testing::Values(
-        TypedText{"Emoji", TextBox::Text1, 0, "SMITH \xF0\x9F\x98\x80",
+        TypedText{"Emoji", TextBox::PreviousLicensee, 0, "SMITH \xF0\x9F\x98\x80",
                   "Previous Gun Licensee Last Name holds the character U+1F600, which a gun "
                   "book cannot store.", true},
-        TypedText{"Cjk", TextBox::Text2, 3, "\xE6\x9D\xB1\xE4\xBA\xAC",
+        TypedText{"Cjk", TextBox::NewLicensee, 3, "\xE6\x9D\xB1\xE4\xBA\xAC",
                   "New Gun Licensee City holds the character U+6771, which a gun book cannot "
                   "store.", true},
-        TypedText{"Tab", TextBox::Text2, 2, "9 NEW\tST",
+        TypedText{"Tab", TextBox::NewLicensee, 2, "9 NEW\tST",
                   "New Gun Licensee Address holds the control character U+0009 (tab), which a "
                   "gun book cannot store.", true},
-        TypedText{"LineFeed", TextBox::Text1, 2, "1 OLD\nRD",
+        TypedText{"LineFeed", TextBox::PreviousLicensee, 2, "1 OLD\nRD",
                   "Previous Gun Licensee Address holds the control character U+000A (line "
                   "feed), which a gun book cannot store.", true},
-        TypedText{"Escape", TextBox::Text2, 0, "NEWCO\x1B[31m",
+        TypedText{"Escape", TextBox::NewLicensee, 0, "NEWCO\x1B[31m",
                   "New Gun Licensee Last Name holds the control character U+001B (escape), "
                   "which a gun book cannot store.", true},
-        TypedText{"C1Control", TextBox::Text1, 5, "750\xC2\x81",
+        TypedText{"C1Control", TextBox::PreviousLicensee, 5, "750\xC2\x81",
                   "Previous Gun Licensee Zip holds the control character U+0081, which a gun "
                   "book cannot store.", true},
-        TypedText{"NotUtf8", TextBox::Text1, 1, "PAT\xFF",
+        TypedText{"NotUtf8", TextBox::PreviousLicensee, 1, "PAT\xFF",
                   "Previous Gun Licensee First Name holds the byte 0xFF (not valid UTF-8 "
                   "text), which a gun book cannot store.", true},
-        TypedText{"PrefixDelete", TextBox::Text5, 0, "NW\x7F",
+        TypedText{"PrefixDelete", TextBox::NewBookPrefix, 0, "NW\x7F",
                   "Prefix in new gunbook holds the control character U+007F, which a gun book "
                   "cannot store.", false},
-        TypedText{"Windows1252", TextBox::Text2, 1,
+        TypedText{"Windows1252", TextBox::NewLicensee, 1,
                   "\xE2\x82\xAC \xC5\x92 M\xC3\xBCller \xC3\x91", nullptr, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -135,7 +135,7 @@ TEST_P(FolderLengthTest, AFolderWhoseBookPathDoesNotFitIsRefusedBeforeAnyOpen) {
     f.view.setText(l.box, 0, folder);
     if (!l.refused) {
       f.dir.folder(folder.substr(base.size()));
-      if (l.box == TextBox::Text3) {
+      if (l.box == TextBox::OldBookFolder) {
         f.oldFolder = folder + "/";
         f.makeOldBook();
       } else {
@@ -144,7 +144,7 @@ TEST_P(FolderLengthTest, AFolderWhoseBookPathDoesNotFitIsRefusedBeforeAnyOpen) {
       f.expectCompleted(action);
       continue;
     }
-    const std::string which = l.box == TextBox::Text3 ? "Old" : "New";
+    const std::string which = l.box == TextBox::OldBookFolder ? "Old" : "New";
     f.expectRefused(action,
                     which + " Gun Book folder: the folder name is too long: a book folder may "
                     "be at most 246 bytes long (one byte for each plain letter or digit), its "
@@ -156,12 +156,12 @@ TEST_P(FolderLengthTest, AFolderWhoseBookPathDoesNotFitIsRefusedBeforeAnyOpen) {
 
 INSTANTIATE_TEST_SUITE_P(
     AroundTheLimit, FolderLengthTest,
-    ::testing::Values(FolderLength{"Old245", TextBox::Text3, 245, false},
-                      FolderLength{"Old246", TextBox::Text3, 246, true},
-                      FolderLength{"Old253", TextBox::Text3, 253, true},
-                      FolderLength{"Old254", TextBox::Text3, 254, true},
-                      FolderLength{"New245", TextBox::Text4, 245, false},
-                      FolderLength{"New246", TextBox::Text4, 246, true}),
+    ::testing::Values(FolderLength{"Old245", TextBox::OldBookFolder, 245, false},
+                      FolderLength{"Old246", TextBox::OldBookFolder, 246, true},
+                      FolderLength{"Old253", TextBox::OldBookFolder, 253, true},
+                      FolderLength{"Old254", TextBox::OldBookFolder, 254, true},
+                      FolderLength{"New245", TextBox::NewBookFolder, 245, false},
+                      FolderLength{"New246", TextBox::NewBookFolder, 246, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TransferInput, EmptyBoxesAreRefusedAsTheRunRefusesThem) {
@@ -169,8 +169,9 @@ TEST(TransferInput, EmptyBoxesAreRefusedAsTheRunRefusesThem) {
     TextBox box;
     int index;
   };
-  for (const Box b : {Box{TextBox::Text1, 0}, Box{TextBox::Text1, 5}, Box{TextBox::Text2, 0},
-                      Box{TextBox::Text2, 4}, Box{TextBox::Text3, 0}, Box{TextBox::Text4, 0}}) {
+  for (const Box b : {Box{TextBox::PreviousLicensee, 0}, Box{TextBox::PreviousLicensee, 5},
+                      Box{TextBox::NewLicensee, 0}, Box{TextBox::NewLicensee, 4},
+                      Box{TextBox::OldBookFolder, 0}, Box{TextBox::NewBookFolder, 0}}) {
     SCOPED_TRACE(conversion::boxName(b.box, b.index));
     InputFixture f;
     f.view.setText(b.box, b.index, "");
@@ -179,7 +180,7 @@ TEST(TransferInput, EmptyBoxesAreRefusedAsTheRunRefusesThem) {
   {
     SCOPED_TRACE("blanks count as filled in");
     InputFixture f;
-    f.view.Text2 = {" ", " ", " ", " ", " ", " "};
+    f.view.form.newLicensee = {" ", " ", " ", " ", " ", " "};
     f.expectCompleted(kTransfer);
     EXPECT_EQ(f.oldBook().at(1).DispLastName.view(), std::string(15, ' '));
   }

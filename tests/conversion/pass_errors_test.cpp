@@ -46,13 +46,15 @@ TEST(PassErrors, ARefusedUpdateIsReportedAndIgnoreLeavesTheEntryAsItWas) {
     const auto before = f.oldBook();
     refuseFor(f.manager, rm::op::Update, "G2", rm::status::RecordLocked);
     f.view.answers = many(Answer::Ignore);
-    f.converter.OldGunCount = 3;
+    f.converter.oldBookCount = 3;
 
-    f.converter.ConvertOld();
+    f.converter.closeOutOldBook();
 
     ASSERT_EQ(f.view.reports.size(), 1u);
     expectReport(f.view.reports[0], "Error 30003",
                  "Update refused with status 84 (entry locked) for entry G2", "ConvertOld");
+    EXPECT_EQ(f.converter.ignoredReports(), 1);
+    EXPECT_EQ(f.converter.ignoredReportsWarning(), "1" + std::string(conversion::msg::IgnoredReportsTail));
     const auto after = f.oldBook();
     EXPECT_EQ(*findEntry(after, "G2"), *findEntry(before, "G2"));
     EXPECT_EQ(findEntry(after, "G1")->Status.view(), kSold);
@@ -68,7 +70,7 @@ TEST(PassErrors, ARefusedUpdateIsReportedAndIgnoreLeavesTheEntryAsItWas) {
     refuseFor(f.manager, rm::op::Update, "G2", rm::status::DiskFull);
     f.view.answers = many(Answer::Ignore);
 
-    f.converter.ConvNew();
+    f.converter.rebaseNewBook();
 
     ASSERT_EQ(f.view.reports.size(), 1u);
     expectReport(f.view.reports[0], "Error 30003",
@@ -86,7 +88,7 @@ TEST(PassErrors, RetryMakesARefusedUpdateAgain) {
   f.manager.failCalls(rm::op::Update, rm::status::RecordLocked, 1, 1);
   f.view.answers = {Answer::Retry};
 
-  f.converter.ConvertOld();
+  f.converter.closeOutOldBook();
 
   EXPECT_EQ(f.view.reports.size(), 1u);
   EXPECT_EQ(f.manager.calls(rm::op::Update), 3);
@@ -99,13 +101,13 @@ TEST(PassErrors, AnIgnoredRefusedDeleteIsPassedOverOnceAndTheWalkGoesOn) {
     PassFixture f;
     // On one date, so that the deletion after the refused entry goes on from
     // right behind it.
-    makeBook(f.oldFolder, {gun("K", kD, kDayBefore, "SOLD"), gun("X1", kDayAfter, kBlankDate, "PAWN"),
-                           gun("X2", kDayAfter, kBlankDate, "PAWN"),
-                           gun("X3", kDayAfter, kBlankDate, "PAWN")});
+    makeBook(f.oldFolder,
+             {gun("K", kD, kDayBefore, "SOLD"), gun("X1", kDayAfter, kBlankDate, "PAWN"),
+              gun("X2", kDayAfter, kBlankDate, "PAWN"), gun("X3", kDayAfter, kBlankDate, "PAWN")});
     refuseFor(f.manager, rm::op::Delete, "X2", rm::status::RecordLocked);
     f.view.answers = many(Answer::Ignore);
 
-    f.converter.ConvertOld();
+    f.converter.closeOutOldBook();
 
     ASSERT_EQ(f.view.reports.size(), 1u);
     expectReport(f.view.reports[0], "Error 30004",
@@ -122,15 +124,15 @@ TEST(PassErrors, AnIgnoredRefusedDeleteIsPassedOverOnceAndTheWalkGoesOn) {
                            gun("S3", kDayBefore, kDayBefore, "SOLD")});
     refuseFor(f.manager, rm::op::Delete, "S2", rm::status::RecordLocked);
     f.view.answers = many(Answer::Ignore);
-    f.converter.NewGunCount = 4;
+    f.converter.newBookCount = 4;
 
-    f.converter.ConvNew();
+    f.converter.rebaseNewBook();
 
     ASSERT_EQ(f.view.reports.size(), 1u);
     expectReport(f.view.reports[0], "Error 30004",
                  "Delete refused with status 84 (entry locked) for entry S2", "ConvNew");
     EXPECT_EQ(idsOf(f.newBook()), (std::vector<std::string>{"K", "S2"}));
-    EXPECT_EQ(f.converter.NewGunCount, 2);
+    EXPECT_EQ(f.converter.newBookCount, 2);
   }
 }
 
@@ -140,13 +142,13 @@ TEST(PassErrors, RetryMakesARefusedDeleteAgain) {
                          gun("K", kDayBefore, kBlankDate, "PAWN")});
   f.manager.failCalls(rm::op::Delete, rm::status::RecordLocked, 1, 1);
   f.view.answers = {Answer::Retry};
-  f.converter.NewGunCount = 2;
+  f.converter.newBookCount = 2;
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
   EXPECT_EQ(f.view.reports.size(), 1u);
   EXPECT_EQ(idsOf(f.newBook()), std::vector<std::string>{"K"});
-  EXPECT_EQ(f.converter.NewGunCount, 1);
+  EXPECT_EQ(f.converter.newBookCount, 1);
 }
 
 TEST(PassErrors, ARefusedCloseIsReportedAndRetryMakesThePassDurable) {
@@ -157,12 +159,12 @@ TEST(PassErrors, ARefusedCloseIsReportedAndRetryMakesThePassDurable) {
     f.manager.failCalls(rm::op::Close, rm::status::DiskFull, 1, 1);
     f.view.answers = {Answer::Retry};
 
-    f.converter.ConvertOld();
+    f.converter.closeOutOldBook();
 
     ASSERT_EQ(f.view.reports.size(), 1u);
     expectReport(f.view.reports[0], "Error 30001", "Close refused with status 18 (disk full)",
                  "ConvertOld");
-    EXPECT_EQ(f.converter.BtrStatus, 0);
+    EXPECT_EQ(f.converter.lastStatus, 0);
     EXPECT_EQ(f.oldBook().at(0).Status.view(), kSold);
   }
   {
@@ -172,7 +174,7 @@ TEST(PassErrors, ARefusedCloseIsReportedAndRetryMakesThePassDurable) {
     f.manager.failCalls(rm::op::Close, rm::status::DiskFull, 1, 1);
     f.view.answers = {Answer::Retry};
 
-    f.converter.ConvNew();
+    f.converter.rebaseNewBook();
 
     ASSERT_EQ(f.view.reports.size(), 1u);
     expectReport(f.view.reports[0], "Error 30001", "Close refused with status 18 (disk full)",
@@ -206,17 +208,17 @@ TEST_P(IgnoredCloseTest, TheNextRunInTheProcessOpensTheBook) {
   PassFixture reference;
   makeBook(reference.oldFolder, oldBook);
   makeBook(reference.newFolder, newBook);
-  Converter(reference.view, rm::bookEngine()).BeginConversion_Click();
+  Converter(reference.view, rm::bookEngine()).runConversion();
 
   f.manager.failCalls(rm::op::Close, rm::status::DiskFull, c.close);
   f.view.answers = {Answer::Ignore};
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
   ASSERT_EQ(f.view.reports.size(), 1u);
   expectReport(f.view.reports[0], "Error 30001", "Close refused with status 18 (disk full)",
                c.procedure);
 
   Converter again(f.view, rm::bookEngine());
-  again.BeginConversion_Click();
+  again.runConversion();
   EXPECT_EQ(again.outcome(), Converter::Outcome::Completed);
   EXPECT_EQ(f.view.reports.size(), 1u);
   EXPECT_EQ(f.oldBook(), reference.oldBook());
@@ -238,14 +240,14 @@ TEST(PassErrors, ACountThatWouldOverflowIsReportedAsError6) {
   PassFixture f;
   makeBook(f.newFolder, {gun("S1", kDayBefore, kDayBefore, "SOLD"),
                          gun("K", kDayBefore, kBlankDate, "PAWN")});
-  f.converter.NewGunCount = std::numeric_limits<int32_t>::min();
+  f.converter.newBookCount = std::numeric_limits<int32_t>::min();
   f.view.answers = {Answer::Ignore};
 
-  f.converter.ConvNew();
+  f.converter.rebaseNewBook();
 
   ASSERT_EQ(f.view.reports.size(), 1u);
   expectReport(f.view.reports[0], "Error 6", "Overflow", "ConvNew");
-  EXPECT_EQ(f.converter.NewGunCount, std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(f.converter.newBookCount, std::numeric_limits<int32_t>::min());
   // Ignore skipped the lowering alone: the rest of the pass ran.
   EXPECT_EQ(idsOf(f.newBook()), std::vector<std::string>{"K"});
   EXPECT_EQ(findEntry(f.newBook(), "K")->DateIn.view(), kD);
@@ -262,7 +264,7 @@ TEST(PassErrors, TheBookChecksErrorsAreItsOwnAndRetryCountsAgain) {
   });
   f.view.answers = {Answer::Retry};
 
-  f.converter.CheckValidFiles();
+  f.converter.checkBooks();
 
   ASSERT_EQ(f.view.reports.size(), 1u);
   expectReport(f.view.reports[0], "Error 7", "Out of memory", "CheckValidFiles");
@@ -276,7 +278,7 @@ struct FailingDateView : FakeView {
   int dateReads = 0;
   int failFrom = 1;
   std::string text(TextBox box, int index) override {
-    if (box == TextBox::MaskEdBox1 && ++dateReads >= failFrom)
+    if (box == TextBox::ConversionDate && ++dateReads >= failFrom)
       throw errortrap::RunTimeError(errortrap::err::TypeMismatch);
     return FakeView::text(box, index);
   }
@@ -284,14 +286,15 @@ struct FailingDateView : FakeView {
 
 TEST(PassErrors, APassWhoseDateCouldNotBeReadLeavesItsBookAlone) {
   BasicPassFixture<FailingDateView> f;
-  makeBook(f.oldFolder, {gun("G1", kD, kBlankDate, "PAWN"), gun("G2", kDayAfter, kBlankDate, "SOLD")});
+  makeBook(f.oldFolder,
+           {gun("G1", kD, kBlankDate, "PAWN"), gun("G2", kDayAfter, kBlankDate, "SOLD")});
   makeBook(f.newFolder, {gun("G1", kD, kBlankDate, "PAWN"), gun("G3", kDayBefore, kDayBefore, "SOLD")});
   const auto oldBefore = f.oldBook();
   const auto newBefore = f.newBook();
   f.view.failFrom = 2;  // the run's own check reads it fine
   f.view.answers = many(Answer::Ignore);
 
-  f.converter.BeginConversion_Click();
+  f.converter.runConversion();
 
   ASSERT_EQ(f.view.reports.size(), 2u);
   EXPECT_NE(f.view.reports[0].find("Project1.Brelmark.ConvertOld"), std::string::npos);
@@ -306,12 +309,13 @@ TEST(PassErrors, AbortEndsThePassAtOnceAndLeavesTheBookAsItWas) {
   {
     SCOPED_TRACE("close-out");
     PassFixture f;
-    makeBook(f.oldFolder, {gun("G1", kD, kBlankDate, "PAWN"), gun("G2", kD, kBlankDate, "PAWN"),
-                           gun("G3", kD, kBlankDate, "PAWN"), gun("X", kDayAfter, kBlankDate, "PAWN")});
+    makeBook(f.oldFolder,
+             {gun("G1", kD, kBlankDate, "PAWN"), gun("G2", kD, kBlankDate, "PAWN"),
+              gun("G3", kD, kBlankDate, "PAWN"), gun("X", kDayAfter, kBlankDate, "PAWN")});
     const auto before = f.oldBook();
     f.manager.failCalls(rm::op::Update, rm::status::RecordLocked, 3);
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.ConvertOld(); });
+    const ChildEnd end = runInChildProcess([&] { f.converter.closeOutOldBook(); });
 
     EXPECT_TRUE(end.exited);
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
@@ -326,7 +330,7 @@ TEST(PassErrors, AbortEndsThePassAtOnceAndLeavesTheBookAsItWas) {
     const auto before = f.newBook();
     f.manager.failCalls(rm::op::Delete, rm::status::RecordLocked, 2);
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.ConvNew(); });
+    const ChildEnd end = runInChildProcess([&] { f.converter.rebaseNewBook(); });
 
     EXPECT_TRUE(end.exited);
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
@@ -349,7 +353,7 @@ TEST(PassErrors, AProcessKilledInThePassLeavesTheBookAsItWas) {
     const auto before = f.oldBook();
     f.manager.setHook(killOnUpdate(3));
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.ConvertOld(); });
+    const ChildEnd end = runInChildProcess([&] { f.converter.closeOutOldBook(); });
 
     EXPECT_EQ(end.signal, SIGKILL);
     EXPECT_EQ(f.oldBook(), before);
@@ -363,7 +367,7 @@ TEST(PassErrors, AProcessKilledInThePassLeavesTheBookAsItWas) {
     const auto before = f.newBook();
     f.manager.setHook(killOnUpdate(2));  // after the deletion and one rewrite
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.ConvNew(); });
+    const ChildEnd end = runInChildProcess([&] { f.converter.rebaseNewBook(); });
 
     EXPECT_EQ(end.signal, SIGKILL);
     EXPECT_EQ(f.newBook(), before);

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "book_fixture.h"
+#include "conversion_dates.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
 #include "faulty_record_manager.h"
@@ -26,11 +27,6 @@ namespace varnok::testing {
 using conversion::Converter;
 using gunbook::GunRecord;
 
-inline constexpr const char* kDateTyped = "03/15/2004";
-inline constexpr const char* kD = "20040315";
-inline constexpr const char* kDayBefore = "20040314";
-inline constexpr const char* kDayAfter = "20040316";
-inline const std::string kBlankDate(8, ' ');
 inline const std::string kSold = "SOLD" + std::string(11, ' ');  // as Status holds it
 
 template <class View = FakeView>

@@ -48,9 +48,13 @@ const std::vector<Typed> kNames{
     {"smith", "smith"},
     {"   ", "   "},
     {"X", "X"},
-    {"O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS", "O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS"},
+    {"O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS",
+     "O'NEIL-WORTHINGTON-SMYTHE THE THIRD OF ARKANSAS"},
     {"M\xC3\xBCller", "M\xFCller"},
-    {"Jos\xC3\xA9 \xC3\x91u\xC3\xB1" "ez", "Jos\xE9 \xD1u\xF1" "ez"},
+    {"Jos\xC3\xA9 \xC3\x91u\xC3\xB1"
+     "ez",
+     "Jos\xE9 \xD1u\xF1"
+     "ez"},
     {"750011234", "750011234"},
     {"TEXAS", "TEXAS"},
     {" 12 Main St ", " 12 Main St "},
@@ -166,19 +170,19 @@ class Generator {
   Inputs fillIn(FakeView& view, const std::string& oldFolder, const std::string& newFolder) {
     Inputs in;
     view.fillIn(withBlanks(oldFolder), withBlanks(newFolder), pick(kDates));
-    in.D = bookDate(view.MaskEdBox1);
+    in.D = bookDate(view.form.conversionDate);
     for (int i = 0; i < 6; ++i) {
       const Typed previous = chance(1) ? Typed{} : pick(kNames);
       const Typed next = chance(1) ? Typed{} : pick(kNames);
-      view.Text1[i] = previous.utf8;
-      view.Text2[i] = next.utf8;
+      view.form.previousLicensee[i] = previous.utf8;
+      view.form.newLicensee[i] = next.utf8;
       in.previous[i] = previous.book;
       in.next[i] = next.book;
     }
-    view.Text5 = in.prefixTyped = pick(kPrefixes);
-    view.mnuOption1 = in.keepReceivedFrom = chance(50);
-    view.mnuOption2 = in.keepDateIn = chance(50);
-    view.Check1 = chance(50);
+    view.form.newBookPrefix = in.prefixTyped = pick(kPrefixes);
+    view.form.keepReceivedFrom = in.keepReceivedFrom = chance(50);
+    view.form.keepDateIn = in.keepDateIn = chance(50);
+    view.form.leaveReceivedInfo = chance(50);
     return in;
   }
 
@@ -200,7 +204,7 @@ class Generator {
 
 bool anyBoxEmpty(const FakeView& view) {
   for (int i = 0; i < 6; ++i)
-    if (view.Text1[i].empty() || view.Text2[i].empty()) return true;
+    if (view.form.previousLicensee[i].empty() || view.form.newLicensee[i].empty()) return true;
   return false;
 }
 
@@ -277,7 +281,7 @@ TEST(ConversionProperty, BothBooksEndAsTheRulesSay) {
     Generator random(seed);
     Scenario s(random, false);
 
-    Converter(s.view, rm::bookEngine()).BeginConversion_Click();
+    Converter(s.view, rm::bookEngine()).runConversion();
 
     const bool refused = anyBoxEmpty(s.view);
     const Books expected = refused ? s.before : model::afterConversion(s.before, s.in);
@@ -303,7 +307,7 @@ TEST(TransferProperty, BothBooksEndAsTheRulesSay) {
     Scenario s(random, true);
 
     Converter converter(s.view, rm::bookEngine());
-    converter.Command1_Click();
+    converter.transferLateDisposals();
 
     // An empty licensee box refuses the transfer, as it refuses the run.
     const bool refused = anyBoxEmpty(s.view);
@@ -329,8 +333,8 @@ TEST(ConvertThenFixProperty, FixAfterAConversionFindsNothingLeftToTransfer) {
     Scenario s(random, true);
 
     Converter converter(s.view, rm::bookEngine());
-    converter.BeginConversion_Click();
-    converter.Command1_Click();
+    converter.runConversion();
+    converter.transferLateDisposals();
 
     const bool refused = anyBoxEmpty(s.view);
     const Books expected = refused ? s.before : model::afterConversion(s.before, s.in);

@@ -108,7 +108,7 @@ TEST_F(RefusedWriteTest, AbortEndsTheProgramWithBothBooksAsTheyWere) {
       faulty.failCalls(refused, rm::status::IoError, 2);
       FakeView childView;  // no answers: Abort
       childView.fillIn(oldFolder, newFolder, kDate);
-      Converter(childView, faulty).Command1_Click();
+      Converter(childView, faulty).transferLateDisposals();
     });
     EXPECT_FALSE(end.killed);
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
@@ -138,7 +138,7 @@ class RefusedCloseTest : public RefusedWriteTest,
     FaultyRecordManager faulty(rm::bookEngine());
     faulty.failCalls(rm::op::Close, rm::status::DiskFull, c.close);
     on.answers = {c.answer};
-    Converter(on, faulty).Command1_Click();
+    Converter(on, faulty).transferLateDisposals();
   }
 };
 
@@ -255,7 +255,7 @@ TEST_P(CrashTest, FixAgainCompletesTheTransferWithNoGunLostOrDoubled) {
     });
     FakeView childView;
     childView.fillIn(oldFolder, newFolder, kDate);
-    Converter(childView, faulty).Command1_Click();
+    Converter(childView, faulty).transferLateDisposals();
   });
   ASSERT_TRUE(end.killed && end.signal == SIGKILL)
       << "the kill point was not reached; the child exited with " << end.exitStatus;

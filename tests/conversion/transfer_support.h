@@ -18,6 +18,7 @@
 
 #include "book_fixture.h"
 #include "book_model.h"
+#include "conversion_dates.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
 #include "faulty_record_manager.h"
@@ -30,10 +31,7 @@ using errortrap::Answer;
 using gunbook::GunRecord;
 using Outcome = Converter::Outcome;
 
-inline constexpr const char* kDate = "03/15/2004";
-inline constexpr const char* kD = "20040315";
-inline constexpr const char* kDayBefore = "20040314";
-inline constexpr const char* kDayAfter = "20040316";
+inline constexpr const char* kDate = kDateTyped;
 inline constexpr const char* kLater = "20040620";
 
 // Fails the test on an error report nobody asked for, and answers Ignore so
@@ -153,9 +151,9 @@ class TransferTest : public ::testing::Test {
 
   Outcome fix(rm::RecordManager& manager = rm::bookEngine()) {
     Converter converter(view, manager);
-    converter.BooksValid = true;
-    converter.Command1_Click();
-    booksValid = converter.BooksValid;
+    converter.booksValid = true;
+    converter.transferLateDisposals();
+    booksValid = converter.booksValid;
     return converter.outcome();
   }
 

@@ -15,13 +15,13 @@ TEST_F(TransferTest, OnlyGunsDisposedOfAfterTheDateAreClosedAndCopied) {
   makeBook(oldFolder, oldBefore);
   makeBook(newFolder, newBefore);
   // Typed with trailing blanks and without the final separator.
-  view.Text3 = oldFolder.substr(0, oldFolder.size() - 1) + "   ";
-  view.Text4 = newFolder.substr(0, newFolder.size() - 1) + " ";
+  view.form.oldBookFolder = oldFolder.substr(0, oldFolder.size() - 1) + "   ";
+  view.form.newBookFolder = newFolder.substr(0, newFolder.size() - 1) + " ";
 
   EXPECT_EQ(fix(), Outcome::Completed);
 
-  EXPECT_EQ(view.Text3, oldFolder);
-  EXPECT_EQ(view.Text4, newFolder);
+  EXPECT_EQ(view.form.oldBookFolder, oldFolder);
+  EXPECT_EQ(view.form.newBookFolder, newFolder);
   EXPECT_TRUE(view.messages.empty()) << view.messages.front();
   const auto oldAfter = readBook(oldFolder);
   ASSERT_EQ(oldAfter.size(), 4u);
@@ -49,9 +49,9 @@ TEST_F(TransferTest, CopyKeepsItsStatusAndFlagAndLicenseeTextsAreCutToWidth) {
   pawned.Status = "PAWN";
   makeBook(oldFolder, {pawned});
   makeBook(newFolder, {});
-  view.Text1[4] = "TEXAS";
-  view.Text1[5] = "750011234";
-  view.Text2[2] = "12345 A VERY LONG ADDRESS BEYOND THIRTY CHARS";
+  view.form.previousLicensee[4] = "TEXAS";
+  view.form.previousLicensee[5] = "750011234";
+  view.form.newLicensee[2] = "12345 A VERY LONG ADDRESS BEYOND THIRTY CHARS";
 
   EXPECT_EQ(fix(), Outcome::Completed);
 
@@ -112,8 +112,8 @@ TEST_F(TransferTest, PrefixAndOptionsHaveNoEffect) {
   ASSERT_EQ(fix(), Outcome::Completed);
 
   view.fillIn(otherOld, otherNew, kDate);
-  view.Text5 = "nw";
-  view.mnuOption1 = view.mnuOption2 = view.Check1 = true;
+  view.form.newBookPrefix = "nw";
+  view.form.keepReceivedFrom = view.form.keepDateIn = view.form.leaveReceivedInfo = true;
   ASSERT_EQ(fix(), Outcome::Completed);
 
   EXPECT_EQ(readBook(otherOld), readBook(oldFolder));
@@ -130,11 +130,11 @@ TEST_F(TransferTest, UnusableDateIsRefusedAndNothingIsOpened) {
   makeBook(newFolder, {gun("N-1", "20040401", "", "PAWN")});
   const std::string oldBytes = fileBytes(oldFolder), newBytes = fileBytes(newFolder);
   ASSERT_FALSE(oldBytes.empty());
-  view.Text3 = oldFolder + "  ";
+  view.form.oldBookFolder = oldFolder + "  ";
 
   for (const char* date : {"", "__/__/____", "02/30/2004", "3/15/2004", "13/01/2004", "2004"}) {
     SCOPED_TRACE(std::string("date box: \"") + date + "\"");
-    view.MaskEdBox1 = date;
+    view.form.conversionDate = date;
     view.messages.clear();
     FaultyRecordManager counting(rm::bookEngine());
 
@@ -142,7 +142,7 @@ TEST_F(TransferTest, UnusableDateIsRefusedAndNothingIsOpened) {
 
     EXPECT_EQ(view.messages, std::vector<std::string>{conversion::msg::ValidDate});
     EXPECT_EQ(counting.calls(rm::op::Open), 0);
-    EXPECT_EQ(view.Text3, oldFolder + "  ") << "the folder box is left as typed";
+    EXPECT_EQ(view.form.oldBookFolder, oldFolder + "  ") << "the folder box is left as typed";
   }
   EXPECT_EQ(fileBytes(oldFolder), oldBytes);
   EXPECT_EQ(fileBytes(newFolder), newBytes);
@@ -173,7 +173,7 @@ TEST_F(TransferTest, BookThatCannotBeOpenedIsReportedAndNothingChanges) {
   {
     SCOPED_TRACE("old book missing");
     makeBook(newFolder, {});
-    view.Text3 = dir.folder("empty-old");
+    view.form.oldBookFolder = dir.folder("empty-old");
     FaultyRecordManager counting(rm::bookEngine());
 
     EXPECT_EQ(fix(counting), Outcome::BookNotOpened);

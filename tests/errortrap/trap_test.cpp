@@ -140,10 +140,13 @@ TEST(Trap, ANestedProceduresErrorIsReportedByItsOwnTrapAndNeverReachesTheCaller)
 
 TEST(Trap, AProcedureCalledOutsideAnyTrapUsesTheDefaultReporter) {
   ScriptedReporter fallback({Answer::Ignore});
-  setDefaultReporter(&fallback);
+  const ErrorReporter* const before = defaultReporter();
   std::vector<std::string> ran;
-  innerProcedure(ran);
-  setDefaultReporter(nullptr);
+  {
+    const ScopedDefaultReporter reporting(&fallback);
+    innerProcedure(ran);
+  }
+  EXPECT_EQ(defaultReporter(), before);
   EXPECT_EQ(fallback.reports.size(), 1u);
   EXPECT_THAT(ran, ElementsAre("inner goes on"));
 }

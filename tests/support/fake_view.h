@@ -10,21 +10,18 @@
 #include <utility>
 #include <vector>
 
-#include "conversion/form_view.h"
+#include "conversion/form_values.h"
 
 namespace varnok::testing {
 
-class FakeView : public conversion::FormView {
+class FakeView : public conversion::FormValuesView {
  public:
   using TextBox = conversion::TextBox;
   using Option = conversion::Option;
   using Shown = conversion::Shown;
   using Bar = conversion::Bar;
 
-  // Controls.
-  std::array<std::string, 6> Text1, Text2;
-  std::string Text3, Text4, Text5, MaskEdBox1;
-  bool mnuOption1 = false, mnuOption2 = false, Check1 = false;
+  // Controls; the boxes and options are in `form`.
   std::map<Shown, bool> visible;
   float ProgressBar1 = 0, ProgressBar2 = 0;
   int mousePointer = conversion::kDefaultPointer;
@@ -41,45 +38,16 @@ class FakeView : public conversion::FormView {
   // Fills every box a run needs.
   void fillIn(const std::string& oldFolder, const std::string& newFolder,
               const std::string& date) {
-    Text3 = oldFolder;
-    Text4 = newFolder;
-    MaskEdBox1 = date;
-    Text1 = {"PRIOR", "PAT", "1 OLD RD", "OLDTOWN", "TX", "75001"};
-    Text2 = {"NEWCO", "NORA", "9 NEW ST", "NEWTOWN", "TX", "75002"};
+    form.oldBookFolder = oldFolder;
+    form.newBookFolder = newFolder;
+    form.conversionDate = date;
+    form.previousLicensee = {"PRIOR", "PAT", "1 OLD RD", "OLDTOWN", "TX", "75001"};
+    form.newLicensee = {"NEWCO", "NORA", "9 NEW ST", "NEWTOWN", "TX", "75002"};
   }
 
-  std::string text(TextBox box, int index) override {
-    switch (box) {
-      case TextBox::Text1: return Text1.at(index);
-      case TextBox::Text2: return Text2.at(index);
-      case TextBox::Text3: return Text3;
-      case TextBox::Text4: return Text4;
-      case TextBox::Text5: return Text5;
-      case TextBox::MaskEdBox1: return MaskEdBox1;
-    }
-    return {};
-  }
-  void setText(TextBox box, int index, const std::string& value) override {
-    switch (box) {
-      case TextBox::Text1: Text1.at(index) = value; break;
-      case TextBox::Text2: Text2.at(index) = value; break;
-      case TextBox::Text3: Text3 = value; break;
-      case TextBox::Text4: Text4 = value; break;
-      case TextBox::Text5: Text5 = value; break;
-      case TextBox::MaskEdBox1: MaskEdBox1 = value; break;
-    }
-  }
-  bool checked(Option option) override {
-    switch (option) {
-      case Option::mnuOption1: return mnuOption1;
-      case Option::mnuOption2: return mnuOption2;
-      case Option::Check1: return Check1;
-    }
-    return false;
-  }
   void setVisible(Shown control, bool shown) override { visible[control] = shown; }
   void setBarValue(Bar bar, float value) override {
-    if (bar == Bar::ProgressBar1) {
+    if (bar == Bar::OldBook) {
       ProgressBar1 = value;
       bar1Values.push_back(value);
     } else {

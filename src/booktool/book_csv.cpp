@@ -1,4 +1,4 @@
-#include "gunbook/book_csv.h"
+#include "booktool/book_csv.h"
 
 #include <charconv>
 #include <cstdio>
@@ -6,10 +6,12 @@
 #include <limits>
 #include <map>
 
-#include "gunbook/csv.h"
+#include "booktool/csv.h"
+#include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -20,11 +22,6 @@ std::size_t fieldIndexOf(std::string_view name) {
     if (name == kGunFields[i].name) return i;
   }
   return kNoField;
-}
-
-std::string_view trimTrailingBlanks(std::string_view text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
 }
 
 // Describes the character at `offset` that kept a value out of the book.
@@ -169,7 +166,7 @@ class ImportReader {
       refuse(value.line, column, describeBadCharacter(value.text, badOffset));
       return;
     }
-    const std::string_view text = trimTrailingBlanks(*bytes);
+    const std::string_view text = withoutTrailingBlanks(*bytes);
     if (text.size() > where.width) {
       refuse(value.line, column,
              "value is " + std::to_string(text.size()) + " characters long; " + where.name +
@@ -219,7 +216,7 @@ void appendBookCsvRow(std::string& out, const StoredRecord& stored) {
     }
     const std::string_view bytes(reinterpret_cast<const char*>(stored.data()) + field.offset,
                                  field.width);
-    csv::appendField(out, fromWindows1252(trimTrailingBlanks(bytes)));
+    csv::appendField(out, fromWindows1252(withoutTrailingBlanks(bytes)));
   }
   out += csv::kLineEnd;
 }
@@ -234,4 +231,4 @@ std::string quoteForMessage(std::string_view value) {
   return out;
 }
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

@@ -1,4 +1,4 @@
-#include "gunbook/book_stat.h"
+#include "booktool/book_stat.h"
 
 #include <array>
 
@@ -7,7 +7,8 @@
 #include "gunbook/myroutines.h"
 #include "recordmanager/book_file.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 // The field each key is built on, by its index in kGunFields.
@@ -40,8 +41,8 @@ void walkKey(rm::RecordManager& manager, BookCursor& cursor, int key, uint32_t e
     problems.push_back(name + ": the walk meets more entries than the " +
                        std::to_string(expected) + " Stat counts");
   } else if (seen < expected) {
-    problems.push_back(name + ": the walk meets " + std::to_string(seen) + " entries; Stat counts " +
-                       std::to_string(expected));
+    problems.push_back(name + ": the walk meets " + std::to_string(seen) +
+                       " entries; Stat counts " + std::to_string(expected));
   }
 }
 
@@ -86,7 +87,7 @@ ToolOutcome statBook(rm::RecordManager& manager, std::string_view typedFolder,
     report.recordLength = static_cast<uint16_t>(stat[0] | stat[1] << 8);
     report.pageSize = static_cast<uint16_t>(stat[2] | stat[3] << 8);
     report.keys = stat[4];
-    report.entries = static_cast<uint32_t>(ConvBTI_long(stat.data() + 6));
+    report.entries = static_cast<uint32_t>(int32FromLittleEndian(stat.data() + 6));
     if (report.recordLength != kStoredRecordLength) {
       report.integrityProblems.push_back("record length " + std::to_string(report.recordLength) +
                                          ", not " + std::to_string(kStoredRecordLength));
@@ -108,4 +109,4 @@ ToolOutcome statBook(rm::RecordManager& manager, std::string_view typedFolder,
   return {};
 }
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

@@ -1,5 +1,6 @@
 // Comma-separated values as RFC 4180 describes them: the reading and the
 // writing, with no knowledge of gun books.
+// Ours rather than a library's: every refusal names its line and column.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace varnok::gunbook::csv {
+namespace varnok::booktool::csv {
 
 struct Field {
   std::string text;   // unquoted, doubled quotes made single
@@ -44,4 +45,4 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // Appends one field, quoted only when it holds a quote, a comma, CR or LF.
 void appendField(std::string& out, std::string_view value);
 
-}  // namespace varnok::gunbook::csv
+}  // namespace varnok::booktool::csv

@@ -1,5 +1,5 @@
 // The book tool's requests on real books through the book engine.
-#include "gunbook/book_tool.h"
+#include "booktool/book_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,11 @@
 
 #include "book_fixture.h"
 #include "faulty_record_manager.h"
-#include "gunbook/book_csv.h"
-#include "gunbook/book_stat.h"
+#include "booktool/book_csv.h"
+#include "booktool/book_stat.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 using testing::FaultyRecordManager;
@@ -215,4 +216,4 @@ TEST_F(BookTool, StatFailsTheCheckWhenAKeyWalkComesUpShort) {
 }
 
 }  // namespace
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

@@ -1,8 +1,8 @@
-#include "gunbook/csv.h"
+#include "booktool/csv.h"
 
 #include <gtest/gtest.h>
 
-namespace varnok::gunbook::csv {
+namespace varnok::booktool::csv {
 namespace {
 
 std::vector<std::vector<std::string>> texts(const Parsed& parsed) {
@@ -87,4 +87,4 @@ TEST(CsvWrite, WhatIsWrittenReadsBack) {
 }
 
 }  // namespace
-}  // namespace varnok::gunbook::csv
+}  // namespace varnok::booktool::csv

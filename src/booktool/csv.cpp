@@ -1,6 +1,6 @@
-#include "gunbook/csv.h"
+#include "booktool/csv.h"
 
-namespace varnok::gunbook::csv {
+namespace varnok::booktool::csv {
 namespace {
 
 class Reader {
@@ -104,4 +104,4 @@ void appendField(std::string& out, std::string_view value) {
   out += '"';
 }
 
-}  // namespace varnok::gunbook::csv
+}  // namespace varnok::booktool::csv

@@ -7,10 +7,11 @@
 #include <string_view>
 #include <vector>
 
-#include "gunbook/book_tool.h"
+#include "booktool/book_tool.h"
 #include "recordmanager/record_manager.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 
 struct BookReport {
   std::string path;
@@ -35,4 +36,4 @@ struct BookReport {
 ToolOutcome statBook(rm::RecordManager& manager, std::string_view typedFolder,
                      BookReport& report);
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

@@ -1,14 +1,16 @@
-#include "gunbook/book_tool.h"
+#include "booktool/book_tool.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "gunbook/book_csv.h"
+#include "booktool/book_csv.h"
+#include "gunbook/blanks.h"
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,18 +45,6 @@ std::string open(rm::RecordManager& manager, BookCursor& cursor, std::string_vie
 }
 
 }  // namespace
-
-std::string statusPhrase(int16_t status) {
-  return std::string(rm::statusText(status)) + " (status " + std::to_string(status) + ")";
-}
-
-std::string bookPath(std::string_view typedFolder) {
-  std::string key = bookFileKey(normaliseFolder(typedFolder));
-  while (!key.empty() && key.back() == ' ') key.pop_back();
-  // Shown as this system spells it: the record manager reads '\' as '/'.
-  std::replace(key.begin(), key.end(), '\\', '/');
-  return key;
-}
 
 ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder) {
   BookCursor cursor;
@@ -119,7 +109,7 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
     if (status == rm::status::DuplicateKey) {
       std::string_view field00(reinterpret_cast<const char*>(entry.stored.data()),
                                kGunFields[0].width);
-      field00 = field00.substr(0, field00.find_last_not_of(' ') + 1);
+      field00 = withoutTrailingBlanks(field00);
       problem.message =
           "\"" + quoteForMessage(field00) + "\" is already in " + bookPath(typedFolder);
     } else {
@@ -167,4 +157,4 @@ ToolOutcome exportBook(rm::RecordManager& manager, std::string_view typedFolder,
   return {};
 }
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

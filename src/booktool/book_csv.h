@@ -21,7 +21,8 @@
 
 #include "gunbook/gun_record.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 
 // Why an import file is refused, and where.
 struct CsvProblem {
@@ -60,4 +61,4 @@ void appendBookCsvRow(std::string& out, const StoredRecord& stored);
 // file in one-line messages.
 std::string quoteForMessage(std::string_view value);
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

@@ -1,11 +1,12 @@
-#include "gunbook/book_csv.h"
+#include "booktool/book_csv.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 namespace {
 
 using Values = std::map<std::string, std::string>;
@@ -228,4 +229,4 @@ TEST(BookCsvProblem, ReadsAsOneLine) {
 }
 
 }  // namespace
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool

@@ -10,9 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "gunbook/book_folder.h"
 #include "recordmanager/record_manager.h"
 
-namespace varnok::gunbook {
+namespace varnok::booktool {
+using namespace varnok::gunbook;
 
 struct ToolOutcome {
   bool ok = true;
@@ -20,13 +22,6 @@ struct ToolOutcome {
 
   static ToolOutcome refused(std::string problem) { return {false, std::move(problem)}; }
 };
-
-// "file not found (status 12)": a record manager status for messages.
-std::string statusPhrase(int16_t status);
-
-// The book file of a typed folder as messages name it: no trailing blank,
-// '/' for every folder separator.
-std::string bookPath(std::string_view typedFolder);
 
 // Makes the folder when it is missing, then an empty book in it. Refused
 // when a book (or any file) FILE3.DAT is already there.
@@ -48,4 +43,4 @@ ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder);
 ToolOutcome exportBook(rm::RecordManager& manager, std::string_view typedFolder,
                        std::string& csv, std::size_t* exported = nullptr);
 
-}  // namespace varnok::gunbook
+}  // namespace varnok::booktool
