@@ -2,7 +2,11 @@
 // and with the floor of reading and rewriting both book files once, on one
 // machine in one run; the ratios are what to read.
 //
-//   bench_sql_comparison [entries]   (default 100000 old + 5 % more new)
+//   bench_sql_comparison [entries] [large]
+//
+// entries: default 100000 old + 5 % more new. With large (e.g. 1000000),
+// the realistic pair of that size is measured too, and its time divided
+// by the realistic pair of entries printed as the growth.
 //
 // The SQL run: both books' entries loaded beforehand into one SQLite file
 // database (each field a column holding its stored bytes), then, timed
@@ -228,7 +232,7 @@ bool resultsAgree() {
   return agree;
 }
 
-void measure(const char* name, int entries, Shape shape) {
+double measure(const char* name, int entries, Shape shape) {
   Pair pair;
   preparePair(pair, entries, shape);
   const double floor =
@@ -240,6 +244,7 @@ void measure(const char* name, int entries, Shape shape) {
               name, entries, entries + entries / 20, ours, sql, floor, ours / sql, ours / floor);
   std::fflush(stdout);
   fs::remove_all(pair.scratch);
+  return ours;
 }
 
 }  // namespace
@@ -251,9 +256,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("SQL run and conversion agree entry by entry on a 3000-entry pair\n");
-  measure("realistic", entries, Shape::Realistic);
+  const double realistic = measure("realistic", entries, Shape::Realistic);
   measure("spread", entries, Shape::Spread);
   measure("same-day", entries, Shape::SameDay);
+  if (argc > 2) {
+    const int large = std::atoi(argv[2]);
+    const double grown = measure("realistic", large, Shape::Realistic);
+    std::printf("growth: %d-entry pair / %d-entry pair  %.1fx  (entries %.1fx)\n", large, entries,
+                grown / realistic, double(large) / entries);
+  }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("peak memory of this process %.1f MiB\n", usage.ru_maxrss / 1024.0);
