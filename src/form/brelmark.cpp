@@ -1,5 +1,6 @@
 // The window's construction, and how events reach its handlers.
 #include "form/brelmark.h"
+#include "form/storable_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -80,6 +81,11 @@ void Brelmark::connectControls() {
   connect(ui_->mnuOption2, &QAction::triggered, this, [this] { mnuOption2_Click(); });
   for (QLineEdit* box : text1_) box->installEventFilter(this);
   for (QLineEdit* box : text2_) box->installEventFilter(this);
+  // What is written into a book takes only what a book can hold.
+  auto* storable = new StorableText(this);
+  for (QLineEdit* box : text1_) box->setValidator(storable);
+  for (QLineEdit* box : text2_) box->setValidator(storable);
+  ui_->Text5->setValidator(storable);
   ui_->Text3->installEventFilter(this);
   ui_->Text4->installEventFilter(this);
   ui_->MaskEdBox1->installEventFilter(this);

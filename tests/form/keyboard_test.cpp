@@ -89,6 +89,33 @@ TEST_F(WindowKeyboard, LicenseeBoxesAreUpperCasedWhenLeftByEnterOrTabOnly) {
   }
 }
 
+TEST_F(WindowKeyboard, BoxesWrittenIntoABookKeepOutWhatABookCannotHold) {
+  struct Case {
+    QString box, typed, kept;
+  };
+  const Case cases[] = {
+      {"Text1_1", QString::fromUtf8("ab\u20AC\U0001F600c"), QString::fromUtf8("ab\u20ACc")},
+      {"Text2_2", QString::fromUtf8("x\u4E2D\u00E9y"), QString::fromUtf8("x\u00E9y")},
+      {"Text5", QString::fromUtf8("v\u00F1\u0160\u0100p"), QString::fromUtf8("v\u00F1\u0160p")},
+      // A folder is a path, not book text.
+      {"Text4", QString::fromUtf8("/b\u4E2D"), QString::fromUtf8("/b\u4E2D")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.box.toStdString());
+    enter(c.box);
+    w.type(c.typed);
+    EXPECT_EQ(w.box(c.box)->text(), c.kept);
+  }
+  // Pasted text, control characters among it, is held to the same rule.
+  for (const QString& pasted : {QStringLiteral("tab\there"), QStringLiteral("bell\a")}) {
+    w.box("Text1_3")->clear();
+    w.box("Text1_3")->insert(pasted);
+    EXPECT_EQ(w.box("Text1_3")->text(), "");
+  }
+  w.box("Text1_3")->insert(QStringLiteral("plain"));
+  EXPECT_EQ(w.box("Text1_3")->text(), "plain");
+}
+
 TEST_F(WindowKeyboard, LeavingABoxChecksItOnlyForMovesMadeInTheWindow) {
   enum class Leave { Tab, ClickText4, AnotherWindow, Menu };
   struct Case {
