@@ -246,12 +246,6 @@ void syncFolder(const std::string& folder) {
 
 }  // namespace
 
-std::optional<FileId> fileIdentity(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileId{st.st_dev, st.st_ino};
-}
-
 int16_t BookFile::create(const std::string& path) {
   if (path.empty()) return status::InvalidFileName;
   struct stat st;
