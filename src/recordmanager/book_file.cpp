@@ -316,7 +316,7 @@ int16_t BookFile::open(const std::string& path, const Loader& load,
   if (int e = queryInt(db, "PRAGMA page_size", pageSize)) return statusForSqlite(e);
   if (int e = queryInt(db, "PRAGMA data_version", file->dataVersion_)) return statusForSqlite(e);
   file->pageSize_ = int(pageSize);
-  file->fileId_ = FileId{st.st_dev, st.st_ino};
+  file->fileId_ = fileIdentity(st);
   file->path_ = path;
   out = std::move(file);
   return status::Success;

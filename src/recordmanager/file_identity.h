@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+struct stat;
+
 namespace varnok::rm {
 
 struct FileId {
@@ -17,5 +19,7 @@ struct FileId {
 
 // The file's identity; none when the path names nothing that stat reaches.
 std::optional<FileId> fileIdentity(const std::string& path);
+// The identity of a file already looked at with stat.
+FileId fileIdentity(const struct stat& st);
 
 }  // namespace varnok::rm
