@@ -9,6 +9,7 @@
 #include "booktool/csv.h"
 #include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
+#include "recordmanager/little_endian.h"
 
 namespace varnok::booktool {
 using namespace varnok::gunbook;
@@ -156,8 +157,7 @@ class ImportReader {
         return;
       }
       const auto bits = static_cast<uint16_t>(*flag);
-      stored[where.offset] = static_cast<uint8_t>(bits & 0xFF);
-      stored[where.offset + 1] = static_cast<uint8_t>(bits >> 8);
+      rm::writeLittleEndian<2>(stored.data() + where.offset, bits);
       return;
     }
     std::size_t badOffset = 0;
@@ -210,7 +210,7 @@ void appendBookCsvRow(std::string& out, const StoredRecord& stored) {
     if (i != 0) out += ',';
     const GunField& field = kGunFields[i];
     if (i == kDispFlagIndex) {
-      const auto flag = static_cast<int16_t>(stored[field.offset] | stored[field.offset + 1] << 8);
+      const auto flag = static_cast<int16_t>(rm::readLittleEndian<2>(stored.data() + field.offset));
       out += std::to_string(flag);
       continue;
     }

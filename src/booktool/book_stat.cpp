@@ -5,7 +5,8 @@
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
 #include "gunbook/myroutines.h"
-#include "recordmanager/book_file.h"
+#include "recordmanager/book_format.h"
+#include "recordmanager/little_endian.h"
 
 namespace varnok::booktool {
 using namespace varnok::gunbook;
@@ -84,8 +85,8 @@ ToolOutcome statBook(rm::RecordManager& manager, std::string_view typedFolder,
     report.integrityProblems.push_back("Stat failed: " + statusPhrase(status));
   } else {
     const auto& stat = cursor.StatBuffer;
-    report.recordLength = static_cast<uint16_t>(stat[0] | stat[1] << 8);
-    report.pageSize = static_cast<uint16_t>(stat[2] | stat[3] << 8);
+    report.recordLength = static_cast<uint16_t>(rm::readLittleEndian<2>(stat.data()));
+    report.pageSize = static_cast<uint16_t>(rm::readLittleEndian<2>(stat.data() + 2));
     report.keys = stat[4];
     report.entries = static_cast<uint32_t>(int32FromLittleEndian(stat.data() + 6));
     if (report.recordLength != kStoredRecordLength) {

@@ -1,12 +1,11 @@
 #include "conversion/book_identity.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <string>
 
 #include "gunbook/book_folder.h"
 #include "recordmanager/book_path.h"
+#include "recordmanager/file_identity.h"
 
 namespace varnok::conversion {
 namespace {
@@ -30,9 +29,9 @@ std::filesystem::path resolved(const std::string& path) {
 bool sameBookFile(std::string_view oldFolderTyped, std::string_view newFolderTyped) {
   const std::string oldPath = bookFilePathOf(oldFolderTyped);
   const std::string newPath = bookFilePathOf(newFolderTyped);
-  struct stat oldFile {}, newFile {};
-  if (stat(oldPath.c_str(), &oldFile) == 0 && stat(newPath.c_str(), &newFile) == 0)
-    return oldFile.st_dev == newFile.st_dev && oldFile.st_ino == newFile.st_ino;
+  const auto oldFile = rm::fileIdentity(oldPath);
+  const auto newFile = rm::fileIdentity(newPath);
+  if (oldFile && newFile) return *oldFile == *newFile;
   return resolved(oldPath) == resolved(newPath);
 }
 

@@ -1,6 +1,9 @@
 #include "gunbook/gun_record.h"
 
 #include <cstring>
+#include <string_view>
+
+#include "recordmanager/little_endian.h"
 
 namespace varnok::gunbook {
 
@@ -51,6 +54,17 @@ constexpr bool tableTilesRecord() {
 static_assert(tableTilesRecord());
 static_assert(kGunFields[kDispFlagIndex].width == sizeof(int16_t));
 
+// The engine orders the book on these four fields: its key layout must be
+// where the table puts them.
+constexpr bool keyIsField(int key, std::size_t index) {
+  return rm::kKeyPlaces[key].offset == kGunFields[index].offset &&
+         rm::kKeyPlaces[key].length == kGunFields[index].width;
+}
+static_assert(keyIsField(0, 0) && kGunFields[0].name == std::string_view("Field00"));
+static_assert(keyIsField(1, 4) && kGunFields[4].name == std::string_view("DateIn"));
+static_assert(keyIsField(2, 1) && kGunFields[1].name == std::string_view("Field01"));
+static_assert(keyIsField(3, 3) && kGunFields[3].name == std::string_view("Field03"));
+
 // Calls f(index, text) for every text field in record order. Field27 is 21
 // characters wide in memory and 20 stored; the copies below use the stored
 // width from the table.
@@ -93,8 +107,7 @@ void toStored(const GunRecord& record, uint8_t* out) {
   });
   out[kFillerOffset] = 0;
   const auto flag = static_cast<uint16_t>(record.DispFlag);
-  out[kGunFields[kDispFlagIndex].offset] = static_cast<uint8_t>(flag & 0xFF);
-  out[kGunFields[kDispFlagIndex].offset + 1] = static_cast<uint8_t>(flag >> 8);
+  rm::writeLittleEndian<2>(out + kGunFields[kDispFlagIndex].offset, flag);
 }
 
 StoredRecord toStored(const GunRecord& record) {
@@ -108,8 +121,7 @@ void fromStored(const uint8_t* stored, GunRecord& record) {
     std::memcpy(text.data(), stored + kGunFields[index].offset, kGunFields[index].width);
   });
   const std::size_t at = kGunFields[kDispFlagIndex].offset;
-  record.DispFlag = static_cast<int16_t>(static_cast<uint16_t>(stored[at]) |
-                                         static_cast<uint16_t>(stored[at + 1]) << 8);
+  record.DispFlag = static_cast<int16_t>(rm::readLittleEndian<2>(stored + at));
 }
 
 }  // namespace varnok::gunbook

@@ -6,10 +6,11 @@
 #include <cstdint>
 
 #include "gunbook/fixed_text.h"
+#include "recordmanager/book_format.h"
 
 namespace varnok::gunbook {
 
-inline constexpr std::size_t kStoredRecordLength = 376;
+inline constexpr std::size_t kStoredRecordLength = rm::kRecordLength;
 using StoredRecord = std::array<uint8_t, kStoredRecordLength>;
 
 struct GunRecord {

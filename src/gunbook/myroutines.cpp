@@ -1,6 +1,7 @@
 #include "gunbook/myroutines.h"
 
 #include "errortrap/trap.h"
+#include "recordmanager/little_endian.h"
 
 namespace varnok::gunbook {
 
@@ -20,11 +21,7 @@ int32_t int32FromLittleEndian(const uint8_t* position) {
   errortrap::Trap trap("Myroutines1", "ConvBTI_long");
   int32_t result = 0;
   trap([&] {
-    const uint32_t value = static_cast<uint32_t>(position[0]) |
-                           static_cast<uint32_t>(position[1]) << 8 |
-                           static_cast<uint32_t>(position[2]) << 16 |
-                           static_cast<uint32_t>(position[3]) << 24;
-    result = static_cast<int32_t>(value);
+    result = static_cast<int32_t>(rm::readLittleEndian<4>(position));
   });
   return result;
 }

@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "recordmanager/crc32.h"
 #include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
 
@@ -17,6 +17,10 @@ namespace {
 
 constexpr char kSqliteMagic[16] = "SQLite format 3";  // with its NUL: 16 bytes
 constexpr std::size_t kHeaderLength = 100;
+
+// The entry's checksum: the CRC-32 of zip and PNG, so that any tool can
+// verify a book's checksums.
+int64_t checksumOf(const uint8_t* entry) { return int64_t(::crc32(0L, entry, uInt(kRecordLength))); }
 
 uint32_t bigEndian16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
 uint32_t bigEndian32(const uint8_t* p) {
@@ -203,7 +207,7 @@ int16_t loadEntries(sqlite3* db, const BookFile::Loader& load) {
       return status::IoError;
     const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(row, 1));
     if (sqlite3_column_bytes(row, 1) != int(kRecordLength)) return status::IoError;
-    if (sqlite3_column_int64(row, 2) != int64_t(crc32(data, kRecordLength))) return status::IoError;
+    if (sqlite3_column_int64(row, 2) != checksumOf(data)) return status::IoError;
     if (!load(sqlite3_column_int64(row, 0), data)) return status::IoError;
   }
   return rc == SQLITE_DONE ? status::Success : statusForSqlite(rc);
@@ -245,12 +249,6 @@ void syncFolder(const std::string& folder) {
 }
 
 }  // namespace
-
-std::optional<FileId> fileIdentity(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileId{st.st_dev, st.st_ino};
-}
 
 int16_t BookFile::create(const std::string& path) {
   if (path.empty()) return status::InvalidFileName;
@@ -318,7 +316,7 @@ int16_t BookFile::open(const std::string& path, const Loader& load,
   if (int e = queryInt(db, "PRAGMA page_size", pageSize)) return statusForSqlite(e);
   if (int e = queryInt(db, "PRAGMA data_version", file->dataVersion_)) return statusForSqlite(e);
   file->pageSize_ = int(pageSize);
-  file->fileId_ = FileId{st.st_dev, st.st_ino};
+  file->fileId_ = fileIdentity(st);
   file->path_ = path;
   out = std::move(file);
   return status::Success;
@@ -372,7 +370,7 @@ int16_t BookFile::writeAll(const std::vector<EntryWrite>& writes) {
     sqlite3_bind_int64(s, 1, write.seq);
     if (write.kind != EntryWrite::Kind::Delete) {
       sqlite3_bind_blob(s, 2, write.data, int(kRecordLength), SQLITE_STATIC);
-      sqlite3_bind_int64(s, 3, crc32(write.data, kRecordLength));
+      sqlite3_bind_int64(s, 3, checksumOf(write.data));
     }
     const int rc = sqlite3_step(s);
     if (rc != SQLITE_DONE) return statusForSqlite(rc);

@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "recordmanager/book_format.h"
+#include "recordmanager/file_identity.h"
+
 struct sqlite3;
 
 namespace varnok::rm {
@@ -23,8 +26,7 @@ namespace varnok::rm {
 // Stored in PRAGMA application_id: "VRNK". A SQLite file without it is
 // someone else's.
 inline constexpr uint32_t kApplicationId = 0x56524E4B;
-// Stored in PRAGMA user_version; a book of another version is not opened.
-inline constexpr int32_t kFormatVersion = 1;
+// kFormatVersion (book_format.h) is stored in PRAGMA user_version.
 // The one table of a book, exactly as created: seq is the insertion order
 // (duplicate keys come back in it), data the 376-byte entry as stored, crc
 // the CRC-32 of data.
@@ -35,14 +37,6 @@ inline constexpr int kPageSize = 4096;
 // they answer FileLocked: long enough to ride out another process's brief
 // read of the header, short enough never to look like a hang.
 inline constexpr int kBusyTimeoutMs = 100;
-
-// Which file a path names, so that two spellings of one book are one book.
-struct FileId {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool operator==(const FileId&) const = default;
-};
-std::optional<FileId> fileIdentity(const std::string& path);
 
 // One change for commit(): data is unused for Delete.
 struct EntryWrite {

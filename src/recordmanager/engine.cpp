@@ -8,15 +8,12 @@
 
 #include "recordmanager/book_path.h"
 #include "recordmanager/book_session.h"
+#include "recordmanager/little_endian.h"
 #include "recordmanager/position_block.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::rm {
 namespace {
-
-void putLittleEndian(uint8_t* at, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * i));
-}
 
 class BookEngine final : public RecordManager {
  public:
@@ -140,10 +137,10 @@ class BookEngine final : public RecordManager {
     if (data == nullptr || dataLength == nullptr || *dataLength < kStatBufferLength)
       return status::DataBufferLength;
     std::memset(data, 0, kStatBufferLength);
-    putLittleEndian(data, kRecordLength, 2);
-    putLittleEndian(data + 2, uint32_t(book.pageSize()), 2);
+    writeLittleEndian<2>(data, kRecordLength);
+    writeLittleEndian<2>(data + 2, uint32_t(book.pageSize()));
     data[4] = uint8_t(kKeyCount);
-    putLittleEndian(data + 6, book.count(), 4);
+    writeLittleEndian<4>(data + 6, book.count());
     *dataLength = kStatBufferLength;
     return status::Success;
   }

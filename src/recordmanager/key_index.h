@@ -13,19 +13,13 @@ namespace varnok::rm {
 
 struct Entry;
 
-// Where each key lies in the stored record.
-struct KeyPlace {
-  std::size_t offset;
-  std::size_t length;
-};
-inline constexpr std::array<KeyPlace, kKeyCount> kKeyPlaces{{
-    {0, 15},   // 0: Field00, unique
-    {50, 8},   // 1: DateIn
-    {15, 12},  // 2: Field01
-    {35, 15},  // 3: Field03
-}};
 inline constexpr std::size_t kMaxKeyLength = 15;
 static_assert(kMaxKeyLength <= 16, "an index key holds 16 bytes");
+static_assert([] {
+  std::size_t widest = 0;
+  for (const KeyPlace& place : kKeyPlaces) widest = place.length > widest ? place.length : widest;
+  return widest == kMaxKeyLength;
+}());
 
 // A place in a key's order: the key's bytes (zero-padded to 16 and read as
 // two big-endian words, so that comparing the words orders the bytes

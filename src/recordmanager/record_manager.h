@@ -67,15 +67,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "recordmanager/book_format.h"
 #include "recordmanager/status.h"
 
 namespace varnok::rm {
 
 inline constexpr std::size_t kPositionBlockLength = 128;
-inline constexpr std::size_t kRecordLength = 376;
 inline constexpr std::size_t kStatBufferLength = 210;
 inline constexpr uint16_t kKeyBufferLength = 255;
-inline constexpr int kKeyCount = 4;
 
 class RecordManager {
  public:

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "book_test_support.h"
-#include "recordmanager/crc32.h"
 #include "recordmanager/status.h"
 
 namespace varnok::rmtest {
@@ -168,7 +167,7 @@ const BadFile kBadFiles[] = {
        const std::vector<uint8_t> shorter(375, ' ');
        runSql(bookPath(dir), "INSERT INTO entries VALUES(50, " +
                                  blobLiteral(shorter.data(), shorter.size()) + ", " +
-                                 std::to_string(rm::crc32(shorter.data(), shorter.size())) + ")");
+                                 std::to_string(zipCrc32(shorter.data(), shorter.size())) + ")");
        return bookPath(dir);
      },
      status::IoError},
@@ -178,7 +177,7 @@ const BadFile kBadFiles[] = {
        const Record twin = entry("MARKER-1001", "20991231", "OTHER", "OTHER", 77);
        runSql(bookPath(dir), "INSERT INTO entries VALUES(50, " +
                                  blobLiteral(twin.data(), twin.size()) + ", " +
-                                 std::to_string(rm::crc32(twin.data(), twin.size())) + ")");
+                                 std::to_string(zipCrc32(twin.data(), twin.size())) + ")");
        return bookPath(dir);
      },
      status::IoError},

@@ -136,6 +136,17 @@ inline std::string integrityCheck(const std::string& path) {
   return answer;
 }
 
+// The CRC-32 of zip and PNG, bit by bit from the polynomial: the checksum a
+// book keeps beside each entry.
+inline uint32_t zipCrc32(const uint8_t* data, std::size_t length) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < length; ++i) {
+    c ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+  }
+  return c ^ 0xFFFFFFFFu;
+}
+
 // A SQL blob literal of the record's bytes.
 inline std::string blobLiteral(const uint8_t* data, std::size_t length) {
   static const char digits[] = "0123456789ABCDEF";
