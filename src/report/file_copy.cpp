@@ -1,0 +1,120 @@
+#include "report/file_copy.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace varnok::report {
+namespace {
+
+[[noreturn]] void fail(const std::string& what, const std::filesystem::path& file, int error) {
+  throw std::system_error(error, std::generic_category(), what + " " + file.string());
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+class Sha256 {
+ public:
+  Sha256() : context_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
+    if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
+      throw std::runtime_error("SHA-256 is not available");
+  }
+  void add(const void* bytes, std::size_t length) {
+    EVP_DigestUpdate(context_.get(), bytes, length);
+  }
+  std::string hex() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context_.get(), digest, &length);
+    static const char* const kDigits = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+      text += kDigits[digest[i] >> 4];
+      text += kDigits[digest[i] & 0xF];
+    }
+    return text;
+  }
+
+ private:
+  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context_;
+};
+
+constexpr std::size_t kChunk = 1 << 20;
+
+// Reads `from` to its end, handing each chunk to `take`.
+template <typename Take>
+void readAll(int fd, const std::filesystem::path& from, Take take) {
+  std::vector<char> buffer(kChunk);
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) fail("cannot read", from, errno);
+    if (got == 0) return;
+    take(buffer.data(), static_cast<std::size_t>(got));
+  }
+}
+
+void writeAll(int fd, const char* bytes, std::size_t length, const std::filesystem::path& to) {
+  while (length > 0) {
+    const ssize_t put = ::write(fd, bytes, length);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) fail("cannot write", to, errno);
+    bytes += put;
+    length -= static_cast<std::size_t>(put);
+  }
+}
+
+}  // namespace
+
+std::string sha256OfFile(const std::filesystem::path& file) {
+  const Fd in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) fail("cannot open", file, errno);
+  Sha256 hash;
+  readAll(in.get(), file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
+  return hash.hex();
+}
+
+CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem::path& to) {
+  const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) fail("cannot open", from, errno);
+  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (out.get() < 0) fail("cannot create", to, errno);
+  CopiedFile copy{to, {}, 0};
+  try {
+    Sha256 hash;
+    readAll(in.get(), from, [&](const char* bytes, std::size_t length) {
+      hash.add(bytes, length);
+      writeAll(out.get(), bytes, length, to);
+      copy.bytes += length;
+    });
+    if (::fsync(out.get()) != 0) fail("cannot flush", to, errno);
+    if (::close(out.release()) != 0) fail("cannot write", to, errno);
+    copy.sha256 = hash.hex();
+  } catch (...) {
+    ::unlink(to.c_str());
+    throw;
+  }
+  return copy;
+}
+
+}  // namespace varnok::report

@@ -1,0 +1,27 @@
+// Byte-exact copies of files with their SHA-256, for book backups and the
+// hashes a run's summary gives of each book before and after.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace varnok::report {
+
+// The SHA-256 of the file's bytes as 64 lower-case hex digits. Throws
+// std::system_error naming the file when it cannot be read.
+std::string sha256OfFile(const std::filesystem::path& file);
+
+struct CopiedFile {
+  std::filesystem::path path;
+  std::string sha256;  // of the bytes copied, 64 lower-case hex digits
+  std::uintmax_t bytes = 0;
+};
+
+// Copies `from` into the new file `to`, hashing the bytes on the way, and
+// flushes the copy to disk before returning. `to` must not exist yet (an
+// existing file is never overwritten). Throws std::system_error naming the
+// file that could not be read or written; a copy cut short is removed.
+CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace varnok::report
