@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMetaObject>
+#include <QRegularExpression>
 
 #include "errortrap/trap.h"
 #include "form/exit_icon.h"
@@ -96,6 +97,13 @@ bool Brelmark::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress: return keyPressed(watched, static_cast<QKeyEvent*>(event));
     case QEvent::FocusIn: focusEntered(watched, static_cast<QFocusEvent*>(event)); break;
     case QEvent::FocusOut: focusLeft(watched, static_cast<QFocusEvent*>(event)); break;
+    case QEvent::MouseButtonRelease:
+      // A click anywhere in the empty date box starts the typing at its first
+      // digit: the click would leave the cursor past the mask's last place,
+      // where typed digits go nowhere.
+      if (watched == ui_->MaskEdBox1 && !ui_->MaskEdBox1->text().contains(QRegularExpression("[0-9]")))
+        ui_->MaskEdBox1->setCursorPosition(0);
+      break;
     default: break;
   }
   return false;

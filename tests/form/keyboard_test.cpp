@@ -62,6 +62,26 @@ TEST_F(WindowKeyboard, EnterAndTabWalkTheTabOrderFromText3BackToIt) {
   EXPECT_EQ(w.box("Text4")->text(), "/books/new");
 }
 
+TEST_F(WindowKeyboard, AClickAnywhereInTheEmptyDateBoxTypesFromItsFirstDigit) {
+  QLineEdit* date = w.box("MaskEdBox1");
+  const QPoint places[] = {{4, date->height() / 2}, date->rect().center(),
+                           {date->width() - 4, date->height() / 2}};
+  for (const QPoint& place : places) {
+    SCOPED_TRACE(place.x());
+    date->clear();
+    w.box("Text3")->setFocus();
+    w.settle();
+    QTest::mouseClick(date, Qt::LeftButton, Qt::NoModifier, place);
+    w.settle();
+    w.type("06302025");
+    EXPECT_EQ(date->displayText(), "06/30/2025");
+  }
+  // A date being mended keeps the cursor where the click put it.
+  QTest::mouseClick(date, Qt::LeftButton, Qt::NoModifier, {date->width() - 4, date->height() / 2});
+  w.settle();
+  EXPECT_EQ(date->cursorPosition(), date->displayText().size());
+}
+
 TEST_F(WindowKeyboard, LicenseeBoxesAreUpperCasedWhenLeftByEnterOrTabOnly) {
   struct Case {
     QString box, typed;
