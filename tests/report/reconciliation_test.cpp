@@ -58,6 +58,7 @@ struct Case {
   std::vector<std::string> found;
   const char* prefix = "";
 };
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 const Case kCases[] = {
     {"GunLeftOutOfTheNewBook",
