@@ -1,9 +1,9 @@
 #include "booktool/book_tool.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "booktool/book_access.h"
 #include "booktool/book_csv.h"
 #include "gunbook/blanks.h"
 #include "gunbook/book_cursor.h"
@@ -15,40 +15,33 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string refusal(std::string_view typedFolder, std::string_view what) {
-  return "book " + bookPath(typedFolder) + ": " + std::string(what);
-}
-
-// The folder as the file system here spells it: the record manager takes
-// '\' as a separator too, the file system does not.
-fs::path filesystemFolder(std::string_view typedFolder) {
-  std::string folder = normaliseFolder(typedFolder);
-  std::replace(folder.begin(), folder.end(), '\\', '/');
-  return fs::path(folder);
-}
-
-// Why the folder's book cannot be named to the record manager; empty when
-// it can.
-std::string unnamable(std::string_view typedFolder) {
-  const std::string problem = folderLengthProblem(typedFolder);
-  return problem.empty() ? problem : refusal(typedFolder, problem);
-}
-
-// Opens the book on `cursor`; the empty string when it is open.
-std::string open(rm::RecordManager& manager, BookCursor& cursor, std::string_view typedFolder) {
-  if (std::string problem = unnamable(typedFolder); !problem.empty()) return problem;
-  cursor.KeyBuffer = bookFileKey(normaliseFolder(typedFolder));
+// Hands every entry to `take`, in key 0 order. Nothing is changed; dropping
+// the session leaves the file untouched.
+template <typename Take>
+ToolOutcome walkKey0(rm::RecordManager& manager, std::string_view typedFolder, Take take) {
+  BookCursor cursor;
+  if (std::string problem = openBook(manager, cursor, typedFolder); !problem.empty()) {
+    return ToolOutcome::refused(problem);
+  }
+  cursor.KeyBuffer.assign(kGunFields[0].width, ' ');
   cursor.KeyNumber = 0;
-  const int16_t status = cursor.call(manager, rm::op::Open);
-  if (status == 0) return {};
-  return refusal(typedFolder, "cannot open: " + statusPhrase(status));
+  int16_t status = cursor.call(manager, rm::op::GetGreaterOrEqual);
+  while (status == 0) {
+    take(cursor.Record);
+    status = cursor.call(manager, rm::op::GetNext);
+  }
+  cursor.call(manager, rm::op::Discard);
+  if (status != rm::status::EndOfFile) {
+    return ToolOutcome::refused(refusal(typedFolder, "cannot read: " + statusPhrase(status)));
+  }
+  return {};
 }
 
 }  // namespace
 
 ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder) {
   BookCursor cursor;
-  std::string problem = open(manager, cursor, typedFolder);
+  std::string problem = openBook(manager, cursor, typedFolder);
   if (!problem.empty()) return ToolOutcome::refused(std::move(problem));
   cursor.call(manager, rm::op::Discard);
   return {};
@@ -96,7 +89,7 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
                                 "; nothing imported");
   }
   BookCursor cursor;
-  if (std::string problem = open(manager, cursor, typedFolder); !problem.empty()) {
+  if (std::string problem = openBook(manager, cursor, typedFolder); !problem.empty()) {
     return ToolOutcome::refused(problem);
   }
   for (const CsvEntry& entry : file.entries) {
@@ -130,28 +123,26 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
   return {};
 }
 
+ToolOutcome readEntries(rm::RecordManager& manager, std::string_view typedFolder,
+                        std::vector<GunRecord>& entries) {
+  entries.clear();
+  std::vector<GunRecord> read;
+  ToolOutcome outcome =
+      walkKey0(manager, typedFolder, [&](const GunRecord& e) { read.push_back(e); });
+  if (outcome.ok) entries = std::move(read);
+  return outcome;
+}
+
 ToolOutcome exportBook(rm::RecordManager& manager, std::string_view typedFolder,
                        std::string& csv, std::size_t* exported) {
   csv.clear();
   std::size_t count = 0;
-  BookCursor cursor;
-  if (std::string problem = open(manager, cursor, typedFolder); !problem.empty()) {
-    return ToolOutcome::refused(problem);
-  }
   std::string out = bookCsvHeader();
-  cursor.KeyBuffer.assign(kGunFields[0].width, ' ');
-  cursor.KeyNumber = 0;
-  int16_t status = cursor.call(manager, rm::op::GetGreaterOrEqual);
-  while (status == 0) {
-    appendBookCsvRow(out, toStored(cursor.Record));
+  ToolOutcome outcome = walkKey0(manager, typedFolder, [&](const GunRecord& e) {
+    appendBookCsvRow(out, toStored(e));
     ++count;
-    status = cursor.call(manager, rm::op::GetNext);
-  }
-  // Nothing was changed; dropping the session leaves the file untouched.
-  cursor.call(manager, rm::op::Discard);
-  if (status != rm::status::EndOfFile) {
-    return ToolOutcome::refused(refusal(typedFolder, "cannot read: " + statusPhrase(status)));
-  }
+  });
+  if (!outcome.ok) return outcome;
   csv = std::move(out);
   if (exported) *exported = count;
   return {};

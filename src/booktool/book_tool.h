@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gunbook/book_folder.h"
+#include "gunbook/gun_record.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::booktool {
@@ -38,6 +39,11 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
 // Whether the book opens; when it does not, what is wrong and where. Nothing
 // is changed: the session is discarded.
 ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder);
+
+// Every entry in key 0 order; on refusal entries is left empty. The book's
+// session is discarded, so the file is never written.
+ToolOutcome readEntries(rm::RecordManager& manager, std::string_view typedFolder,
+                        std::vector<GunRecord>& entries);
 
 // Every entry in key 0 order, as CSV. On refusal csv is left empty.
 ToolOutcome exportBook(rm::RecordManager& manager, std::string_view typedFolder,

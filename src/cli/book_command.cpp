@@ -1,9 +1,11 @@
 // `varnok-cli book`: make a gun book, fill it from CSV, write it out as CSV,
-// and report on it. Each request names the book's folder as an operator
-// would type it on the window.
+// report on it, and put a backup of it back. Each request names the book's
+// folder as an operator would type it on the window.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -12,9 +14,11 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "booktool/book_restore.h"
 #include "booktool/book_stat.h"
 #include "booktool/book_tool.h"
 #include "recordmanager/record_manager.h"
+#include "report/report_folder.h"
 
 namespace varnok::cli {
 namespace {
@@ -22,6 +26,7 @@ namespace {
 struct BookOptions {
   std::string folder;
   std::string file;
+  std::string reportDir;
 };
 
 // A refusal: one line on standard error, exit status 1.
@@ -104,6 +109,26 @@ void runStat(const BookOptions& options) {
   if (!outcome.ok) refuse("stat", outcome.problem);
 }
 
+void runRestore(const BookOptions& options) {
+  std::filesystem::path reports = options.reportDir;
+  if (reports.empty()) {
+    try {
+      reports = report::defaultReportsFolder();
+    } catch (const std::exception& error) {
+      return refuse("restore", error.what() + std::string("; give --report-dir"));
+    }
+  }
+  booktool::RestoredBook restored;
+  const auto outcome = booktool::restoreBook(rm::bookEngine(), options.folder, options.file,
+                                             reports, std::chrono::system_clock::now(), restored);
+  if (!outcome.ok) return refuse("restore", outcome.problem);
+  std::cout << "restored " << restored.book.string() << " from " << options.file
+            << " (SHA-256 " << restored.restoredSha256 << ")\n"
+            << "the replaced book is kept as " << restored.keptBook.string() << " (SHA-256 "
+            << restored.replacedSha256 << ")\n"
+            << "report: " << restored.reportFolder.string() << '\n';
+}
+
 CLI::App* addFolderCommand(CLI::App& book, const char* name, const char* description,
                            std::shared_ptr<BookOptions> options) {
   CLI::App* command = book.add_subcommand(name, description);
@@ -150,6 +175,18 @@ void addBookCommand(CLI::App& app) {
                    "it holds together.",
                    options)
       ->callback([options] { runStat(*options); });
+
+  CLI::App* restore = addFolderCommand(
+      *book, "restore",
+      "Put BACKUP (a copy of a book file, FILE3.DAT as it was) back as the book in DIR, after "
+      "checking that it is a sound book. The book it replaces is kept in a new report folder, "
+      "with a summary; the last line of output names that folder.",
+      options);
+  restore->add_option("BACKUP", options->file, "The backup to put back")->required();
+  restore->add_option("--report-dir", options->reportDir,
+                      "Where to make the report folder (default: "
+                      "$XDG_DATA_HOME/varnok/reports or ~/.local/share/varnok/reports)");
+  restore->callback([options] { runRestore(*options); });
 }
 
 }  // namespace varnok::cli

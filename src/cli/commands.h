@@ -11,11 +11,14 @@ inline constexpr int kRefusedExit = 1;  // bad input, a missing or damaged book
 inline constexpr int kUsageExit = 2;
 inline constexpr int kAbortExit = 3;    // the operator chose Abort in an error report
 inline constexpr int kIgnoredExit = 4;  // the run ended, but error reports were answered Ignore
+inline constexpr int kDiscrepancyExit = 5;  // the books do not reconcile
 
-// `book create|import|export|stat`
+// `book create|import|export|stat|restore`
 void addBookCommand(CLI::App& app);
 // `convert` and `fix`
 void addConversionCommands(CLI::App& app);
+// `reconcile`
+void addReconcileCommand(CLI::App& app);
 
 void setExitStatus(int status);
 int exitStatus();

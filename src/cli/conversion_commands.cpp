@@ -2,10 +2,10 @@
 // disposal transfer, with one option for each box of the window.
 #include <iostream>
 #include <memory>
-#include <regex>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/date_shape.h"
 #include "cli/headless_view.h"
 #include "conversion/converter.h"
 #include "recordmanager/record_manager.h"
@@ -17,15 +17,6 @@ struct ConversionOptions {
   conversion::FormValues input;
   std::string onError = "abort";
 };
-
-// What the masked date box can hold: two digits, slash, two digits, slash,
-// four digits. Whether it is a real date is the run's to judge.
-std::string checkDateShape(const std::string& text) {
-  static const std::regex shape("[0-9]{2}/[0-9]{2}/[0-9]{4}");
-  if (std::regex_match(text, shape)) return {};
-  return "the date must be given as MM/DD/YYYY (two digits, slash, two digits, slash, four "
-         "digits), e.g. 06/30/2025; got \"" + text + "\"";
-}
 
 void addFormOptions(CLI::App& command, ConversionOptions& options) {
   conversion::FormValues& in = options.input;

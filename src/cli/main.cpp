@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   varnok::cli::addBookCommand(app);
   varnok::cli::addConversionCommands(app);
+  varnok::cli::addReconcileCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

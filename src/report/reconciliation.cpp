@@ -1,0 +1,178 @@
+#include "report/reconciliation.h"
+
+#include <map>
+
+#include "gunbook/blanks.h"
+#include "gunbook/windows1252.h"
+
+namespace varnok::report {
+namespace {
+
+using gunbook::GunRecord;
+using Index = std::map<std::string_view, const GunRecord*>;
+
+// Status as the passes read it: only its first four characters count.
+bool onHand(const GunRecord& e) {
+  const std::string_view kind = e.Status.left(4);
+  return kind == "PAWN" || kind == "SALE";
+}
+
+bool inStoreAtEnd(const GunRecord& e, std::string_view date) {
+  return e.DateIn <= date && (onHand(e) || e.DateOut > date);
+}
+
+bool leftOnDate(const GunRecord& e, std::string_view date) {
+  return e.DateIn <= date && !onHand(e) && e.DateOut == date;
+}
+
+bool carriedOver(const GunRecord& e, std::string_view date) {
+  return e.DateIn <= date && (onHand(e) || e.DateOut >= date);
+}
+
+// Book text for people: UTF-8, no trailing blanks.
+std::string text(std::string_view bookText) {
+  return gunbook::fromWindows1252(gunbook::withoutTrailingBlanks(bookText));
+}
+
+std::string dateText(const gunbook::FixedText<8>& date) {
+  const std::string value = text(date.view());
+  return value.empty() ? "blank" : value;
+}
+
+// "DateIn 20250101, DateOut blank, Status SOLD"
+std::string datesAndStatus(const GunRecord& e) {
+  const std::string status = text(e.Status.view());
+  return "DateIn " + dateText(e.DateIn) + ", DateOut " + dateText(e.DateOut) + ", Status " +
+         (status.empty() ? "blank" : status);
+}
+
+// Why an entry received on or before the date is not there at its end, or
+// why it was received later.
+std::string whyGone(const GunRecord& e, std::string_view date) {
+  if (e.DateIn > date) return "received after the date";
+  if (gunbook::withoutTrailingBlanks(e.DateOut.view()).empty())
+    return "not PAWN or SALE and no DateOut";
+  return "left the store before the date";
+}
+
+Index indexByStockNumber(const std::vector<GunRecord>& book) {
+  Index index;
+  for (const GunRecord& e : book) index.emplace(e.Field00.view(), &e);
+  return index;
+}
+
+const GunRecord* find(const Index& index, std::string_view stockNumber) {
+  const auto found = index.find(stockNumber);
+  return found == index.end() ? nullptr : found->second;
+}
+
+std::string trimmedPrefix(std::string_view prefix) {
+  const auto first = prefix.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  std::string upper(prefix.substr(first, prefix.find_last_not_of(' ') - first + 1));
+  for (char& c : upper) c = gunbook::upperWindows1252(c);
+  return upper;
+}
+
+void compareFields(const GunRecord& o, const GunRecord& n, const std::string& prefix,
+                   std::vector<FieldDifference>& differences) {
+  const std::string stock = text(o.Field00.view());
+  const auto differ = [&](const char* field, std::string_view before, std::string_view after) {
+    differences.push_back({stock, field, text(before), text(after)});
+  };
+  if (o.Field01 != n.Field01) differ("Field01", o.Field01.view(), n.Field01.view());
+  if (o.Field03 != n.Field03) differ("Field03", o.Field03.view(), n.Field03.view());
+  const bool sameModel =
+      o.Field06 == n.Field06 ||
+      (!prefix.empty() && gunbook::FixedText<15>(prefix + o.Field06.str()) == n.Field06);
+  if (!sameModel) differ("Field06", o.Field06.view(), n.Field06.view());
+}
+
+// Groups the carried-over stock numbers by trimmed serial number, in order
+// of each group's first stock number; keeps the groups of two or more.
+class SerialGroups {
+ public:
+  void add(const GunRecord& e) {
+    const std::string_view serial = e.Field01.view();
+    const auto first = serial.find_first_not_of(' ');
+    if (first == std::string_view::npos) return;
+    const std::string key(serial.substr(first, serial.find_last_not_of(' ') - first + 1));
+    const auto [at, added] = groupOf_.emplace(key, groups_.size());
+    if (added) groups_.push_back({text(key), {}});
+    groups_[at->second].stockNumbers.push_back(text(e.Field00.view()));
+  }
+  std::vector<RepeatedSerial> repeated() const {
+    std::vector<RepeatedSerial> out;
+    for (const RepeatedSerial& group : groups_)
+      if (group.stockNumbers.size() > 1) out.push_back(group);
+    return out;
+  }
+
+ private:
+  std::map<std::string, std::size_t> groupOf_;
+  std::vector<RepeatedSerial> groups_;
+};
+
+void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconciliation& r) {
+  for (const auto& [key, o] : oldIndex) {
+    if (!inStoreAtEnd(*o, r.bookDate)) continue;
+    ++r.inStore;
+    const GunRecord* n = find(newIndex, key);
+    const std::string stock = text(key);
+    if (!n) {
+      r.notCarriedOver.push_back({stock, "absent from the new book"});
+    } else if (!carriedOver(*n, r.bookDate)) {
+      r.notCarriedOver.push_back(
+          {stock, "in the new book but not carried over: " + whyGone(*n, r.bookDate) + " (" +
+                      datesAndStatus(*n) + ")"});
+    } else {
+      ++r.matched;
+    }
+  }
+}
+
+void findNotInStore(const Index& oldIndex, const Index& newIndex, const std::string& prefix,
+                    Reconciliation& r) {
+  SerialGroups serials;
+  for (const auto& [key, n] : newIndex) {
+    if (!carriedOver(*n, r.bookDate)) continue;
+    ++r.carriedOver;
+    serials.add(*n);
+    const GunRecord* o = find(oldIndex, key);
+    const std::string stock = text(key);
+    if (!o) {
+      r.notInStore.push_back({stock, "absent from the old book"});
+      continue;
+    }
+    if (leftOnDate(*o, r.bookDate)) r.disposedOnDate.push_back(stock);
+    if (inStoreAtEnd(*o, r.bookDate) || leftOnDate(*o, r.bookDate)) {
+      compareFields(*o, *n, prefix, r.differences);
+    } else {
+      r.notInStore.push_back(
+          {stock, "in the old book but not in the store on the date: " + whyGone(*o, r.bookDate) +
+                      " (" + datesAndStatus(*o) + ")"});
+    }
+  }
+  r.carriedTwice = serials.repeated();
+}
+
+}  // namespace
+
+bool Reconciliation::hasDiscrepancy() const {
+  return !notCarriedOver.empty() || !notInStore.empty() || !carriedTwice.empty() ||
+         !differences.empty();
+}
+
+Reconciliation reconcile(const std::vector<GunRecord>& oldBook,
+                         const std::vector<GunRecord>& newBook, std::string_view bookDate,
+                         std::string_view prefix) {
+  Reconciliation r;
+  r.bookDate = std::string(bookDate);
+  const Index oldIndex = indexByStockNumber(oldBook);
+  const Index newIndex = indexByStockNumber(newBook);
+  findNotCarriedOver(oldIndex, newIndex, r);
+  findNotInStore(oldIndex, newIndex, trimmedPrefix(prefix), r);
+  return r;
+}
+
+}  // namespace varnok::report

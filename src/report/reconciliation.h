@@ -1,0 +1,78 @@
+// Reconciliation of a pair of gun books on a conversion date: do the guns in
+// the store at the end of that date, according to the old book, match the
+// guns the new book carries over?
+//
+// With D the conversion date in book form (YYYYMMDD) and "on hand" meaning
+// that Status begins with PAWN or SALE (its first four characters, exactly):
+// - in the store at the end of D (old book): DateIn <= D, and on hand or
+//   DateOut > D;
+// - left the store on D (old book): DateIn <= D, not on hand, DateOut == D;
+// - carried over (new book): DateIn <= D, and on hand or DateOut >= D: the
+//   entries the rebase keeps and rewrites.
+// Dates compare as the book stores them, byte by byte: a blank date comes
+// before every real one. Guns match by stock number (Field00).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gunbook/gun_record.h"
+
+namespace varnok::report {
+
+// One gun found on one side only. Texts are UTF-8, without trailing blanks.
+struct UnmatchedGun {
+  std::string stockNumber;
+  std::string why;  // e.g. "absent from the new book"
+};
+
+// One serial number on two or more stock numbers carried over.
+struct RepeatedSerial {
+  std::string serialNumber;
+  std::vector<std::string> stockNumbers;  // in stock-number order
+};
+
+// A field of one gun that reads differently in the two books.
+struct FieldDifference {
+  std::string stockNumber;
+  std::string field;  // "Field01", "Field03" or "Field06"
+  std::string oldValue;
+  std::string newValue;
+};
+
+struct Reconciliation {
+  std::string bookDate;         // D
+  std::size_t inStore = 0;      // in the store at the end of D, per the old book
+  std::size_t carriedOver = 0;  // carried over by the new book
+  std::size_t matched = 0;      // both of these
+
+  std::vector<UnmatchedGun> notCarriedOver;     // in the store, not carried over
+  std::vector<UnmatchedGun> notInStore;         // carried over, neither in the store nor left on D
+  std::vector<RepeatedSerial> carriedTwice;     // one serial number carried in twice or more
+  std::vector<FieldDifference> differences;     // serial number, make or model changed
+  std::vector<std::string> disposedOnDate;      // left on D and carried over: a note only
+
+  // Any of the lists above but the last is not empty.
+  bool hasDiscrepancy() const;
+};
+
+// Reconciles two books' entries (each with unique stock numbers, as key 0
+// keeps them) on the book date D. The serial number (Field01), make (Field03)
+// and model (Field06) are compared for every gun carried over that the old
+// book has in the store or left on D. `prefix` is the new book's prefix: a
+// new model that reads as the prefix followed by the old model, cut to the
+// field's width, is the same model. The prefix is book text
+// (Windows-1252); as the rebase does, its leading and trailing blanks are
+// dropped and it is upper-cased first. Every list is in stock-number order.
+Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
+                         const std::vector<gunbook::GunRecord>& newBook, std::string_view bookDate,
+                         std::string_view prefix = {});
+
+// The reconciliation as plain UTF-8 text: the counts, then every finding on
+// a line of its own that names the stock number. The same reconciliation
+// always gives the same text.
+std::string reconciliationText(const Reconciliation& reconciliation);
+
+}  // namespace varnok::report

@@ -1,0 +1,84 @@
+// The reconciliation as the reconcile command prints it and a run's report
+// keeps it (reconciliation.txt).
+#include <string>
+
+#include "report/reconciliation.h"
+
+namespace varnok::report {
+namespace {
+
+// "06/30/2025 (20250630)" for a book date of eight digits; else as it is.
+std::string dateLine(const std::string& bookDate) {
+  if (bookDate.size() != 8) return bookDate;
+  return bookDate.substr(4, 2) + "/" + bookDate.substr(6, 2) + "/" + bookDate.substr(0, 4) +
+         " (" + bookDate + ")";
+}
+
+std::string fieldName(const std::string& field) {
+  if (field == "Field01") return "Field01 (serial number)";
+  if (field == "Field03") return "Field03 (make)";
+  if (field == "Field06") return "Field06 (model)";
+  return field;
+}
+
+void count(std::string& out, const char* what, std::size_t n) {
+  out += what;
+  out += ": " + std::to_string(n) + "\n";
+}
+
+void listUnmatched(std::string& out, const char* heading, const std::vector<UnmatchedGun>& guns) {
+  if (guns.empty()) return;
+  out += std::string("\n") + heading + ":\n";
+  for (const UnmatchedGun& gun : guns) out += "  " + gun.stockNumber + ": " + gun.why + "\n";
+}
+
+void listCarriedTwice(std::string& out, const std::vector<RepeatedSerial>& groups) {
+  if (groups.empty()) return;
+  out += "\nOne serial number carried over more than once:\n";
+  for (const RepeatedSerial& group : groups) {
+    std::string stockNumbers;
+    for (const std::string& stock : group.stockNumbers)
+      stockNumbers += (stockNumbers.empty() ? "" : ", ") + stock;
+    out += "  " + stockNumbers + ": serial number \"" + group.serialNumber + "\"\n";
+  }
+}
+
+void listDifferences(std::string& out, const std::vector<FieldDifference>& differences) {
+  if (differences.empty()) return;
+  out += "\nSerial number, make or model differ:\n";
+  for (const FieldDifference& d : differences) {
+    out += "  " + d.stockNumber + ": " + fieldName(d.field) + " \"" + d.oldValue +
+           "\" in the old book, \"" + d.newValue + "\" in the new book\n";
+  }
+}
+
+}  // namespace
+
+std::string reconciliationText(const Reconciliation& r) {
+  const std::size_t discrepancies = r.notCarriedOver.size() + r.notInStore.size() +
+                                    r.carriedTwice.size() + r.differences.size();
+  std::string out = "Reconciliation on " + dateLine(r.bookDate) + "\n";
+  count(out, "In the store at the end of the date (old book)", r.inStore);
+  count(out, "Carried over (new book)", r.carriedOver);
+  count(out, "Matched by stock number", r.matched);
+  count(out, "In the store but not carried over", r.notCarriedOver.size());
+  count(out, "Carried over but not in the store", r.notInStore.size());
+  count(out, "Serial numbers carried over more than once", r.carriedTwice.size());
+  count(out, "Serial number, make or model differ", r.differences.size());
+  count(out, "Disposed of on the conversion date (notes)", r.disposedOnDate.size());
+  out += discrepancies == 0 ? "The books reconcile.\n"
+                            : "Discrepancies: " + std::to_string(discrepancies) + "\n";
+
+  listUnmatched(out, "In the store but not carried over", r.notCarriedOver);
+  listUnmatched(out, "Carried over but not in the store", r.notInStore);
+  listCarriedTwice(out, r.carriedTwice);
+  listDifferences(out, r.differences);
+  if (!r.disposedOnDate.empty()) {
+    out += "\nNotes:\n";
+    for (const std::string& stock : r.disposedOnDate)
+      out += "  " + stock + ": disposed of on the conversion date: kept in both books\n";
+  }
+  return out;
+}
+
+}  // namespace varnok::report

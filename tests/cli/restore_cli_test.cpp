@@ -1,0 +1,54 @@
+// varnok-cli book restore, run as a user runs it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/book_fixture.h"
+#include "support/file_bytes.h"
+#include "support/run_program.h"
+
+namespace varnok::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(RestoreCli, PutsTheBackupBackAndNamesTheReportFolderLast) {
+  const ScratchDir dir;
+  const std::string book = dir.folder("book"), saved = dir.folder("saved");
+  makeBook(book, {gun("NOW", "20250101", "", "PAWN")});
+  makeBook(saved, {gun("THEN", "20240101", "", "SALE")});
+  const std::string current = fileBytes(fs::path(book) / "FILE3.DAT");
+  const fs::path backup = fs::path(saved) / "FILE3.DAT", reports = dir.path() / "reports";
+
+  ProgramResult result = runProgram(VARNOK_CLI_PATH, {"book", "restore", book, backup.string(),
+                                                      "--report-dir", reports.string()});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(fileBytes(fs::path(book) / "FILE3.DAT"), fileBytes(backup));
+  const std::string lastLine = "report: " + reports.string() + "/";
+  const std::size_t at = result.out.rfind(lastLine);
+  ASSERT_NE(at, std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find('\n', at), result.out.size() - 1) << result.out;
+  const fs::path folder = result.out.substr(at + 8, result.out.size() - at - 9);
+  EXPECT_EQ(fileBytes(folder / "replaced-FILE3.DAT"), current);
+
+  // Back again, from the kept book; then a file that is no book is refused.
+  result = runProgram(VARNOK_CLI_PATH,
+                      {"book", "restore", book, (folder / "replaced-FILE3.DAT").string(),
+                       "--report-dir", reports.string()});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(fileBytes(fs::path(book) / "FILE3.DAT"), current);
+  writeFileBytes(dir.path() / "notes.txt", "not a book\n");
+  result =
+      runProgram(VARNOK_CLI_PATH, {"book", "restore", book, (dir.path() / "notes.txt").string(),
+                                   "--report-dir", reports.string()});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("not a gun book file (status 30); nothing restored\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(fileBytes(fs::path(book) / "FILE3.DAT"), current);
+  EXPECT_EQ(std::distance(fs::directory_iterator(reports), {}), 2);
+}
+
+}  // namespace
+}  // namespace varnok::testing
