@@ -126,8 +126,8 @@ void BookSession::place(Position& position, int keyNumber, KeyIndex::iterator at
 }
 
 void BookSession::eraseFrom(int keyNumber, Entry* entry) {
-  const auto it = entry->places[keyNumber];
   if (!built_[keyNumber]) return;
+  const auto it = entry->places[keyNumber];
   if (hintKey_ == keyNumber && hint_ == it) hintKey_ = -1;
   indexes_[keyNumber].erase(it);
 }
