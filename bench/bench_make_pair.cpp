@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
                              : std::strcmp(shapeName, "same-day") == 0 ? bench::Shape::SameDay
                                                                        : bench::Shape::Realistic;
   bench::makeBook(folder + "/old/", bench::makeEntries(entries, shape, 1));
-  bench::makeBook(folder + "/new/", bench::makeEntries(entries + entries / 20, shape, 2));
+  bench::makeBook(folder + "/new/", bench::makeEntries(entries + entries / 20, shape, 2, 'H'));
   return 0;
 }

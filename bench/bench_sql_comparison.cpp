@@ -12,8 +12,14 @@
 // database (each field a column holding its stored bytes), then, timed
 // from opening the file to COMMIT, the close-out and the rebase as four
 // statements in one transaction, with the same journal and sync settings
-// the books use. Before timing, a small pair is converted both ways and
-// the results compared entry by entry.
+// the books use. The late disposal transfer ("Fix") is timed the same way
+// against its set-based SQL, on a fresh copy of the pair. Before timing, a
+// small pair is converted and fixed both ways and the results compared
+// entry by entry.
+//
+// Then varnok-cli itself converts, fixes and imports copies of the pair in
+// child processes, and the peak resident memory of each is printed beside
+// its limit: twice the bytes of the books involved plus 50 MB.
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -29,6 +35,7 @@
 #include <vector>
 
 #include "book_pairs.h"
+#include "cli_runs.h"
 #include "conversion/converter.h"
 
 namespace {
@@ -129,6 +136,43 @@ double convertSql(const std::string& path) {
   return seconds(start);
 }
 
+// The late disposal transfer as set-based SQL, from opening the file to
+// COMMIT: entries disposed of after D are copied into the new book as
+// received from the previous licensee on D (a copy whose Field00 the new
+// book holds is left out, as the book refuses it), then sold to the new
+// licensee on D in the old book.
+double fixSql(const std::string& path) {
+  const auto start = std::chrono::steady_clock::now();
+  sqlite3* db = nullptr;
+  check(sqlite3_open(path.c_str(), &db), db, "open");
+  auto text = [](const std::string& value, std::size_t width) {
+    return "CAST('" + fixed(value, width) + "' AS BLOB)";
+  };
+  const std::string dateD = text(bench::kBookDate, 8);
+  const std::map<std::string, std::string> received = {
+      {"RecvLastName", "PRIOR"}, {"RecvFirstName", "X"}, {"RecvAddress", "X"},
+      {"RecvCity", "X"},         {"RecvState", "X"},     {"RecvZip", "X"}};
+  std::string copied;
+  for (const auto& field : gunbook::kGunFields) {
+    const auto it = received.find(field.name);
+    copied += copied.empty() ? "" : ", ";
+    copied += it != received.end()                      ? text(it->second, field.width)
+              : std::strcmp(field.name, "DateIn") == 0 ? dateD
+                                                       : std::string(field.name);
+  }
+  const std::string sql =
+      "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;"
+      " INSERT OR IGNORE INTO new SELECT " + copied + " FROM old WHERE DateOut > " + dateD + ";"
+      " UPDATE old SET DispAddress = " + text("Y", 30) + ", DispCity = " + text("Y", 20) +
+      ", DateOut = " + dateD + ", DispFirstName = " + text("Y", 20) + ", DispLastName = " +
+      text("NEWCO", 15) + ", DispState = " + text("Y", 2) + ", DispZip = " + text("Y", 5) +
+      ", Status = " + text("SOLD", 15) + " WHERE DateOut > " + dateD + ";"
+      " COMMIT;";
+  check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "fix");
+  sqlite3_close(db);
+  return seconds(start);
+}
+
 // Every entry's stored bytes by Field00, from the SQL table.
 std::map<std::string, std::string> sqlEntries(const std::string& path, const char* table) {
   sqlite3* db = nullptr;
@@ -201,18 +245,23 @@ void preparePair(Pair& pair, int entries, Shape shape) {
   pair.view.form.oldBookFolder = pair.scratch + "/old/";
   pair.view.form.newBookFolder = pair.scratch + "/new/";
   const auto oldBook = bench::makeEntries(entries, shape, 1);
-  const auto newBook = bench::makeEntries(entries + entries / 20, shape, 2);
+  const auto newBook = bench::makeEntries(entries + entries / 20, shape, 2, 'H');
   bench::makeBook(pair.view.form.oldBookFolder, oldBook);
   bench::makeBook(pair.view.form.newBookFolder, newBook);
   pair.sqlPath = pair.scratch + "/books.sqlite";
   loadSql(pair.sqlPath, oldBook, newBook);
 }
 
-double convertOurs(Pair& pair) {
-  conversion::Converter converter(pair.view, rm::bookEngine());
+template <typename Procedure>
+double runOurs(bench::SilentView& view, Procedure procedure) {
+  conversion::Converter converter(view, rm::bookEngine());
   const auto start = std::chrono::steady_clock::now();
-  converter.runConversion();
-  const double taken = seconds(start);
+  (converter.*procedure)();
+  return seconds(start);
+}
+
+double convertOurs(Pair& pair) {
+  const double taken = runOurs(pair.view, &conversion::Converter::runConversion);
   if (pair.view.lastMessage != "Finished") {
     std::fprintf(stderr, "the conversion did not finish: %s\n", pair.view.lastMessage.c_str());
     std::exit(1);
@@ -220,29 +269,83 @@ double convertOurs(Pair& pair) {
   return taken;
 }
 
-// Converts a small pair both ways and compares the books entry by entry.
-bool resultsAgree() {
-  Pair pair;
-  preparePair(pair, 3000, Shape::Realistic);
-  convertOurs(pair);
-  convertSql(pair.sqlPath);
-  const bool agree = bookEntries(pair.view.form.oldBookFolder) == sqlEntries(pair.sqlPath, "old") &&
-                     bookEntries(pair.view.form.newBookFolder) == sqlEntries(pair.sqlPath, "new");
-  fs::remove_all(pair.scratch);
-  return agree;
+// A copy of the pair's books (and of its SQL file) under folder, with a
+// window pointing at them.
+void copyPair(const Pair& pair, Pair& copy, const std::string& folder) {
+  copy.scratch = folder;
+  copy.view.form.oldBookFolder = folder + "/old/";
+  copy.view.form.newBookFolder = folder + "/new/";
+  copy.sqlPath = folder + "/books.sqlite";
+  fs::create_directories(folder);
+  fs::copy(pair.view.form.oldBookFolder, copy.view.form.oldBookFolder);
+  fs::copy(pair.view.form.newBookFolder, copy.view.form.newBookFolder);
+  fs::copy_file(pair.sqlPath, copy.sqlPath);
 }
 
-double measure(const char* name, int entries, Shape shape) {
-  Pair pair;
+bool agree(const Pair& pair) {
+  return bookEntries(pair.view.form.oldBookFolder) == sqlEntries(pair.sqlPath, "old") &&
+         bookEntries(pair.view.form.newBookFolder) == sqlEntries(pair.sqlPath, "new");
+}
+
+// Converts, and fixes, a small pair both ways and compares the books entry
+// by entry.
+bool resultsAgree() {
+  Pair pair, fixed;
+  preparePair(pair, 3000, Shape::Realistic);
+  copyPair(pair, fixed, pair.scratch + "/fix");
+  convertOurs(pair);
+  convertSql(pair.sqlPath);
+  runOurs(fixed.view, &conversion::Converter::transferLateDisposals);
+  fixSql(fixed.sqlPath);
+  const bool same = agree(pair) && agree(fixed);
+  fs::remove_all(pair.scratch);
+  return same;
+}
+
+long long pairBytes(const Pair& pair) {
+  return bench::fileBytes(pair.view.form.oldBookFolder + "FILE3.DAT") +
+         bench::fileBytes(pair.view.form.newBookFolder + "FILE3.DAT");
+}
+
+// varnok-cli convert, fix and book import on fresh copies of a pair (made
+// by copyPair before anything ran on it): time and peak memory.
+void measureCli(bench::Launcher& cli, Pair& converted, Pair& fixed) {
+  const long long bytes = pairBytes(converted);
+  const std::string csv = converted.scratch + "/new.csv";
+  const std::string imported = converted.scratch + "/imported/";
+  cli.run({"book", "export", converted.view.form.newBookFolder, csv});
+  bench::printPeak("convert", cli.run(bench::formArgs("convert", converted.view.form.oldBookFolder,
+                                                            converted.view.form.newBookFolder)),
+                   bytes);
+  bench::printPeak("fix", cli.run(bench::formArgs("fix", fixed.view.form.oldBookFolder,
+                                                        fixed.view.form.newBookFolder)),
+                   std::max(bytes, pairBytes(fixed)));
+  cli.run({"book", "create", imported});
+  const bench::ChildRun run = cli.run({"book", "import", imported, csv});
+  bench::printPeak("book import", run, bench::fileBytes(imported + "FILE3.DAT"));
+  std::fflush(stdout);
+}
+
+double measure(bench::Launcher& cli, const char* name, int entries, Shape shape) {
+  Pair pair, fixed, cliConverted, cliFixed;
   preparePair(pair, entries, shape);
+  copyPair(pair, fixed, pair.scratch + "/fix");
+  copyPair(pair, cliConverted, pair.scratch + "/cli-convert");
+  copyPair(pair, cliFixed, pair.scratch + "/cli-fix");
   const double floor =
       readAndRewrite({pair.view.form.oldBookFolder + "FILE3.DAT", pair.view.form.newBookFolder + "FILE3.DAT"});
   const double ours = convertOurs(pair);
   const double sql = convertSql(pair.sqlPath);
+  const double fixOurs = runOurs(fixed.view, &conversion::Converter::transferLateDisposals);
+  const double fixBySql = fixSql(fixed.sqlPath);
   std::printf("%-10s %8d + %-8d  varnok %7.2f s   SQL %7.2f s   floor %6.2f s"
               "   varnok/SQL %5.2f   varnok/floor %6.1f\n",
               name, entries, entries + entries / 20, ours, sql, floor, ours / sql, ours / floor);
+  std::printf("  %-12s varnok %7.2f s   SQL %7.2f s   varnok/SQL %5.2f\n", "fix", fixOurs,
+              fixBySql, fixOurs / fixBySql);
+  std::printf("  varnok-cli on copies of the pair:\n");
   std::fflush(stdout);
+  measureCli(cli, cliConverted, cliFixed);
   fs::remove_all(pair.scratch);
   return ours;
 }
@@ -250,18 +353,19 @@ double measure(const char* name, int entries, Shape shape) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bench::Launcher cli;  // first, while this process is small
   const int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
   if (!resultsAgree()) {
-    std::fprintf(stderr, "the SQL run and the conversion disagree on a 3000-entry pair\n");
+    std::fprintf(stderr, "the SQL runs and varnok disagree on a 3000-entry pair\n");
     return 1;
   }
-  std::printf("SQL run and conversion agree entry by entry on a 3000-entry pair\n");
-  const double realistic = measure("realistic", entries, Shape::Realistic);
-  measure("spread", entries, Shape::Spread);
-  measure("same-day", entries, Shape::SameDay);
+  std::printf("SQL runs and varnok (convert, fix) agree entry by entry on a 3000-entry pair\n");
+  const double realistic = measure(cli, "realistic", entries, Shape::Realistic);
+  measure(cli, "spread", entries, Shape::Spread);
+  measure(cli, "same-day", entries, Shape::SameDay);
   if (argc > 2) {
     const int large = std::atoi(argv[2]);
-    const double grown = measure("realistic", large, Shape::Realistic);
+    const double grown = measure(cli, "realistic", large, Shape::Realistic);
     std::printf("growth: %d-entry pair / %d-entry pair  %.1fx  (entries %.1fx)\n", large, entries,
                 grown / realistic, double(large) / entries);
   }

@@ -61,13 +61,17 @@ inline std::string nearDate(std::mt19937& random, bool afterDate) {
 // began keeping the book electronically).
 enum class Shape { Realistic, Spread, SameDay };
 
-inline std::vector<gunbook::GunRecord> makeEntries(int entries, Shape shape, unsigned seed) {
+// Field00 is `letter` and a running number: books of one pair take
+// different letters, so that the late disposal transfer's copies are new
+// to the new book.
+inline std::vector<gunbook::GunRecord> makeEntries(int entries, Shape shape, unsigned seed,
+                                                   char letter = 'G') {
   std::vector<gunbook::GunRecord> records(static_cast<std::size_t>(entries));
   std::mt19937 random(seed);
   for (int i = 0; i < entries; ++i) {
     gunbook::GunRecord& r = records[std::size_t(i)];
     char number[16];
-    std::snprintf(number, sizeof number, "G%08d", i);
+    std::snprintf(number, sizeof number, "%c%08d", letter, i);
     r.Field00 = number;
     r.Field03 = std::string("SN") + std::to_string(random());
     r.RecvLastName = "SELLER";

@@ -57,20 +57,29 @@ std::optional<int16_t> parseInt16(std::string_view text) {
 
 class ImportReader {
  public:
+  // visit gets each good entry in file order and may stop the reading.
+  // compareField00s: refuse a Field00 that appears twice; off for a text
+  // already checked, which then costs no memory per entry.
+  ImportReader(const CsvEntryVisitor& visit, bool compareField00s)
+      : visit_(visit), compareField00s_(compareField00s) {}
+
   CsvImport read(std::string_view text) {
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-    csv::Parsed parsed = csv::parse(text);
-    if (parsed.rows.empty() && !parsed.problem) {
-      refuse(1, 0, "the file is empty; it needs a header row of the 28 field names");
-    } else if (!parsed.rows.empty() && readHeader(parsed.rows.front())) {
-      for (std::size_t r = 1; r < parsed.rows.size() && !result_.problem; ++r) {
-        readRow(parsed.rows[r]);
+    bool sawHeader = false;
+    const auto parseProblem = csv::parse(text, [&](const csv::Row& row) {
+      if (!sawHeader) {
+        sawHeader = true;
+        return readHeader(row);
       }
+      readRow(row);
+      return !result_.problem && !stopped_;
+    });
+    if (!sawHeader && !parseProblem) {
+      refuse(1, 0, "the file is empty; it needs a header row of the 28 field names");
     }
-    if (!result_.problem && parsed.problem) {
-      refuse(parsed.problem->line, parsed.problem->column, parsed.problem->message);
+    if (!result_.problem && parseProblem) {
+      refuse(parseProblem->line, parseProblem->column, parseProblem->message);
     }
-    if (result_.problem) result_.entries.clear();
     return std::move(result_);
   }
 
@@ -130,19 +139,22 @@ class ImportReader {
     }
     if (result_.problem) return;
 
+    if (compareField00s_ && !field00New(entry, row)) return;
+    if (!visit_(entry)) stopped_ = true;
+  }
+
+  bool field00New(const CsvEntry& entry, const csv::Row& row) {
     const GunField& key = kGunFields[0];
     std::string field00(reinterpret_cast<const char*>(entry.stored.data()) + key.offset,
                         key.width);
     const auto [seen, isNew] = firstLineOf_.emplace(field00, row.line);
-    if (!isNew) {
-      const std::size_t column = result_.field00Column;
-      refuse(row.fields[column - 1].line, column,
-             "\"" + quoteForMessage(row.fields[column - 1].text) +
-                 "\" appears twice in the file (first on line " +
-                 std::to_string(seen->second) + ")");
-      return;
-    }
-    result_.entries.push_back(entry);
+    if (isNew) return true;
+    const std::size_t column = result_.field00Column;
+    refuse(row.fields[column - 1].line, column,
+           "\"" + quoteForMessage(row.fields[column - 1].text) +
+               "\" appears twice in the file (first on line " + std::to_string(seen->second) +
+               ")");
+    return false;
   }
 
   void storeValue(const csv::Field& value, std::size_t column, std::size_t field,
@@ -176,6 +188,9 @@ class ImportReader {
     if (!text.empty()) std::memcpy(stored.data() + where.offset, text.data(), text.size());
   }
 
+  const CsvEntryVisitor& visit_;
+  const bool compareField00s_;
+  bool stopped_ = false;
   CsvImport result_;
   std::vector<std::size_t> columnField_;  // field index of each header column
   std::map<std::string, std::size_t> firstLineOf_;  // Field00 -> line
@@ -193,7 +208,25 @@ std::string CsvProblem::text() const {
   return out;
 }
 
-CsvImport readBookCsv(std::string_view text) { return ImportReader().read(text); }
+CsvImport readBookCsv(std::string_view text) {
+  std::vector<CsvEntry> entries;
+  const CsvEntryVisitor keep = [&entries](const CsvEntry& entry) {
+    entries.push_back(entry);
+    return true;
+  };
+  CsvImport result = ImportReader(keep, true).read(text);
+  if (!result.problem) result.entries = std::move(entries);
+  return result;
+}
+
+CsvImport checkBookCsv(std::string_view text) {
+  const CsvEntryVisitor ignore = [](const CsvEntry&) { return true; };
+  return ImportReader(ignore, true).read(text);
+}
+
+void visitCheckedBookCsv(std::string_view text, const CsvEntryVisitor& visit) {
+  ImportReader(visit, false).read(text);
+}
 
 std::string bookCsvHeader() {
   std::string out;

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,14 @@ struct CsvImport {
 // against its field, and Field00 unique within the file. Stops at the first
 // problem in file order.
 CsvImport readBookCsv(std::string_view text);
+
+// The same check, keeping no entries: for a file too large to hold twice.
+CsvImport checkBookCsv(std::string_view text);
+
+// Hands each entry of a text that checkBookCsv accepted to `visit`, in file
+// order, until it returns false.
+using CsvEntryVisitor = std::function<bool(const CsvEntry&)>;
+void visitCheckedBookCsv(std::string_view text, const CsvEntryVisitor& visit);
 
 // The header row, line end included.
 std::string bookCsvHeader();

@@ -37,6 +37,23 @@ ToolOutcome walkKey0(rm::RecordManager& manager, std::string_view typedFolder, T
   return {};
 }
 
+// Why the book refused `entry`, as a line of the CSV file.
+std::string insertRefusal(int16_t status, const CsvEntry& entry, std::size_t field00Column,
+                          std::string_view typedFolder, std::string_view csvName) {
+  CsvProblem problem{entry.line, field00Column, "Field00", {}};
+  if (status == rm::status::DuplicateKey) {
+    std::string_view field00(reinterpret_cast<const char*>(entry.stored.data()),
+                             kGunFields[0].width);
+    field00 = withoutTrailingBlanks(field00);
+    problem.message =
+        "\"" + quoteForMessage(field00) + "\" is already in " + bookPath(typedFolder);
+  } else {
+    problem.message = "the book refused the entry: " + statusPhrase(status);
+    problem.column = 0;
+  }
+  return std::string(csvName) + ": " + problem.text() + "; nothing imported";
+}
+
 }  // namespace
 
 ToolOutcome probeBook(rm::RecordManager& manager, std::string_view typedFolder) {
@@ -83,7 +100,9 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
                        std::string_view csvText, std::string_view csvName,
                        std::size_t* imported) {
   if (imported) *imported = 0;
-  const CsvImport file = readBookCsv(csvText);
+  // Checked whole first, then read again entry by entry into the book: the
+  // entries are never all held apart from the book's own session.
+  const CsvImport file = checkBookCsv(csvText);
   if (file.problem) {
     return ToolOutcome::refused(std::string(csvName) + ": " + file.problem->text() +
                                 "; nothing imported");
@@ -92,25 +111,22 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
   if (std::string problem = openBook(manager, cursor, typedFolder); !problem.empty()) {
     return ToolOutcome::refused(problem);
   }
-  for (const CsvEntry& entry : file.entries) {
+  std::size_t count = 0;
+  std::string refused;
+  visitCheckedBookCsv(csvText, [&](const CsvEntry& entry) {
     fromStored(entry.stored.data(), cursor.Record);
     cursor.KeyNumber = 0;
     const int16_t status = cursor.call(manager, rm::op::Insert);
-    if (status == 0) continue;
-    cursor.call(manager, rm::op::Discard);
-    CsvProblem problem{entry.line, file.field00Column, "Field00", {}};
-    if (status == rm::status::DuplicateKey) {
-      std::string_view field00(reinterpret_cast<const char*>(entry.stored.data()),
-                               kGunFields[0].width);
-      field00 = withoutTrailingBlanks(field00);
-      problem.message =
-          "\"" + quoteForMessage(field00) + "\" is already in " + bookPath(typedFolder);
-    } else {
-      problem.message = "the book refused the entry: " + statusPhrase(status);
-      problem.column = 0;
+    if (status == 0) {
+      ++count;
+      return true;
     }
-    return ToolOutcome::refused(std::string(csvName) + ": " + problem.text() +
-                                "; nothing imported");
+    refused = insertRefusal(status, entry, file.field00Column, typedFolder, csvName);
+    return false;
+  });
+  if (!refused.empty()) {
+    cursor.call(manager, rm::op::Discard);
+    return ToolOutcome::refused(std::move(refused));
   }
   const int16_t status = cursor.call(manager, rm::op::Close);
   if (status != 0) {
@@ -119,7 +135,7 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
         refusal(typedFolder, "cannot save the imported entries: " + statusPhrase(status) +
                                  "; nothing imported"));
   }
-  if (imported) *imported = file.entries.size();
+  if (imported) *imported = count;
   return {};
 }
 

@@ -7,14 +7,15 @@ class Reader {
  public:
   explicit Reader(std::string_view text) : text_(text) {}
 
-  Parsed read() {
-    Parsed parsed;
+  std::optional<Problem> read(const RowVisitor& visit) {
+    Row row;
     while (pos_ < text_.size()) {
-      Row row{{}, line_};
-      if (!readRow(row, parsed)) return parsed;
-      parsed.rows.push_back(std::move(row));
+      row.fields.clear();
+      row.line = line_;
+      if (auto problem = readRow(row)) return problem;
+      if (!visit(row)) break;
     }
-    return parsed;
+    return std::nullopt;
   }
 
  private:
@@ -28,21 +29,18 @@ class Reader {
     ++line_;
   }
 
-  // Reads one row and its line end; false with parsed.problem set on a
-  // malformed one.
-  bool readRow(Row& row, Parsed& parsed) {
+  // Reads one row and its line end; the problem of a malformed one.
+  std::optional<Problem> readRow(Row& row) {
     for (;;) {
       Field field{{}, line_};
       const std::size_t column = row.fields.size() + 1;
-      if (auto message = peek() == '"' ? readQuoted(field) : readPlain(field)) {
-        parsed.problem = Problem{field.line, column, *message};
-        return false;
-      }
+      if (auto message = peek() == '"' ? readQuoted(field) : readPlain(field))
+        return Problem{field.line, column, *message};
       row.fields.push_back(std::move(field));
-      if (atEnd()) return true;
+      if (atEnd()) return std::nullopt;
       if (atLineEnd()) {
         skipLineEnd();
-        return true;
+        return std::nullopt;
       }
       ++pos_;  // the comma; anything else was refused above
     }
@@ -89,7 +87,18 @@ class Reader {
 
 }  // namespace
 
-Parsed parse(std::string_view text) { return Reader(text).read(); }
+Parsed parse(std::string_view text) {
+  Parsed parsed;
+  parsed.problem = Reader(text).read([&parsed](const Row& row) {
+    parsed.rows.push_back(row);
+    return true;
+  });
+  return parsed;
+}
+
+std::optional<Problem> parse(std::string_view text, const RowVisitor& visit) {
+  return Reader(text).read(visit);
+}
 
 void appendField(std::string& out, std::string_view value) {
   if (value.find_first_of("\",\r\n") == std::string_view::npos) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,13 @@ struct Parsed {
 // quote inside an unquoted field, text after a closing quote, a quote never
 // closed, a CR not followed by LF outside quotes.
 Parsed parse(std::string_view text);
+
+// The same reading, one row at a time, so that a large file never has all
+// its rows in memory at once: `visit` gets each row before the problem, if
+// there is one, and stops the reading by returning false. The problem, or
+// nothing.
+using RowVisitor = std::function<bool(const Row&)>;
+std::optional<Problem> parse(std::string_view text, const RowVisitor& visit);
 
 inline constexpr std::string_view kLineEnd = "\r\n";
 

@@ -37,7 +37,21 @@ void refuse(std::string_view command, const std::string& problem) {
 
 bool readWholeFile(const std::string& path, std::string& text, std::string& problem) {
   std::ifstream in(path, std::ios::binary);
-  if (in) text.assign(std::istreambuf_iterator<char>(in), {});
+  if (in) {
+    // Read in one piece where the size is known: a large import file is
+    // then held once, not grown into twice its size.
+    const bool sized = bool(in.seekg(0, std::ios::end));
+    const std::streamoff size = sized ? std::streamoff(in.tellg()) : -1;
+    in.clear();
+    if (size >= 0 && in.seekg(0)) {
+      text.resize(static_cast<std::size_t>(size));
+      in.read(text.data(), size);
+      text.resize(static_cast<std::size_t>(in.gcount()));
+    } else {
+      in.clear();
+      text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+  }
   if (!in && !in.eof()) {
     problem = "cannot read " + path + ": " + std::strerror(errno);
     return false;

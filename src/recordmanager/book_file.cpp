@@ -155,6 +155,12 @@ class Statement {
 
 int exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
+// A cache of up to 128 MB (filled only as pages are changed) lets the
+// commit of a whole 100,000-entry book keep its changed pages in memory
+// until COMMIT instead of spilling them to the file half-way, with an extra
+// journal sync for each spill.
+constexpr const char* commitCacheSql = "PRAGMA cache_size=-131072";
+
 // The single integer a pragma answers.
 int queryInt(sqlite3* db, const char* sql, int64_t& value) {
   Statement query(db, sql);
@@ -296,13 +302,11 @@ int16_t BookFile::open(const std::string& path, const Loader& load,
   if (rc != SQLITE_OK) return statusForSqlite(rc);
   if (sqlite3_db_readonly(db, "main") == 1) return status::AccessDenied;
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  // Connection settings only: they write nothing to the file. A cache of up
-  // to 128 MB (filled only as pages are read or changed) lets the commit of
-  // a whole 100,000-entry book keep its changed pages in memory until COMMIT
-  // instead of spilling them to the file half-way, with an extra journal
-  // sync for each spill.
+  // Connection settings only: they write nothing to the file. The checks
+  // and the load read every page once, so a small cache serves them; the
+  // commit takes a large one (commitCacheSql).
   if (int e = exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;"
-                       " PRAGMA cache_size=-131072"))
+                       " PRAGMA cache_size=-2048"))
     return statusForSqlite(e);
   if (int16_t result = checkFormat(db)) return result;
   // The write lock for the whole session. It writes nothing to the book
@@ -391,6 +395,7 @@ int16_t BookFile::commit(const std::vector<EntryWrite>& writes) {
     return status::Success;
   }
   if (int16_t result = relock()) return result;
+  if (int rc = exec(db_, commitCacheSql)) return statusForSqlite(rc);
   // The savepoint lets a failed write or commit be taken back while the
   // session keeps its lock.
   if (int rc = exec(db_, "SAVEPOINT close_writes")) return statusForSqlite(rc);

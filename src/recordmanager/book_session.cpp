@@ -67,27 +67,32 @@ bool BookSession::checkField00sUnique() {
                             }) == field00Items_.end();
 }
 
-// Sorting each key's items once and adding them in order is several times
-// faster than inserting entry by entry into the trees. Only entries loaded
-// at Open exist before the first call that needs an order.
-void BookSession::buildIndexes() {
-  if (indexed_) return;
-  std::vector<IndexItem> items = std::move(field00Items_);
-  for (int key = 0; key < kKeyCount; ++key) {
-    if (key > 0) {
-      std::size_t i = 0;
-      for (Entry& entry : entries_) items[i++] = IndexItem{entryKey(&entry, key), &entry};
-      std::sort(items.begin(), items.end(), ItemOrder());
-    }
-    KeyIndex& index = indexes_[key];
-    for (const IndexItem& item : items)
-      item.entry->places[key] = index.emplace_hint(index.end(), item);
+// Sorting the key's items once and adding them in order is several times
+// faster than inserting entry by entry into the tree. The order is built
+// from the entries as they are now, changes of the session included.
+void BookSession::buildIndex(int keyNumber) {
+  if (built_[keyNumber]) return;
+  std::vector<IndexItem> items;
+  if (keyNumber == 0 && !field00Items_.empty()) {
+    items = std::move(field00Items_);
+  } else {
+    field00Items_ = {};
+    items.reserve(live_);
+    for (Entry& entry : entries_)
+      if (!entry.deleted) items.push_back(IndexItem{entryKey(&entry, keyNumber), &entry});
+    std::sort(items.begin(), items.end(), ItemOrder());
   }
+  KeyIndex& index = indexes_[keyNumber];
+  for (const IndexItem& item : items)
+    item.entry->places[keyNumber] = index.emplace_hint(index.end(), item);
   field00Items_ = {};
-  indexed_ = true;
+  built_[keyNumber] = true;
 }
 
-bool BookSession::field00Taken(const uint8_t* record, const Entry* self) const {
+bool BookSession::field00Taken(const uint8_t* record, const Entry* self) {
+  // Field00 is unique, so an entry that keeps its own clashes with no other.
+  if (std::memcmp(keyOf(self, 0), record, kKeyPlaces[0].length) == 0) return false;
+  buildIndex(0);
   const KeyIndex& index = indexes_[0];
   const IndexKey wanted = startKey(record, 0);
   const auto it = index.lower_bound(wanted);
@@ -96,6 +101,7 @@ bool BookSession::field00Taken(const uint8_t* record, const Entry* self) const {
 
 Entry* BookSession::current(const Position& position) {
   if (position.state != Position::State::OnEntry) return nullptr;
+  buildIndex(position.key);
   const IndexKey at = positionKey(position);
   if (hintKey_ == position.key && hint_->key == at) return hint_->entry;
   KeyIndex& index = indexes_[position.key];
@@ -120,6 +126,7 @@ void BookSession::place(Position& position, int keyNumber, KeyIndex::iterator at
 }
 
 void BookSession::eraseFrom(int keyNumber, Entry* entry) {
+  if (!built_[keyNumber]) return;
   const auto it = entry->places[keyNumber];
   if (hintKey_ == keyNumber && hint_ == it) hintKey_ = -1;
   indexes_[keyNumber].erase(it);
@@ -132,7 +139,9 @@ KeyIndex::iterator BookSession::insertInto(int keyNumber, Entry* entry) {
 }
 
 int16_t BookSession::insert(Position& position, const uint8_t* record, int keyNumber) {
-  buildIndexes();
+  const int current = keyNumber >= 0 && keyNumber < kKeyCount ? keyNumber : 0;
+  buildIndex(0);
+  buildIndex(current);
   // Where the Field00 would go: taken, or the place before which the new
   // entry goes in key 0, which spares a second search there.
   const IndexKey wanted = startKey(record, 0);
@@ -143,8 +152,8 @@ int16_t BookSession::insert(Position& position, const uint8_t* record, int keyNu
   entry.seq = nextSeq_++;
   std::copy_n(record, kRecordLength, entry.data.begin());
   entry.places[0] = indexes_[0].emplace_hint(follower, IndexItem{entryKey(&entry, 0), &entry});
-  for (int key = 1; key < kKeyCount; ++key) insertInto(key, &entry);
-  const int current = keyNumber >= 0 && keyNumber < kKeyCount ? keyNumber : 0;
+  for (int key = 1; key < kKeyCount; ++key)
+    if (built_[key]) insertInto(key, &entry);
   const KeyIndex::iterator at = entry.places[current];
   ++live_;
   place(position, current, at, nullptr);
@@ -152,7 +161,6 @@ int16_t BookSession::insert(Position& position, const uint8_t* record, int keyNu
 }
 
 int16_t BookSession::update(Position& position, const uint8_t* record) {
-  buildIndexes();
   Entry* entry = current(position);
   if (entry == nullptr) return status::InvalidPositioning;
   if (std::equal(entry->data.begin(), entry->data.end(), record)) return status::Success;
@@ -160,7 +168,8 @@ int16_t BookSession::update(Position& position, const uint8_t* record) {
   std::array<bool, kKeyCount> moves{};
   for (int key = 0; key < kKeyCount; ++key) {
     const KeyPlace& where = kKeyPlaces[key];
-    moves[key] = std::memcmp(keyOf(entry, key), record + where.offset, where.length) != 0;
+    moves[key] = built_[key] &&
+                 std::memcmp(keyOf(entry, key), record + where.offset, where.length) != 0;
     if (moves[key]) eraseFrom(key, entry);
   }
   std::copy_n(record, kRecordLength, entry->data.begin());
@@ -174,7 +183,6 @@ int16_t BookSession::update(Position& position, const uint8_t* record) {
 }
 
 int16_t BookSession::remove(Position& position) {
-  buildIndexes();
   Entry* entry = current(position);
   if (entry == nullptr) return status::InvalidPositioning;
   for (int key = 0; key < kKeyCount; ++key) eraseFrom(key, entry);
@@ -185,10 +193,10 @@ int16_t BookSession::remove(Position& position) {
 }
 
 int16_t BookSession::getNext(Position& position, int keyNumber, uint8_t* record) {
-  buildIndexes();
   if (position.state == Position::State::None) return status::InvalidPositioning;
   if (keyNumber != position.key) return status::DifferentKeyNumber;
   if (position.state == Position::State::PastEnd) return status::EndOfFile;
+  buildIndex(keyNumber);
   KeyIndex& index = indexes_[keyNumber];
   // Strictly after the position's (key bytes, seq): from a deleted entry's
   // place too, which is why the place is kept.
@@ -204,7 +212,7 @@ int16_t BookSession::getNext(Position& position, int keyNumber, uint8_t* record)
 
 int16_t BookSession::getGreaterOrEqual(Position& position, int keyNumber, const uint8_t* start,
                                        uint8_t* record) {
-  buildIndexes();
+  buildIndex(keyNumber);
   KeyIndex& index = indexes_[keyNumber];
   const std::size_t length = kKeyPlaces[keyNumber].length;
   // All blanks means "from the first entry", even before keys that hold

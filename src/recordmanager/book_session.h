@@ -46,9 +46,9 @@ class BookSession {
   BookSession() = default;
   bool load(int64_t seq, const uint8_t* data);
   bool checkField00sUnique();
-  void buildIndexes();
+  void buildIndex(int keyNumber);
   Entry* current(const Position& position);
-  bool field00Taken(const uint8_t* record, const Entry* self) const;
+  bool field00Taken(const uint8_t* record, const Entry* self);
   void place(Position& position, int keyNumber, KeyIndex::iterator at, uint8_t* record);
   void eraseFrom(int keyNumber, Entry* entry);
   KeyIndex::iterator insertInto(int keyNumber, Entry* entry);
@@ -56,10 +56,12 @@ class BookSession {
   std::unique_ptr<BookFile> file_;
   std::deque<Entry> entries_;  // stable addresses; deleted ones stay till the end
   std::array<KeyIndex, kKeyCount> indexes_;
-  // The key orders are built at the first call that needs them, so that a
-  // session that only counts (Stat, then Close or Discard) never pays for
-  // them. Until then key 0's items wait here, sorted by the uniqueness check.
-  bool indexed_ = false;
+  // Each key's order is built at the first call that needs that key, so
+  // that a session pays only for the keys it uses (a pass walks one or two
+  // of the four; one that only counts with Stat, none). An entry's places
+  // are kept only in built orders. Until key 0 is built, or another key is
+  // built first, key 0's items wait here, sorted by the uniqueness check.
+  std::array<bool, kKeyCount> built_{};
   std::vector<IndexItem> field00Items_;
   std::size_t live_ = 0;
   int64_t nextSeq_ = 1;

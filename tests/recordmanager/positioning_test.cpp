@@ -180,6 +180,32 @@ TEST_F(Positioning, UpdatingAnotherKeyWhileWalkingVisitsEachEntryOnce) {
   EXPECT_EQ(book.close(), status::Success);
 }
 
+TEST_F(Positioning, AKeyFirstUsedAfterChangesSeesThemAll) {
+  // A session builds a key's order when it first needs that key: orders
+  // taken up late must hold every change made before.
+  makeBook(path, {entry("A", "20240101", "X3", "S3"), entry("B", "20240102", "X2", "S2"),
+                  entry("C", "20240103", "X1", "S1")});
+  ASSERT_EQ(book.open(path), status::Success);
+  ASSERT_EQ(book.getGreaterOrEqual(1), status::Success);  // A
+  // Field00 taken by another entry, while key 0's order is not yet made.
+  EXPECT_EQ(book.update(entry("C", "20240101", "X3", "S3")), status::DuplicateKey);
+  ASSERT_EQ(book.update(entry("A", "20240101", "X0", "S9")), status::Success);
+  ASSERT_EQ(book.getNext(1), status::Success);  // B
+  ASSERT_EQ(book.remove(), status::Success);
+  ASSERT_EQ(book.insert(entry("D", "20240104", "X5", "S0"), 1), status::Success);
+  ASSERT_EQ(book.getGreaterOrEqual(1, "20240103"), status::Success);  // C
+  ASSERT_EQ(book.update(entry("0", "20240103", "X1", "S1")), status::Success);
+
+  EXPECT_EQ(field00s(book.walk(0)), (Names{"0", "A", "D"}));
+  EXPECT_EQ(field00s(book.walk(2)), (Names{"A", "0", "D"}));
+  EXPECT_EQ(field00s(book.walk(3)), (Names{"D", "0", "A"}));
+  EXPECT_EQ(book.insert(entry("A")), status::DuplicateKey);
+  ASSERT_EQ(book.close(), status::Success);
+  ASSERT_EQ(book.open(path), status::Success);
+  EXPECT_EQ(field00s(book.walk(3)), (Names{"D", "0", "A"}));
+  EXPECT_EQ(book.close(), status::Success);
+}
+
 TEST_F(Positioning, InsertBecomesCurrentInTheGivenKey) {
   makeBook(path, {entry("A", "20240101"), entry("C", "20240301")});
   ASSERT_EQ(book.open(path), status::Success);
