@@ -3,11 +3,6 @@
 // manager that can be made to fail.
 #pragma once
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "book_fixture.h"
+#include "child_process.h"
 #include "conversion_dates.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
@@ -86,37 +82,6 @@ inline void expectReport(const std::string& report, const std::string& error,
   EXPECT_EQ(lines[2], "Location: Project1.Brelmark." + procedure);
   ASSERT_EQ(lines[3].rfind("Line ", 0), 0u) << lines[3];
   EXPECT_GT(std::stoul(lines[3].substr(5)), 0u) << lines[3];
-}
-
-// How a child process ended.
-struct ChildEnd {
-  bool exited = false;
-  int exitStatus = -1;
-  int signal = 0;
-};
-
-// Runs `body` in a child process, which ends with status 0 if the body
-// returns (and 120 if it throws).
-inline ChildEnd runInChildProcess(const std::function<void()>& body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    try {
-      body();
-    } catch (...) {
-      _exit(120);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  ChildEnd end;
-  end.exited = WIFEXITED(status);
-  end.exitStatus = end.exited ? WEXITSTATUS(status) : -1;
-  end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  return end;
 }
 
 }  // namespace varnok::testing

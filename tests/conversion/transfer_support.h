@@ -4,13 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -18,6 +14,7 @@
 
 #include "book_fixture.h"
 #include "book_model.h"
+#include "child_process.h"
 #include "conversion_dates.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
@@ -114,31 +111,6 @@ inline std::optional<GunRecord> entryOf(const std::vector<GunRecord>& book,
 inline std::string fileBytes(const std::string& folder) {
   std::ifstream in(std::filesystem::path(folder) / "FILE3.DAT", std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
-}
-
-struct ChildEnd {
-  bool killed = false;
-  int signal = 0;
-  int exitStatus = -1;
-};
-
-// Runs `body` in a child process that ends with 0 when the body returns. The
-// child asserts nothing.
-inline ChildEnd inChild(const std::function<void()>& body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    body();
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  ChildEnd end;
-  end.killed = WIFSIGNALED(status);
-  end.signal = end.killed ? WTERMSIG(status) : 0;
-  end.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return end;
 }
 
 class TransferTest : public ::testing::Test {

@@ -220,11 +220,11 @@ class Permissions : public ::testing::Test {
 
   int16_t openAsAnotherUser() {
     const std::string target = path;
-    return int16_t(inChild([&target] {
+    return int16_t(runInChild([&target] {
       if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 250;
       Book book;
       return int(book.open(target));
-    }));
+    }).exitStatus);
   }
 
   ScratchDir dir;

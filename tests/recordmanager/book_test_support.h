@@ -3,7 +3,6 @@
 #pragma once
 
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,9 +19,14 @@
 #include <string_view>
 #include <vector>
 
+#include "child_process.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::rmtest {
+
+using testing::ChildEnd;
+using testing::ChildProcess;
+using testing::runInChild;
 
 using Record = std::array<uint8_t, rm::kRecordLength>;
 
@@ -156,17 +160,6 @@ inline std::string blobLiteral(const uint8_t* data, std::size_t length) {
     text += digits[data[i] & 15];
   }
   return text + "'";
-}
-
-// Runs body in a child process and gives back its exit code (-1 when it did
-// not exit normally). The child never returns into the test framework.
-template <typename Body>
-int inChild(Body body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The caller's side of one book, as a book cursor holds it: a position

@@ -64,7 +64,7 @@ class Journal : public ::testing::TestWithParam<Header> {
   // before its n-th change on disk (0: never). The child's exit code, -1
   // when it was killed.
   int sessionKilledAt(long n) {
-    return inChild([&] {
+    return runInChild([&] {
       KillAtWrite::install();
       KillAtWrite::killAt(n);
       Book book;
@@ -72,7 +72,7 @@ class Journal : public ::testing::TestWithParam<Header> {
       if (!changeEverything(book, kInserts)) return 2;
       if (book.close() != 0) return 3;
       return n == 0 ? int(std::min(KillAtWrite::changes(), 255L)) : 0;
-    });
+    }).exitStatus;
   }
 
   static constexpr int kEntries = 40;
