@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -106,11 +103,6 @@ inline std::optional<GunRecord> entryOf(const std::vector<GunRecord>& book,
   for (const auto& entry : book)
     if (entry.Field00 == field00) return entry;
   return std::nullopt;
-}
-
-inline std::string fileBytes(const std::string& folder) {
-  std::ifstream in(std::filesystem::path(folder) / "FILE3.DAT", std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class TransferTest : public ::testing::Test {

@@ -7,8 +7,6 @@
 #include <QProgressBar>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "errortrap/trap.h"
 #include "support/book_fixture.h"
@@ -24,13 +22,6 @@ using form::MessageBox;
 const QString kCounts = QStringLiteral("Number of old guns = 3 Number of new guns 3");
 const QString kFinished = QStringLiteral("Finished");
 const char* const kShownDuringRun[] = {"Label21", "Label22", "ProgressBar1", "ProgressBar2"};
-
-std::string fileBytes(const std::string& folder) {
-  std::ifstream in(std::filesystem::path(folder) / "FILE3.DAT", std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 class WindowRun : public ::testing::Test {
  protected:
@@ -89,7 +80,7 @@ TEST_F(WindowRun, ConvertsBothBooksShowingProgressOnlyWhileItWorks) {
 }
 
 TEST_F(WindowRun, AMissingOldBookIsToldAndNoBookChanges) {
-  const std::string newBefore = fileBytes(newFolder);
+  const std::string newBefore = bookBytes(newFolder);
   w.box("Text3")->setText(QString::fromStdString(dir.folder("empty")));
 
   w.click("BeginConversion");
@@ -97,7 +88,7 @@ TEST_F(WindowRun, AMissingOldBookIsToldAndNoBookChanges) {
   EXPECT_EQ(w.boxesShown(), QStringList({"Old Gun Book file does not exist", kFinished}));
   for (const char* name : kShownDuringRun) EXPECT_TRUE(w.get(name)->isHidden()) << name;
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(fileBytes(newFolder), newBefore);
+  EXPECT_EQ(bookBytes(newFolder), newBefore);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "empty" / "FILE3.DAT"));
 }
 
@@ -180,9 +171,9 @@ TEST_F(WindowRun, LeavesTheSameBooksAsTheCommandLine) {
   const auto cli = runProgram(VARNOK_CLI_PATH, args);
   ASSERT_EQ(cli.exitStatus, 0) << cli.err;
 
-  EXPECT_EQ(fileBytes(oldFolder), fileBytes(cliOld));
-  EXPECT_EQ(fileBytes(newFolder), fileBytes(cliNew));
-  EXPECT_NE(fileBytes(newFolder), fileBytes(cliOld));
+  EXPECT_EQ(bookBytes(oldFolder), bookBytes(cliOld));
+  EXPECT_EQ(bookBytes(newFolder), bookBytes(cliNew));
+  EXPECT_NE(bookBytes(newFolder), bookBytes(cliOld));
 }
 
 }  // namespace

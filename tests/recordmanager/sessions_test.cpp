@@ -37,7 +37,7 @@ class ChildSession : public Sessions, public ::testing::WithParamInterface<Endin
 
 TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
   makeBook(path, numberedEntries(300));
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   const auto atOpen = contents(path);
 
   // What the changes give when they are closed, made on a copy in this
@@ -75,7 +75,7 @@ TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
   if (ending == Ending::Closed) {
     EXPECT_EQ(contents(path), afterClose);
   } else {
-    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(contents(path), atOpen);
   }
 }
@@ -125,7 +125,7 @@ TEST_F(Sessions, AKillDuringCloseLeavesOneWholeSession) {
 
 TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
   makeBook(path, numberedEntries(10));
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   // In a child, where a file size limit makes the commit fail as a full
   // disk would.
   const int code = runInChild([&] {
@@ -141,7 +141,7 @@ TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
     setrlimit(RLIMIT_FSIZE, &limit);
     const int16_t failed = book.close();
     if (failed != status::DiskFull && failed != status::IoError) return 100 + failed;
-    if (readBytes(path) != before) return 12;
+    if (fileBytes(path) != before) return 12;
     if (book.count() != 3010) return 13;  // the session and its changes are still there
     setrlimit(RLIMIT_FSIZE, &unlimited);
     return book.close() == 0 ? 0 : 14;
@@ -160,7 +160,7 @@ TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {
 
   Book first, second;
   ASSERT_EQ(first.open(path), status::Success);
-  for (const std::string& spelling : {path, backslashed, dir.path() + "/./FILE3.DAT",
+  for (const std::string& spelling : {path, backslashed, dir.path().string() + "/./FILE3.DAT",
                                       dir.file("alias.dat")})
     EXPECT_EQ(second.open(spelling), status::FileLocked) << spelling;
   ASSERT_EQ(first.insert(entry("B")), status::Success);
@@ -183,10 +183,10 @@ TEST_F(Sessions, ABookHeldByAnotherProcessIsLockedOut) {
     return book.insert(entry("B")) == 0 && book.close() == 0 ? 0 : 2;
   });
   ASSERT_EQ(opened.receive(), 0);
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   Book book;
   EXPECT_EQ(book.open(path), status::FileLocked);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
   EXPECT_EQ(book.getGreaterOrEqual(0), status::FileNotOpen);
 
   finish.send('f');

@@ -2,9 +2,6 @@
 // a list of entries, and a book read back whole.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -14,34 +11,9 @@
 #include "gunbook/book_folder.h"
 #include "gunbook/gun_record.h"
 #include "recordmanager/record_manager.h"
+#include "scratch_dir.h"
 
 namespace varnok::testing {
-
-// A folder that is removed with everything in it when the object goes.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnok-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  // A sub-folder, made on demand, as the operator would type it (ending in '/').
-  std::string folder(const std::string& name) const {
-    std::filesystem::create_directories(path_ / name);
-    return (path_ / name).string() + "/";
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // An entry with the fields the conversion looks at; the rest blank.
 inline gunbook::GunRecord gun(const std::string& field00, const std::string& dateIn,
@@ -88,6 +60,11 @@ inline std::vector<gunbook::GunRecord> readBook(const std::string& folder,
   }
   checkStatus(cursor.call(manager, rm::op::Close), "close");
   return records;
+}
+
+// The bytes of the book file in `folder`.
+inline std::string bookBytes(const std::string& folder) {
+  return fileBytes(std::filesystem::path(folder) / "FILE3.DAT");
 }
 
 }  // namespace varnok::testing
