@@ -3,9 +3,7 @@
 // manager that can be made to fail.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -40,26 +38,6 @@ struct BasicPassFixture {
   std::vector<GunRecord> newBook() { return readBook(newFolder); }
 };
 using PassFixture = BasicPassFixture<>;
-
-// The entry whose Field00 is `id`, if the book holds it.
-inline std::optional<GunRecord> findEntry(const std::vector<GunRecord>& book,
-                                          std::string_view id) {
-  for (const auto& entry : book) {
-    if (entry.Field00 == gunbook::FixedText<15>(id)) return entry;
-  }
-  return std::nullopt;
-}
-
-// The Field00s of a book, blanks trimmed, in key 0 order.
-inline std::vector<std::string> idsOf(const std::vector<GunRecord>& book) {
-  std::vector<std::string> ids;
-  for (const auto& entry : book) {
-    std::string id = entry.Field00.str();
-    id.erase(id.find_last_not_of(' ') + 1);
-    ids.push_back(id);
-  }
-  return ids;
-}
 
 // A report's four lines.
 inline std::vector<std::string> reportLines(const std::string& report) {

@@ -54,7 +54,7 @@ TEST_F(RefusedWriteTest, RefusedUpdate) {
     SCOPED_TRACE("Ignore leaves the entry as it was; its copy is still added");
     makeBook(dir.folder("old-i"), oldBefore);
     makeBook(dir.folder("new-i"), {});
-    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDate);
+    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDateTyped);
     view.reports.clear();
     FaultyRecordManager faulty(rm::bookEngine());
     faulty.failCalls(rm::op::Update, rm::status::RecordLocked, 2);
@@ -86,7 +86,7 @@ TEST_F(RefusedWriteTest, RefusedInsert) {
     SCOPED_TRACE("Ignore: the old entry stays closed, the copy is missing");
     makeBook(dir.folder("old-i"), oldBefore);
     makeBook(dir.folder("new-i"), {});
-    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDate);
+    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDateTyped);
     view.reports.clear();
     FaultyRecordManager faulty(rm::bookEngine());
     faulty.failCalls(rm::op::Insert, rm::status::DiskFull, 2);
@@ -107,7 +107,7 @@ TEST_F(RefusedWriteTest, AbortEndsTheProgramWithBothBooksAsTheyWere) {
       FaultyRecordManager faulty(rm::bookEngine());
       faulty.failCalls(refused, rm::status::IoError, 2);
       FakeView childView;  // no answers: Abort
-      childView.fillIn(oldFolder, newFolder, kDate);
+      childView.fillIn(oldFolder, newFolder, kDateTyped);
       Converter(childView, faulty).transferLateDisposals();
     });
     EXPECT_TRUE(end.exited);
@@ -153,7 +153,7 @@ TEST_P(RefusedCloseTest, NoGunEndsInNeitherBook) {
   if (c.answer == Answer::Abort) {
     const ChildEnd end = runInChild([&] {
       FakeView childView;
-      childView.fillIn(oldFolder, newFolder, kDate);
+      childView.fillIn(oldFolder, newFolder, kDateTyped);
       refusedTransfer(childView, c);
     });
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
@@ -208,7 +208,7 @@ TEST_F(TransferTest, DuplicateField00InTheNewBook) {
     const std::string oldAgain = dir.folder("old-again"), newAgain = dir.folder("new-again");
     makeBook(oldAgain, oldBefore);
     makeBook(newAgain, {copyInNewBook(oldBefore[1])});
-    view.fillIn(oldAgain, newAgain, kDate);
+    view.fillIn(oldAgain, newAgain, kDateTyped);
     view.reports.clear();
 
     EXPECT_EQ(fix(), Outcome::Completed);
@@ -254,7 +254,7 @@ TEST_P(CrashTest, FixAgainCompletesTheTransferWithNoGunLostOrDoubled) {
       return std::nullopt;
     });
     FakeView childView;
-    childView.fillIn(oldFolder, newFolder, kDate);
+    childView.fillIn(oldFolder, newFolder, kDateTyped);
     Converter(childView, faulty).transferLateDisposals();
   });
   ASSERT_EQ(end.signal, SIGKILL) << "the kill point was not reached: " << end;
@@ -280,12 +280,12 @@ TEST_P(CrashTest, FixAgainCompletesTheTransferWithNoGunLostOrDoubled) {
   for (const auto& entry : oldBefore) {
     SCOPED_TRACE(trimmed(entry.Field00));
     const bool qualifies = disposedAfterD(entry);
-    EXPECT_EQ(entryOf(oldAfter, entry.Field00), qualifies ? closedInOldBook(entry) : entry);
+    EXPECT_EQ(findEntry(oldAfter, entry.Field00.view()), qualifies ? closedInOldBook(entry) : entry);
     if (qualifies) {
-      EXPECT_EQ(entryOf(newAfter, entry.Field00), copyInNewBook(entry));
+      EXPECT_EQ(findEntry(newAfter, entry.Field00.view()), copyInNewBook(entry));
     }
   }
-  for (const auto& entry : newBefore) EXPECT_EQ(entryOf(newAfter, entry.Field00), entry);
+  for (const auto& entry : newBefore) EXPECT_EQ(findEntry(newAfter, entry.Field00.view()), entry);
 }
 
 INSTANTIATE_TEST_SUITE_P(

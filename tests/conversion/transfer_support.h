@@ -1,11 +1,10 @@
-// What the transfer tests share: a view that fails the test on an error
-// report nobody asked for, guns sold after the conversion date, what the
-// transfer must make of them, and a pair of scratch books.
+// What the transfer tests share: guns sold after the conversion date, what
+// the transfer must make of them, and a pair of scratch books seen through a
+// strict view.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,29 +23,6 @@ using conversion::Converter;
 using errortrap::Answer;
 using gunbook::GunRecord;
 using Outcome = Converter::Outcome;
-
-inline constexpr const char* kDate = kDateTyped;
-inline constexpr const char* kLater = "20040620";
-
-// Fails the test on an error report nobody asked for, and answers Ignore so
-// that the rest of the test still reports what it finds.
-class StrictView : public FakeView {
- public:
-  errortrap::Answer errorReport(const std::string& message) override {
-    if (!answers.empty()) return FakeView::errorReport(message);
-    reports.push_back(message);
-    ADD_FAILURE() << "unexpected error report:\n" << message;
-    return reports.size() < 20 ? Answer::Ignore : Answer::Abort;
-  }
-};
-
-// A field's text without its padding.
-template <std::size_t N>
-std::string trimmed(const gunbook::FixedText<N>& field) {
-  std::string text = field.str();
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
-}
 
 inline bool disposedAfterD(const GunRecord& entry) {
   return entry.DateOut > gunbook::FixedText<8>(kD);
@@ -98,19 +74,12 @@ inline GunRecord copyInNewBook(GunRecord entry) {
   return entry;
 }
 
-inline std::optional<GunRecord> entryOf(const std::vector<GunRecord>& book,
-                                        const gunbook::FixedText<15>& field00) {
-  for (const auto& entry : book)
-    if (entry.Field00 == field00) return entry;
-  return std::nullopt;
-}
-
 class TransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
     oldFolder = dir.folder("old");
     newFolder = dir.folder("new");
-    view.fillIn(oldFolder, newFolder, kDate);
+    view.fillIn(oldFolder, newFolder, kDateTyped);
   }
 
   Outcome fix(rm::RecordManager& manager = rm::bookEngine()) {

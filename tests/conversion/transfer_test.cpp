@@ -111,7 +111,7 @@ TEST_F(TransferTest, PrefixAndOptionsHaveNoEffect) {
     makeBook(folder, {gun("N-1", "20031201", "", "PAWN")});
   ASSERT_EQ(fix(), Outcome::Completed);
 
-  view.fillIn(otherOld, otherNew, kDate);
+  view.fillIn(otherOld, otherNew, kDateTyped);
   view.form.newBookPrefix = "nw";
   view.form.keepReceivedFrom = view.form.keepDateIn = view.form.leaveReceivedInfo = true;
   ASSERT_EQ(fix(), Outcome::Completed);
@@ -157,7 +157,7 @@ TEST_F(TransferTest, OneBookGivenAsBothIsRefused) {
   for (const std::string& second : {oldFolder, oldFolder.substr(0, oldFolder.size() - 1) + "  ",
                                     linked}) {
     SCOPED_TRACE("new book folder: " + second);
-    view.fillIn(oldFolder, second, kDate);
+    view.fillIn(oldFolder, second, kDateTyped);
     view.messages.clear();
     FaultyRecordManager counting(rm::bookEngine());
 
@@ -186,7 +186,7 @@ TEST_F(TransferTest, BookThatCannotBeOpenedIsReportedAndNothingChanges) {
   {
     SCOPED_TRACE("new book missing");
     makeBook(oldFolder, mixedOldBook());
-    view.fillIn(oldFolder, dir.folder("empty-new"), kDate);
+    view.fillIn(oldFolder, dir.folder("empty-new"), kDateTyped);
     view.messages.clear();
     FaultyRecordManager counting(rm::bookEngine());
 

@@ -1,10 +1,12 @@
 // Helpers for tests that need real books: a scratch folder, a book made from
-// a list of entries, and a book read back whole.
+// a list of entries, a book read back whole, and its entries looked up.
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gunbook/book_cursor.h"
@@ -65,6 +67,31 @@ inline std::vector<gunbook::GunRecord> readBook(const std::string& folder,
 // The bytes of the book file in `folder`.
 inline std::string bookBytes(const std::string& folder) {
   return fileBytes(std::filesystem::path(folder) / "FILE3.DAT");
+}
+
+// A text without its trailing blanks.
+inline std::string trimmed(std::string_view text) {
+  return std::string(text.substr(0, text.find_last_not_of(' ') + 1));
+}
+template <std::size_t N>
+std::string trimmed(const gunbook::FixedText<N>& field) {
+  return trimmed(field.view());
+}
+
+// The entry whose Field00 is `id`, if the book holds it.
+inline std::optional<gunbook::GunRecord> findEntry(const std::vector<gunbook::GunRecord>& book,
+                                                   std::string_view id) {
+  for (const auto& entry : book) {
+    if (entry.Field00 == gunbook::FixedText<15>(id)) return entry;
+  }
+  return std::nullopt;
+}
+
+// The Field00s of a book, blanks trimmed, in key 0 order.
+inline std::vector<std::string> idsOf(const std::vector<gunbook::GunRecord>& book) {
+  std::vector<std::string> ids;
+  for (const auto& entry : book) ids.push_back(trimmed(entry.Field00));
+  return ids;
 }
 
 }  // namespace varnok::testing
