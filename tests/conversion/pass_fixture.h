@@ -39,6 +39,11 @@ struct BasicPassFixture {
 };
 using PassFixture = BasicPassFixture<>;
 
+// Entries read so far: positionings and steps.
+inline int entryReads(const FaultyRecordManager& manager) {
+  return manager.calls(rm::op::GetGreaterOrEqual) + manager.calls(rm::op::GetNext);
+}
+
 // A report's four lines.
 inline std::vector<std::string> reportLines(const std::string& report) {
   std::vector<std::string> lines;
