@@ -15,12 +15,7 @@ namespace msg = conversion::msg;
 
 // What the hand-over makes of an entry, field by field.
 GunRecord handedOver(GunRecord entry, const FakeView& view) {
-  entry.DispLastName = view.form.newLicensee[0];
-  entry.DispFirstName = view.form.newLicensee[1];
-  entry.DispAddress = view.form.newLicensee[2];
-  entry.DispCity = view.form.newLicensee[3];
-  entry.DispState = view.form.newLicensee[4];
-  entry.DispZip = view.form.newLicensee[5];
+  entry = disposedTo(entry, view.form.newLicensee);
   entry.DateOut = kD;
   entry.Status = "SOLD";
   entry.DispFlag = -1;

@@ -17,12 +17,7 @@ namespace msg = conversion::msg;
 // What the rewrite pass makes of an entry with neither option checked and
 // no prefix.
 GunRecord rebased(GunRecord entry, const FakeView& view) {
-  entry.RecvLastName = view.form.previousLicensee[0];
-  entry.RecvFirstName = view.form.previousLicensee[1];
-  entry.RecvAddress = view.form.previousLicensee[2];
-  entry.RecvCity = view.form.previousLicensee[3];
-  entry.RecvState = view.form.previousLicensee[4];
-  entry.RecvZip = view.form.previousLicensee[5];
+  entry = receivedFrom(entry, view.form.previousLicensee);
   entry.DateIn = kD;
   return entry;
 }

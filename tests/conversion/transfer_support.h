@@ -31,19 +31,10 @@ inline bool disposedAfterD(const GunRecord& entry) {
 // A gun sold after the conversion date, with a seller, a buyer and a flag.
 inline GunRecord soldLater(const std::string& field00, const std::string& dateOut,
                            int16_t dispFlag) {
-  GunRecord entry = gun(field00, "20031102", dateOut, "SOLD");
-  entry.RecvLastName = "SELLER";
-  entry.RecvFirstName = "SAM";
-  entry.RecvAddress = "4 SELLER LANE";
-  entry.RecvCity = "SELLTOWN";
-  entry.RecvState = "OK";
-  entry.RecvZip = "73001";
-  entry.DispLastName = "BUYER";
-  entry.DispFirstName = "BETTY";
-  entry.DispAddress = "7 BUYER BLVD";
-  entry.DispCity = "BUYTOWN";
-  entry.DispState = "AR";
-  entry.DispZip = "71601";
+  GunRecord entry =
+      disposedTo(receivedFrom(gun(field00, "20031102", dateOut, "SOLD"),
+                              {"SELLER", "SAM", "4 SELLER LANE", "SELLTOWN", "OK", "73001"}),
+                 {"BUYER", "BETTY", "7 BUYER BLVD", "BUYTOWN", "AR", "71601"});
   entry.DispFlag = dispFlag;
   entry.Field06 = "A77";
   entry.Field27 = "TWENTY CHARACTERS OK";
@@ -51,26 +42,16 @@ inline GunRecord soldLater(const std::string& field00, const std::string& dateOu
 }
 
 // What the transfer must make of a qualifying entry, field by field, for the
-// licensees of FakeView::fillIn.
+// licensees FakeView::fillIn types.
 inline GunRecord closedInOldBook(GunRecord entry) {
-  entry.DispAddress = "9 NEW ST";
-  entry.DispCity = "NEWTOWN";
+  entry = disposedTo(entry, kNewLicensee);
   entry.DateOut = kD;
-  entry.DispFirstName = "NORA";
-  entry.DispLastName = "NEWCO";
-  entry.DispState = "TX";
-  entry.DispZip = "75002";
   entry.Status = "SOLD";
   return entry;
 }
 inline GunRecord copyInNewBook(GunRecord entry) {
-  entry.RecvAddress = "1 OLD RD";
-  entry.RecvCity = "OLDTOWN";
+  entry = receivedFrom(entry, kPreviousLicensee);
   entry.DateIn = kD;
-  entry.RecvFirstName = "PAT";
-  entry.RecvLastName = "PRIOR";
-  entry.RecvState = "TX";
-  entry.RecvZip = "75001";
   return entry;
 }
 

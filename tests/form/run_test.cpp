@@ -10,6 +10,7 @@
 
 #include "errortrap/trap.h"
 #include "support/book_fixture.h"
+#include "support/conversion_dates.h"
 #include "support/faulty_record_manager.h"
 #include "support/run_program.h"
 #include "support/window_driver.h"
@@ -26,15 +27,14 @@ const char* const kShownDuringRun[] = {"Label21", "Label22", "ProgressBar1", "Pr
 class WindowRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    makeBook(oldFolder, {gun("A1", "20040301", kBlank, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
-                         gun("A3", "20040320", kBlank, "SALE")});
-    makeBook(newFolder, {gun("A1", "20040301", kBlank, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
-                         gun("A4", "20040320", kBlank, "SALE")});
+    makeBook(oldFolder, {gun("A1", "20040301", kBlankDate, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
+                         gun("A3", "20040320", kBlankDate, "SALE")});
+    makeBook(newFolder, {gun("A1", "20040301", kBlankDate, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
+                         gun("A4", "20040320", kBlankDate, "SALE")});
     ASSERT_TRUE(w.show());
     w.fillIn(oldFolder, newFolder);
   }
 
-  static inline const std::string kBlank = std::string(8, ' ');
   ScratchDir dir;
   std::string oldFolder = dir.folder("old");
   std::string newFolder = dir.folder("new");
@@ -100,9 +100,9 @@ TEST_F(WindowRun, AnErrorReportIsAnsweredRetryOrIgnore) {
   for (const Case c : {Case{MessageBox::Retry, "SOLD"}, Case{MessageBox::Ignore, "PAWN"}}) {
     SCOPED_TRACE(c.statusOfA1);
     makeBook(oldFolder = dir.folder(std::string("old-") + c.statusOfA1),
-             {gun("A1", "20040301", kBlank, "PAWN")});
+             {gun("A1", "20040301", kBlankDate, "PAWN")});
     makeBook(newFolder = dir.folder(std::string("new-") + c.statusOfA1),
-             {gun("A1", "20040301", kBlank, "PAWN")});
+             {gun("A1", "20040301", kBlankDate, "PAWN")});
     w.fillIn(oldFolder, newFolder);
     manager.failCalls(rm::op::Update, rm::status::RecordLocked, manager.calls(rm::op::Update) + 1);
     w.answerBoxes(MessageBox::Ok);

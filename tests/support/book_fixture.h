@@ -2,6 +2,7 @@
 // a list of entries, a book read back whole, and its entries looked up.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -27,6 +28,36 @@ inline gunbook::GunRecord gun(const std::string& field00, const std::string& dat
   record.DateOut = dateOut;
   record.Status = status;
   return record;
+}
+
+// A person as a book entry names one: last name, first name, address, city,
+// state and zip.
+using Person = std::array<std::string, 6>;
+
+// The licensees the tests type: the one handing over and the new one.
+inline const Person kPreviousLicensee{"PRIOR", "PAT", "1 OLD RD", "OLDTOWN", "TX", "75001"};
+inline const Person kNewLicensee{"NEWCO", "NORA", "9 NEW ST", "NEWTOWN", "TX", "75002"};
+
+// The entry with its six received-from fields naming `from`.
+inline gunbook::GunRecord receivedFrom(gunbook::GunRecord entry, const Person& from) {
+  entry.RecvLastName = from[0];
+  entry.RecvFirstName = from[1];
+  entry.RecvAddress = from[2];
+  entry.RecvCity = from[3];
+  entry.RecvState = from[4];
+  entry.RecvZip = from[5];
+  return entry;
+}
+
+// The entry with its six disposed-to fields naming `to`.
+inline gunbook::GunRecord disposedTo(gunbook::GunRecord entry, const Person& to) {
+  entry.DispLastName = to[0];
+  entry.DispFirstName = to[1];
+  entry.DispAddress = to[2];
+  entry.DispCity = to[3];
+  entry.DispState = to[4];
+  entry.DispZip = to[5];
+  return entry;
 }
 
 inline void checkStatus(int16_t status, const char* what) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "book_fixture.h"
 #include "conversion/form_values.h"
 
 namespace varnok::testing {
@@ -43,8 +44,8 @@ class FakeView : public conversion::FormValuesView {
     form.oldBookFolder = oldFolder;
     form.newBookFolder = newFolder;
     form.conversionDate = date;
-    form.previousLicensee = {"PRIOR", "PAT", "1 OLD RD", "OLDTOWN", "TX", "75001"};
-    form.newLicensee = {"NEWCO", "NORA", "9 NEW ST", "NEWTOWN", "TX", "75002"};
+    form.previousLicensee = kPreviousLicensee;
+    form.newLicensee = kNewLicensee;
   }
 
   void setVisible(Shown control, bool shown) override { visible[control] = shown; }
