@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "book_fixture.h"
 #include "faulty_record_manager.h"
@@ -17,15 +16,11 @@ using namespace varnok::gunbook;
 namespace {
 
 using testing::FaultyRecordManager;
+using testing::fileBytes;
 using testing::ScratchDir;
 using testing::gun;
 using testing::makeBook;
 using testing::readBook;
-
-std::string fileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 std::string csvOf(const std::vector<GunRecord>& records) {
   std::string text = bookCsvHeader();

@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "support/book_fixture.h"
 #include "support/run_program.h"
@@ -12,11 +11,6 @@ namespace varnok::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 ProgramResult book(const std::vector<std::string>& args) {
   std::vector<std::string> all = {"book"};
@@ -55,12 +49,12 @@ TEST_F(BookCli, SampleBooksLoadAndExportByteForByte) {
 
     result = book({"export", folder});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_TRUE(result.out == bytesOf(csv)) << "standard output differs from " << csv;
+    EXPECT_TRUE(result.out == fileBytes(csv)) << "standard output differs from " << csv;
 
     const fs::path copy = scratch.path() / (std::string(name) + "-again.csv");
     result = book({"export", folder, copy.string()});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_TRUE(bytesOf(copy) == bytesOf(csv)) << copy << " differs from " << csv;
+    EXPECT_TRUE(fileBytes(copy) == fileBytes(csv)) << copy << " differs from " << csv;
     EXPECT_FALSE(fs::exists(copy.string() + ".partial"));
 
     result = book({"stat", folder});
@@ -75,16 +69,16 @@ TEST_F(BookCli, SampleBooksLoadAndExportByteForByte) {
 TEST_F(BookCli, RefusalsExitOneWithOneLineAndLeaveTheBookAlone) {
   const std::string folder = scratch.folder("book");
   makeBook(folder, {gun("G-1", "20250101", "", "PAWN")});
-  const std::string bookBytes = bytesOf(scratch.path() / "book" / "FILE3.DAT");
+  const std::string bookBytes = fileBytes(scratch.path() / "book" / "FILE3.DAT");
   const fs::path bad = scratch.path() / "bad.csv";
-  std::ofstream(bad, std::ios::binary) << bytesOf(examples + "/old-book.csv") << "G-9,x\r\n";
+  std::ofstream(bad, std::ios::binary) << fileBytes(examples + "/old-book.csv") << "G-9,x\r\n";
 
   expectRefused(book({"create", folder}), "book " + folder + "FILE3.DAT: already exists");
   expectRefused(book({"import", folder, bad.string()}),
                 bad.string() + ": line 302: the row has 2 fields; the header has 28");
   expectRefused(book({"import", folder, (scratch.path() / "none.csv").string()}),
                 "cannot read " + (scratch.path() / "none.csv").string());
-  EXPECT_EQ(bytesOf(scratch.path() / "book" / "FILE3.DAT"), bookBytes);
+  EXPECT_EQ(fileBytes(scratch.path() / "book" / "FILE3.DAT"), bookBytes);
 
   const std::string missing = (scratch.path() / "missing").string();
   expectRefused(book({"export", missing}), "file not found (status 12)");

@@ -5,20 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "support/book_fixture.h"
 #include "support/run_program.h"
 
 namespace varnok::testing {
 namespace {
-
-std::string fileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 class ConversionCliTest : public ::testing::Test {
  protected:

@@ -15,13 +15,14 @@
 #include <string_view>
 #include <vector>
 
+#include "book_fixture.h"
 #include "gunbook/gun_record.h"
 
 namespace varnok::testing::model {
 
 using gunbook::GunRecord;
 using Book = std::vector<GunRecord>;
-using Licensee = std::array<std::string, 6>;  // last, first, address, city, state, zip
+using Licensee = Person;
 
 struct Inputs {
   std::string D;             // the conversion date, book form
@@ -46,25 +47,10 @@ inline bool inStore(const GunRecord& entry) {
 // Disposed of on D, "SOLD", to the new licensee. The close-out marks the
 // disposal in DispFlag; the transfer leaves DispFlag alone.
 inline GunRecord handedOver(GunRecord entry, const Inputs& in, bool setDispFlag) {
-  entry.DispLastName = in.next[0];
-  entry.DispFirstName = in.next[1];
-  entry.DispAddress = in.next[2];
-  entry.DispCity = in.next[3];
-  entry.DispState = in.next[4];
-  entry.DispZip = in.next[5];
+  entry = disposedTo(entry, in.next);
   entry.DateOut = in.D;
   entry.Status = "SOLD";
   if (setDispFlag) entry.DispFlag = -1;
-  return entry;
-}
-
-inline GunRecord receivedFromPrevious(GunRecord entry, const Inputs& in) {
-  entry.RecvLastName = in.previous[0];
-  entry.RecvFirstName = in.previous[1];
-  entry.RecvAddress = in.previous[2];
-  entry.RecvCity = in.previous[3];
-  entry.RecvState = in.previous[4];
-  entry.RecvZip = in.previous[5];
   return entry;
 }
 
@@ -78,7 +64,7 @@ inline std::string prefixOf(const Inputs& in) {
 }
 
 inline GunRecord rebased(GunRecord entry, const Inputs& in) {
-  if (!in.keepReceivedFrom) entry = receivedFromPrevious(entry, in);
+  if (!in.keepReceivedFrom) entry = receivedFrom(entry, in.previous);
   if (!in.keepDateIn) entry.DateIn = in.D;
   const std::string p = prefixOf(in);
   if (!p.empty()) entry.Field06 = (p + entry.Field06.str()).substr(0, 15);
@@ -113,7 +99,7 @@ inline Books afterTransfer(const Books& before, const Inputs& in) {
   for (const GunRecord& e : before.oldBook) {
     if (e.DateOut > in.D) {
       after.oldBook.push_back(handedOver(e, in, false));
-      GunRecord copy = receivedFromPrevious(e, in);
+      GunRecord copy = receivedFrom(e, in.previous);
       copy.DateIn = in.D;
       after.newBook.push_back(copy);
     } else {

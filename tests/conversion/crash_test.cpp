@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "errortrap/child_process.h"
+#include "errortrap/transcript.h"
 #include "errortrap/faults.h"
 #include "errortrap/protector.h"
 #include "pass_fixture.h"
@@ -53,7 +53,7 @@ struct CrashFixture : BasicPassFixture<RepairingView> {
     view.beforeAnswer = [this, answer] {
       if (answer == Answer::Retry) target = &cell;
     };
-    return runInChild([&] {
+    return runScenario([&] {
       errortrap::vbwInitializeProtector();
       (converter.*pass)();
       for (const auto& report : view.reports) writeEntry("report", report);

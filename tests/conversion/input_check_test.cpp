@@ -9,7 +9,6 @@
 
 #include "conversion/input_check.h"
 #include "pass_fixture.h"
-#include "transfer_support.h"
 
 namespace varnok::testing {
 namespace {
@@ -27,7 +26,7 @@ const Action kTransfer{"transfer", &Converter::transferLateDisposals};
 
 // One book pair; the old book holds a gun that both the run and the
 // transfer hand over on the conversion date.
-struct InputFixture : BasicPassFixture<transfer::StrictView> {
+struct InputFixture : BasicPassFixture<StrictView> {
   InputFixture() {
     makeOldBook();
     makeBook(newFolder, {});

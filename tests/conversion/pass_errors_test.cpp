@@ -315,7 +315,7 @@ TEST(PassErrors, AbortEndsThePassAtOnceAndLeavesTheBookAsItWas) {
     const auto before = f.oldBook();
     f.manager.failCalls(rm::op::Update, rm::status::RecordLocked, 3);
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.closeOutOldBook(); });
+    const ChildEnd end = runInChild([&] { f.converter.closeOutOldBook(); });
 
     EXPECT_TRUE(end.exited);
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
@@ -330,7 +330,7 @@ TEST(PassErrors, AbortEndsThePassAtOnceAndLeavesTheBookAsItWas) {
     const auto before = f.newBook();
     f.manager.failCalls(rm::op::Delete, rm::status::RecordLocked, 2);
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.rebaseNewBook(); });
+    const ChildEnd end = runInChild([&] { f.converter.rebaseNewBook(); });
 
     EXPECT_TRUE(end.exited);
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
@@ -353,7 +353,7 @@ TEST(PassErrors, AProcessKilledInThePassLeavesTheBookAsItWas) {
     const auto before = f.oldBook();
     f.manager.setHook(killOnUpdate(3));
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.closeOutOldBook(); });
+    const ChildEnd end = runInChild([&] { f.converter.closeOutOldBook(); });
 
     EXPECT_EQ(end.signal, SIGKILL);
     EXPECT_EQ(f.oldBook(), before);
@@ -367,7 +367,7 @@ TEST(PassErrors, AProcessKilledInThePassLeavesTheBookAsItWas) {
     const auto before = f.newBook();
     f.manager.setHook(killOnUpdate(2));  // after the deletion and one rewrite
 
-    const ChildEnd end = runInChildProcess([&] { f.converter.rebaseNewBook(); });
+    const ChildEnd end = runInChild([&] { f.converter.rebaseNewBook(); });
 
     EXPECT_EQ(end.signal, SIGKILL);
     EXPECT_EQ(f.newBook(), before);

@@ -3,19 +3,13 @@
 // manager that can be made to fail.
 #pragma once
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <functional>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "book_fixture.h"
+#include "child_process.h"
 #include "conversion_dates.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
@@ -45,24 +39,9 @@ struct BasicPassFixture {
 };
 using PassFixture = BasicPassFixture<>;
 
-// The entry whose Field00 is `id`, if the book holds it.
-inline std::optional<GunRecord> findEntry(const std::vector<GunRecord>& book,
-                                          std::string_view id) {
-  for (const auto& entry : book) {
-    if (entry.Field00 == gunbook::FixedText<15>(id)) return entry;
-  }
-  return std::nullopt;
-}
-
-// The Field00s of a book, blanks trimmed, in key 0 order.
-inline std::vector<std::string> idsOf(const std::vector<GunRecord>& book) {
-  std::vector<std::string> ids;
-  for (const auto& entry : book) {
-    std::string id = entry.Field00.str();
-    id.erase(id.find_last_not_of(' ') + 1);
-    ids.push_back(id);
-  }
-  return ids;
+// Entries read so far: positionings and steps.
+inline int entryReads(const FaultyRecordManager& manager) {
+  return manager.calls(rm::op::GetGreaterOrEqual) + manager.calls(rm::op::GetNext);
 }
 
 // A report's four lines.
@@ -86,37 +65,6 @@ inline void expectReport(const std::string& report, const std::string& error,
   EXPECT_EQ(lines[2], "Location: Project1.Brelmark." + procedure);
   ASSERT_EQ(lines[3].rfind("Line ", 0), 0u) << lines[3];
   EXPECT_GT(std::stoul(lines[3].substr(5)), 0u) << lines[3];
-}
-
-// How a child process ended.
-struct ChildEnd {
-  bool exited = false;
-  int exitStatus = -1;
-  int signal = 0;
-};
-
-// Runs `body` in a child process, which ends with status 0 if the body
-// returns (and 120 if it throws).
-inline ChildEnd runInChildProcess(const std::function<void()>& body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    try {
-      body();
-    } catch (...) {
-      _exit(120);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  ChildEnd end;
-  end.exited = WIFEXITED(status);
-  end.exitStatus = end.exited ? WEXITSTATUS(status) : -1;
-  end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  return end;
 }
 
 }  // namespace varnok::testing

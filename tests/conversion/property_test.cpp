@@ -26,16 +26,6 @@ using model::Book;
 using model::Books;
 using model::Inputs;
 
-// Fails the test on any error report; none is expected here.
-class StrictView : public FakeView {
- public:
-  errortrap::Answer errorReport(const std::string& message) override {
-    reports.push_back(message);
-    ADD_FAILURE() << "unexpected error report:\n" << message;
-    return reports.size() < 20 ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
-  }
-};
-
 // A value as typed on the window (UTF-8) and as the book must store it
 // (Windows-1252: the accented letters used here are one byte each).
 struct Typed {

@@ -54,7 +54,7 @@ TEST_F(RefusedWriteTest, RefusedUpdate) {
     SCOPED_TRACE("Ignore leaves the entry as it was; its copy is still added");
     makeBook(dir.folder("old-i"), oldBefore);
     makeBook(dir.folder("new-i"), {});
-    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDate);
+    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDateTyped);
     view.reports.clear();
     FaultyRecordManager faulty(rm::bookEngine());
     faulty.failCalls(rm::op::Update, rm::status::RecordLocked, 2);
@@ -86,7 +86,7 @@ TEST_F(RefusedWriteTest, RefusedInsert) {
     SCOPED_TRACE("Ignore: the old entry stays closed, the copy is missing");
     makeBook(dir.folder("old-i"), oldBefore);
     makeBook(dir.folder("new-i"), {});
-    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDate);
+    view.fillIn(dir.folder("old-i"), dir.folder("new-i"), kDateTyped);
     view.reports.clear();
     FaultyRecordManager faulty(rm::bookEngine());
     faulty.failCalls(rm::op::Insert, rm::status::DiskFull, 2);
@@ -103,14 +103,14 @@ TEST_F(RefusedWriteTest, AbortEndsTheProgramWithBothBooksAsTheyWere) {
   const auto newBefore = readBook(newFolder);
   for (const uint16_t refused : {rm::op::Update, rm::op::Insert}) {
     SCOPED_TRACE("refused operation " + std::to_string(refused));
-    const ChildEnd end = inChild([&] {
+    const ChildEnd end = runInChild([&] {
       FaultyRecordManager faulty(rm::bookEngine());
       faulty.failCalls(refused, rm::status::IoError, 2);
       FakeView childView;  // no answers: Abort
-      childView.fillIn(oldFolder, newFolder, kDate);
+      childView.fillIn(oldFolder, newFolder, kDateTyped);
       Converter(childView, faulty).transferLateDisposals();
     });
-    EXPECT_FALSE(end.killed);
+    EXPECT_TRUE(end.exited);
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
     EXPECT_EQ(readBook(oldFolder), oldBefore);
     EXPECT_EQ(readBook(newFolder), newBefore);
@@ -151,9 +151,9 @@ TEST_P(RefusedCloseTest, NoGunEndsInNeitherBook) {
                                        newBefore[0]};
 
   if (c.answer == Answer::Abort) {
-    const ChildEnd end = inChild([&] {
+    const ChildEnd end = runInChild([&] {
       FakeView childView;
-      childView.fillIn(oldFolder, newFolder, kDate);
+      childView.fillIn(oldFolder, newFolder, kDateTyped);
       refusedTransfer(childView, c);
     });
     EXPECT_EQ(end.exitStatus, errortrap::kAbortExitStatus);
@@ -208,7 +208,7 @@ TEST_F(TransferTest, DuplicateField00InTheNewBook) {
     const std::string oldAgain = dir.folder("old-again"), newAgain = dir.folder("new-again");
     makeBook(oldAgain, oldBefore);
     makeBook(newAgain, {copyInNewBook(oldBefore[1])});
-    view.fillIn(oldAgain, newAgain, kDate);
+    view.fillIn(oldAgain, newAgain, kDateTyped);
     view.reports.clear();
 
     EXPECT_EQ(fix(), Outcome::Completed);
@@ -247,18 +247,17 @@ TEST_P(CrashTest, FixAgainCompletesTheTransferWithNoGunLostOrDoubled) {
   makeBook(oldFolder, oldBefore);
   makeBook(newFolder, newBefore);
 
-  const ChildEnd end = inChild([&] {
+  const ChildEnd end = runInChild([&] {
     FaultyRecordManager faulty(rm::bookEngine());
     faulty.setHook([&](const FaultyRecordManager::Call& call) -> std::optional<int16_t> {
       if (call.operation == point.operation && call.count == point.count) raise(SIGKILL);
       return std::nullopt;
     });
     FakeView childView;
-    childView.fillIn(oldFolder, newFolder, kDate);
+    childView.fillIn(oldFolder, newFolder, kDateTyped);
     Converter(childView, faulty).transferLateDisposals();
   });
-  ASSERT_TRUE(end.killed && end.signal == SIGKILL)
-      << "the kill point was not reached; the child exited with " << end.exitStatus;
+  ASSERT_EQ(end.signal, SIGKILL) << "the kill point was not reached: " << end;
 
   // What the killed transfer left.
   EXPECT_EQ(readBook(oldFolder), oldBefore);
@@ -281,12 +280,12 @@ TEST_P(CrashTest, FixAgainCompletesTheTransferWithNoGunLostOrDoubled) {
   for (const auto& entry : oldBefore) {
     SCOPED_TRACE(trimmed(entry.Field00));
     const bool qualifies = disposedAfterD(entry);
-    EXPECT_EQ(entryOf(oldAfter, entry.Field00), qualifies ? closedInOldBook(entry) : entry);
+    EXPECT_EQ(findEntry(oldAfter, entry.Field00.view()), qualifies ? closedInOldBook(entry) : entry);
     if (qualifies) {
-      EXPECT_EQ(entryOf(newAfter, entry.Field00), copyInNewBook(entry));
+      EXPECT_EQ(findEntry(newAfter, entry.Field00.view()), copyInNewBook(entry));
     }
   }
-  for (const auto& entry : newBefore) EXPECT_EQ(entryOf(newAfter, entry.Field00), entry);
+  for (const auto& entry : newBefore) EXPECT_EQ(findEntry(newAfter, entry.Field00.view()), entry);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,23 +1,16 @@
-// What the transfer tests share: a view that fails the test on an error
-// report nobody asked for, guns sold after the conversion date, what the
-// transfer must make of them, and a pair of scratch books.
+// What the transfer tests share: guns sold after the conversion date, what
+// the transfer must make of them, and a pair of scratch books seen through a
+// strict view.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "book_fixture.h"
 #include "book_model.h"
+#include "child_process.h"
 #include "conversion_dates.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
@@ -31,29 +24,6 @@ using errortrap::Answer;
 using gunbook::GunRecord;
 using Outcome = Converter::Outcome;
 
-inline constexpr const char* kDate = kDateTyped;
-inline constexpr const char* kLater = "20040620";
-
-// Fails the test on an error report nobody asked for, and answers Ignore so
-// that the rest of the test still reports what it finds.
-class StrictView : public FakeView {
- public:
-  errortrap::Answer errorReport(const std::string& message) override {
-    if (!answers.empty()) return FakeView::errorReport(message);
-    reports.push_back(message);
-    ADD_FAILURE() << "unexpected error report:\n" << message;
-    return reports.size() < 20 ? Answer::Ignore : Answer::Abort;
-  }
-};
-
-// A field's text without its padding.
-template <std::size_t N>
-std::string trimmed(const gunbook::FixedText<N>& field) {
-  std::string text = field.str();
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
-}
-
 inline bool disposedAfterD(const GunRecord& entry) {
   return entry.DateOut > gunbook::FixedText<8>(kD);
 }
@@ -61,19 +31,10 @@ inline bool disposedAfterD(const GunRecord& entry) {
 // A gun sold after the conversion date, with a seller, a buyer and a flag.
 inline GunRecord soldLater(const std::string& field00, const std::string& dateOut,
                            int16_t dispFlag) {
-  GunRecord entry = gun(field00, "20031102", dateOut, "SOLD");
-  entry.RecvLastName = "SELLER";
-  entry.RecvFirstName = "SAM";
-  entry.RecvAddress = "4 SELLER LANE";
-  entry.RecvCity = "SELLTOWN";
-  entry.RecvState = "OK";
-  entry.RecvZip = "73001";
-  entry.DispLastName = "BUYER";
-  entry.DispFirstName = "BETTY";
-  entry.DispAddress = "7 BUYER BLVD";
-  entry.DispCity = "BUYTOWN";
-  entry.DispState = "AR";
-  entry.DispZip = "71601";
+  GunRecord entry =
+      disposedTo(receivedFrom(gun(field00, "20031102", dateOut, "SOLD"),
+                              {"SELLER", "SAM", "4 SELLER LANE", "SELLTOWN", "OK", "73001"}),
+                 {"BUYER", "BETTY", "7 BUYER BLVD", "BUYTOWN", "AR", "71601"});
   entry.DispFlag = dispFlag;
   entry.Field06 = "A77";
   entry.Field27 = "TWENTY CHARACTERS OK";
@@ -81,64 +42,17 @@ inline GunRecord soldLater(const std::string& field00, const std::string& dateOu
 }
 
 // What the transfer must make of a qualifying entry, field by field, for the
-// licensees of FakeView::fillIn.
+// licensees FakeView::fillIn types.
 inline GunRecord closedInOldBook(GunRecord entry) {
-  entry.DispAddress = "9 NEW ST";
-  entry.DispCity = "NEWTOWN";
+  entry = disposedTo(entry, kNewLicensee);
   entry.DateOut = kD;
-  entry.DispFirstName = "NORA";
-  entry.DispLastName = "NEWCO";
-  entry.DispState = "TX";
-  entry.DispZip = "75002";
   entry.Status = "SOLD";
   return entry;
 }
 inline GunRecord copyInNewBook(GunRecord entry) {
-  entry.RecvAddress = "1 OLD RD";
-  entry.RecvCity = "OLDTOWN";
+  entry = receivedFrom(entry, kPreviousLicensee);
   entry.DateIn = kD;
-  entry.RecvFirstName = "PAT";
-  entry.RecvLastName = "PRIOR";
-  entry.RecvState = "TX";
-  entry.RecvZip = "75001";
   return entry;
-}
-
-inline std::optional<GunRecord> entryOf(const std::vector<GunRecord>& book,
-                                        const gunbook::FixedText<15>& field00) {
-  for (const auto& entry : book)
-    if (entry.Field00 == field00) return entry;
-  return std::nullopt;
-}
-
-inline std::string fileBytes(const std::string& folder) {
-  std::ifstream in(std::filesystem::path(folder) / "FILE3.DAT", std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-struct ChildEnd {
-  bool killed = false;
-  int signal = 0;
-  int exitStatus = -1;
-};
-
-// Runs `body` in a child process that ends with 0 when the body returns. The
-// child asserts nothing.
-inline ChildEnd inChild(const std::function<void()>& body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    body();
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  ChildEnd end;
-  end.killed = WIFSIGNALED(status);
-  end.signal = end.killed ? WTERMSIG(status) : 0;
-  end.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return end;
 }
 
 class TransferTest : public ::testing::Test {
@@ -146,7 +60,7 @@ class TransferTest : public ::testing::Test {
   void SetUp() override {
     oldFolder = dir.folder("old");
     newFolder = dir.folder("new");
-    view.fillIn(oldFolder, newFolder, kDate);
+    view.fillIn(oldFolder, newFolder, kDateTyped);
   }
 
   Outcome fix(rm::RecordManager& manager = rm::bookEngine()) {

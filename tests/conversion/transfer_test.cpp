@@ -111,7 +111,7 @@ TEST_F(TransferTest, PrefixAndOptionsHaveNoEffect) {
     makeBook(folder, {gun("N-1", "20031201", "", "PAWN")});
   ASSERT_EQ(fix(), Outcome::Completed);
 
-  view.fillIn(otherOld, otherNew, kDate);
+  view.fillIn(otherOld, otherNew, kDateTyped);
   view.form.newBookPrefix = "nw";
   view.form.keepReceivedFrom = view.form.keepDateIn = view.form.leaveReceivedInfo = true;
   ASSERT_EQ(fix(), Outcome::Completed);
@@ -128,7 +128,7 @@ TEST_F(TransferTest, UnusableDateIsRefusedAndNothingIsOpened) {
   // would qualify.
   makeBook(oldFolder, {gun("G-1", "20031001", "", "SOLD"), gun("G-2", "20031001", kD, "SOLD")});
   makeBook(newFolder, {gun("N-1", "20040401", "", "PAWN")});
-  const std::string oldBytes = fileBytes(oldFolder), newBytes = fileBytes(newFolder);
+  const std::string oldBytes = bookBytes(oldFolder), newBytes = bookBytes(newFolder);
   ASSERT_FALSE(oldBytes.empty());
   view.form.oldBookFolder = oldFolder + "  ";
 
@@ -144,20 +144,20 @@ TEST_F(TransferTest, UnusableDateIsRefusedAndNothingIsOpened) {
     EXPECT_EQ(counting.calls(rm::op::Open), 0);
     EXPECT_EQ(view.form.oldBookFolder, oldFolder + "  ") << "the folder box is left as typed";
   }
-  EXPECT_EQ(fileBytes(oldFolder), oldBytes);
-  EXPECT_EQ(fileBytes(newFolder), newBytes);
+  EXPECT_EQ(bookBytes(oldFolder), oldBytes);
+  EXPECT_EQ(bookBytes(newFolder), newBytes);
 }
 
 TEST_F(TransferTest, OneBookGivenAsBothIsRefused) {
   makeBook(oldFolder, mixedOldBook());
-  const std::string bytes = fileBytes(oldFolder);
+  const std::string bytes = bookBytes(oldFolder);
   std::filesystem::create_directory_symlink(oldFolder, dir.path() / "link");
   const std::string linked = (dir.path() / "link").string();
 
   for (const std::string& second : {oldFolder, oldFolder.substr(0, oldFolder.size() - 1) + "  ",
                                     linked}) {
     SCOPED_TRACE("new book folder: " + second);
-    view.fillIn(oldFolder, second, kDate);
+    view.fillIn(oldFolder, second, kDateTyped);
     view.messages.clear();
     FaultyRecordManager counting(rm::bookEngine());
 
@@ -166,7 +166,7 @@ TEST_F(TransferTest, OneBookGivenAsBothIsRefused) {
     EXPECT_EQ(view.messages, std::vector<std::string>{conversion::msg::SameBook});
     EXPECT_EQ(counting.calls(rm::op::Open), 0);
   }
-  EXPECT_EQ(fileBytes(oldFolder), bytes);
+  EXPECT_EQ(bookBytes(oldFolder), bytes);
 }
 
 TEST_F(TransferTest, BookThatCannotBeOpenedIsReportedAndNothingChanges) {
@@ -186,7 +186,7 @@ TEST_F(TransferTest, BookThatCannotBeOpenedIsReportedAndNothingChanges) {
   {
     SCOPED_TRACE("new book missing");
     makeBook(oldFolder, mixedOldBook());
-    view.fillIn(oldFolder, dir.folder("empty-new"), kDate);
+    view.fillIn(oldFolder, dir.folder("empty-new"), kDateTyped);
     view.messages.clear();
     FaultyRecordManager counting(rm::bookEngine());
 

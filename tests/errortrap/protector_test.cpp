@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "child_process.h"
+#include "transcript.h"
 #include "errortrap/protector.h"
 #include "errortrap/trap.h"
 #include "faults.h"
@@ -22,7 +22,7 @@ using varnok::testing::markLine;
 using varnok::testing::note;
 using varnok::testing::Note;
 using varnok::testing::ReportOf;
-using varnok::testing::runInChild;
+using varnok::testing::runScenario;
 using varnok::testing::ScriptedReporter;
 namespace faults = varnok::testing::faults;
 using ::testing::ElementsAre;
@@ -42,7 +42,7 @@ varnok::testing::Entry Crash(const std::string& text, const std::string& procedu
 // that answers from `answers` and writes each report to the transcript.
 ChildRun runProtected(std::deque<Answer> answers,
                       const std::function<void(ScriptedReporter&)>& procedure) {
-  return runInChild([&] {
+  return runScenario([&] {
     vbwInitializeProtector();
     ScriptedReporter reporter(answers, /*inChild=*/true);
     procedure(reporter);
@@ -52,7 +52,7 @@ ChildRun runProtected(std::deque<Answer> answers,
 
 void expectCleanExit(const ChildRun& run) {
   EXPECT_TRUE(run.exited && run.exitStatus == 0) << run;
-  EXPECT_EQ(run.standardError, "");
+  EXPECT_EQ(run.err, "");
 }
 
 TEST(CrashFilter, AccessViolationIsReportedByTheRunningTrapAndIgnoreGoesOn) {
@@ -214,11 +214,11 @@ TEST(CrashFilter, AbortAfterAFaultEndsTheProcessAtOnce) {
   EXPECT_EQ(run.exitStatus, kAbortExitStatus);
   ASSERT_EQ(run.lines.size(), 1u);
   EXPECT_THAT(run.transcript, ElementsAre(Crash(kAccessViolation, "Aborted", run.lines[0])));
-  EXPECT_EQ(run.standardError, "");
+  EXPECT_EQ(run.err, "");
 }
 
 TEST(CrashFilter, AFaultWithNoTrappedStatementRunningEndsTheProcessWithTheReportOnStandardError) {
-  const ChildRun run = runInChild([] {
+  const ChildRun run = runScenario([] {
     vbwInitializeProtector();
     ScriptedReporter reporter({}, /*inChild=*/true);
     {
@@ -231,13 +231,13 @@ TEST(CrashFilter, AFaultWithNoTrappedStatementRunningEndsTheProcessWithTheReport
   ASSERT_TRUE(run.exited) << run;
   EXPECT_EQ(run.exitStatus, kUnhandledExceptionExitStatus);
   EXPECT_THAT(run.transcript, ElementsAre(Note("a procedure ran and returned")));
-  EXPECT_EQ(run.standardError,
+  EXPECT_EQ(run.err,
             "Error 65535\r\nException: Access Violation\r\n"
             "Location: Project1.vbwProtector.vbwExceptionFilter\r\nLine 0\n");
 }
 
 TEST(CrashFilter, CalledWithNoTrappedStatementRunningItEndsTheProcessToo) {
-  const ChildRun run = runInChild([] {
+  const ChildRun run = runScenario([] {
     const ExceptionRecord record{0xC0000007, nullptr, nullptr};
     const ExceptionInformation information{&record, nullptr};
     vbwExceptionFilter(&information);
@@ -245,7 +245,7 @@ TEST(CrashFilter, CalledWithNoTrappedStatementRunningItEndsTheProcessToo) {
   ASSERT_TRUE(run.exited) << run;
   EXPECT_EQ(run.exitStatus, kUnhandledExceptionExitStatus);
   EXPECT_THAT(run.transcript, IsEmpty());
-  EXPECT_EQ(run.standardError,
+  EXPECT_EQ(run.err,
             "Error 65535\r\nUnknown Exception\r\n"
             "Location: Project1.vbwProtector.vbwExceptionFilter\r\nLine 0\n");
 }
@@ -262,7 +262,7 @@ std::string handlerState(int signal) {
 }
 
 TEST(CrashFilter, IsRegisteredForEveryFaultSignalOnceAndASecondInitializeRegistersNothing) {
-  const ChildRun run = runInChild([] {
+  const ChildRun run = runScenario([] {
     vbwInitializeProtector();
     note("registrations " + std::to_string(vbwFilterRegistrations()));
     for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP}) {

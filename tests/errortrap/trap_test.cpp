@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "transcript.h"
 #include "errortrap/runtime_error.h"
 #include "errortrap/trap.h"
 
@@ -17,7 +17,7 @@ using namespace varnok::errortrap;
 using varnok::testing::ChildRun;
 using varnok::testing::Note;
 using varnok::testing::ReportOf;
-using varnok::testing::runInChild;
+using varnok::testing::runScenario;
 using varnok::testing::ScriptedReporter;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -152,7 +152,7 @@ TEST(Trap, AProcedureCalledOutsideAnyTrapUsesTheDefaultReporter) {
 }
 
 TEST(Trap, AbortEndsTheProcessAtOnceWithNothingFurther) {
-  const ChildRun run = runInChild([] {
+  const ChildRun run = runScenario([] {
     ScriptedReporter reporter({Answer::Abort}, /*inChild=*/true);
     Trap T("Tests", "Aborting", &reporter);
     T([] { varnok::testing::note("first"); });
@@ -165,11 +165,11 @@ TEST(Trap, AbortEndsTheProcessAtOnceWithNothingFurther) {
   ASSERT_EQ(run.lines.size(), 1u);
   const std::string overflow = report("6", "Overflow", "Aborting", run.lines[0]);
   EXPECT_THAT(run.transcript, ElementsAre(Note("first"), ReportOf(overflow)));
-  EXPECT_EQ(run.standardError, "");
+  EXPECT_EQ(run.err, "");
 }
 
 TEST(Trap, WithNoReporterSetTheReportGoesToStandardErrorAndIsAnsweredAbort) {
-  const ChildRun run = runInChild([] {
+  const ChildRun run = runScenario([] {
     Trap T("Tests", "Unattended");
     varnok::testing::markLine(__LINE__); T([] { throw RunTimeError(err::OutOfMemory); });
     varnok::testing::note("after the report");
@@ -178,7 +178,7 @@ TEST(Trap, WithNoReporterSetTheReportGoesToStandardErrorAndIsAnsweredAbort) {
   EXPECT_EQ(run.exitStatus, kAbortExitStatus);
   ASSERT_EQ(run.lines.size(), 1u);
   EXPECT_THAT(run.transcript, IsEmpty());
-  EXPECT_EQ(run.standardError, report("7", "Out of memory", "Unattended", run.lines[0]) + "\n");
+  EXPECT_EQ(run.err, report("7", "Out of memory", "Unattended", run.lines[0]) + "\n");
 }
 
 }  // namespace

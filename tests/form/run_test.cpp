@@ -7,11 +7,10 @@
 #include <QProgressBar>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "errortrap/trap.h"
 #include "support/book_fixture.h"
+#include "support/conversion_dates.h"
 #include "support/faulty_record_manager.h"
 #include "support/run_program.h"
 #include "support/window_driver.h"
@@ -25,25 +24,17 @@ const QString kCounts = QStringLiteral("Number of old guns = 3 Number of new gun
 const QString kFinished = QStringLiteral("Finished");
 const char* const kShownDuringRun[] = {"Label21", "Label22", "ProgressBar1", "ProgressBar2"};
 
-std::string fileBytes(const std::string& folder) {
-  std::ifstream in(std::filesystem::path(folder) / "FILE3.DAT", std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 class WindowRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    makeBook(oldFolder, {gun("A1", "20040301", kBlank, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
-                         gun("A3", "20040320", kBlank, "SALE")});
-    makeBook(newFolder, {gun("A1", "20040301", kBlank, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
-                         gun("A4", "20040320", kBlank, "SALE")});
+    makeBook(oldFolder, {gun("A1", "20040301", kBlankDate, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
+                         gun("A3", "20040320", kBlankDate, "SALE")});
+    makeBook(newFolder, {gun("A1", "20040301", kBlankDate, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
+                         gun("A4", "20040320", kBlankDate, "SALE")});
     ASSERT_TRUE(w.show());
     w.fillIn(oldFolder, newFolder);
   }
 
-  static inline const std::string kBlank = std::string(8, ' ');
   ScratchDir dir;
   std::string oldFolder = dir.folder("old");
   std::string newFolder = dir.folder("new");
@@ -89,7 +80,7 @@ TEST_F(WindowRun, ConvertsBothBooksShowingProgressOnlyWhileItWorks) {
 }
 
 TEST_F(WindowRun, AMissingOldBookIsToldAndNoBookChanges) {
-  const std::string newBefore = fileBytes(newFolder);
+  const std::string newBefore = bookBytes(newFolder);
   w.box("Text3")->setText(QString::fromStdString(dir.folder("empty")));
 
   w.click("BeginConversion");
@@ -97,7 +88,7 @@ TEST_F(WindowRun, AMissingOldBookIsToldAndNoBookChanges) {
   EXPECT_EQ(w.boxesShown(), QStringList({"Old Gun Book file does not exist", kFinished}));
   for (const char* name : kShownDuringRun) EXPECT_TRUE(w.get(name)->isHidden()) << name;
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(fileBytes(newFolder), newBefore);
+  EXPECT_EQ(bookBytes(newFolder), newBefore);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "empty" / "FILE3.DAT"));
 }
 
@@ -109,9 +100,9 @@ TEST_F(WindowRun, AnErrorReportIsAnsweredRetryOrIgnore) {
   for (const Case c : {Case{MessageBox::Retry, "SOLD"}, Case{MessageBox::Ignore, "PAWN"}}) {
     SCOPED_TRACE(c.statusOfA1);
     makeBook(oldFolder = dir.folder(std::string("old-") + c.statusOfA1),
-             {gun("A1", "20040301", kBlank, "PAWN")});
+             {gun("A1", "20040301", kBlankDate, "PAWN")});
     makeBook(newFolder = dir.folder(std::string("new-") + c.statusOfA1),
-             {gun("A1", "20040301", kBlank, "PAWN")});
+             {gun("A1", "20040301", kBlankDate, "PAWN")});
     w.fillIn(oldFolder, newFolder);
     manager.failCalls(rm::op::Update, rm::status::RecordLocked, manager.calls(rm::op::Update) + 1);
     w.answerBoxes(MessageBox::Ok);
@@ -180,9 +171,9 @@ TEST_F(WindowRun, LeavesTheSameBooksAsTheCommandLine) {
   const auto cli = runProgram(VARNOK_CLI_PATH, args);
   ASSERT_EQ(cli.exitStatus, 0) << cli.err;
 
-  EXPECT_EQ(fileBytes(oldFolder), fileBytes(cliOld));
-  EXPECT_EQ(fileBytes(newFolder), fileBytes(cliNew));
-  EXPECT_NE(fileBytes(newFolder), fileBytes(cliOld));
+  EXPECT_EQ(bookBytes(oldFolder), bookBytes(cliOld));
+  EXPECT_EQ(bookBytes(newFolder), bookBytes(cliNew));
+  EXPECT_NE(bookBytes(newFolder), bookBytes(cliOld));
 }
 
 }  // namespace

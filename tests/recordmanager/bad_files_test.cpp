@@ -22,7 +22,7 @@ std::vector<Record> someEntries(int count) {
 }
 
 void flipByte(const std::string& path, std::size_t at, uint8_t mask) {
-  std::string bytes = readBytes(path);
+  std::string bytes = fileBytes(path);
   ASSERT_LT(at, bytes.size());
   bytes[at] = char(bytes[at] ^ mask);
   writeBytes(path, bytes);
@@ -112,14 +112,14 @@ const BadFile kBadFiles[] = {
     {"CutWithinTheHeader",
      [](const ScratchDir& dir) {
        makeBook(bookPath(dir), someEntries(3));
-       writeBytes(bookPath(dir), readBytes(bookPath(dir)).substr(0, 60));
+       writeBytes(bookPath(dir), fileBytes(bookPath(dir)).substr(0, 60));
        return bookPath(dir);
      },
      status::IoError},
     {"CutInHalf",
      [](const ScratchDir& dir) {
        makeBook(bookPath(dir), someEntries(100));
-       const std::string bytes = readBytes(bookPath(dir));
+       const std::string bytes = fileBytes(bookPath(dir));
        writeBytes(bookPath(dir), bytes.substr(0, bytes.size() / 2 / 4096 * 4096));
        return bookPath(dir);
      },
@@ -127,7 +127,7 @@ const BadFile kBadFiles[] = {
     {"CutWithinAPage",
      [](const ScratchDir& dir) {
        makeBook(bookPath(dir), someEntries(100));
-       const std::string bytes = readBytes(bookPath(dir));
+       const std::string bytes = fileBytes(bookPath(dir));
        writeBytes(bookPath(dir), bytes.substr(0, bytes.size() - 1000));
        return bookPath(dir);
      },
@@ -135,7 +135,7 @@ const BadFile kBadFiles[] = {
     {"FlippedByteInAnEntry",
      [](const ScratchDir& dir) {
        makeBook(bookPath(dir), someEntries(100));
-       const std::size_t at = readBytes(bookPath(dir)).find("MARKER-1050");
+       const std::size_t at = fileBytes(bookPath(dir)).find("MARKER-1050");
        flipByte(bookPath(dir), at + 200, 0x04);
        return bookPath(dir);
      },
@@ -195,12 +195,12 @@ class BadFiles : public ::testing::TestWithParam<BadFile> {};
 TEST_P(BadFiles, AreRefusedAndLeftAsTheyWere) {
   ScratchDir dir;
   const std::string path = GetParam().make(dir);
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   const auto namesBefore = dir.names();
 
   Book book;
   EXPECT_EQ(book.open(path), GetParam().expected);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
   EXPECT_EQ(dir.names(), namesBefore);
   // The block names no book afterwards.
   EXPECT_EQ(book.getGreaterOrEqual(0), status::FileNotOpen);
@@ -220,11 +220,11 @@ class Permissions : public ::testing::Test {
 
   int16_t openAsAnotherUser() {
     const std::string target = path;
-    return int16_t(inChild([&target] {
+    return int16_t(runInChild([&target] {
       if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 250;
       Book book;
       return int(book.open(target));
-    }));
+    }).exitStatus);
   }
 
   ScratchDir dir;
@@ -233,9 +233,9 @@ class Permissions : public ::testing::Test {
 
 TEST_F(Permissions, UnreadableBookIsAccessDenied) {
   chmod(path.c_str(), 0);
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   EXPECT_EQ(openAsAnotherUser(), status::AccessDenied);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
 }
 
 TEST_F(Permissions, ReadOnlyBookIsAccessDenied) {

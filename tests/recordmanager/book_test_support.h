@@ -1,28 +1,34 @@
-// Helpers for the record manager tests: raw 376-byte entries, a scratch
-// folder, a caller's side of one open book, and files read whole.
+// Helpers for the record manager tests: raw 376-byte entries, a caller's
+// side of one open book, and books made and read through it.
 #pragma once
 
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "child_process.h"
 #include "recordmanager/record_manager.h"
+#include "scratch_dir.h"
 
 namespace varnok::rmtest {
+
+using testing::ChildEnd;
+using testing::ChildProcess;
+using testing::fileBytes;
+using testing::runInChild;
+using testing::ScratchDir;
+using testing::writeBytes;
+// The name the fuzz seed maker knows fileBytes by.
+inline std::string readBytes(const std::string& path) { return fileBytes(path); }
 
 using Record = std::array<uint8_t, rm::kRecordLength>;
 
@@ -57,48 +63,6 @@ inline Record entry(std::string_view field00, std::string_view dateIn = "2024010
   setKey(record, 2, field01);
   setKey(record, 3, field03);
   return record;
-}
-
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
-    std::string pattern = (base / "varnok-rm-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  std::string path() const { return path_.string(); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  // The names in the folder, to see that nothing was left beside a book.
-  std::set<std::string> names() const {
-    std::set<std::string> result;
-    for (const auto& item : std::filesystem::directory_iterator(path_))
-      result.insert(item.path().filename().string());
-    return result;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-// The file's bytes; empty for anything but a regular file.
-inline std::string readBytes(const std::string& path) {
-  if (!std::filesystem::is_regular_file(path)) return {};
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
 // Memory-backed when the machine has /dev/shm: for tests that close
@@ -156,17 +120,6 @@ inline std::string blobLiteral(const uint8_t* data, std::size_t length) {
     text += digits[data[i] & 15];
   }
   return text + "'";
-}
-
-// Runs body in a child process and gives back its exit code (-1 when it did
-// not exit normally). The child never returns into the test framework.
-template <typename Body>
-int inChild(Body body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The caller's side of one book, as a book cursor holds it: a position

@@ -74,12 +74,12 @@ inline std::string sessionFault(const std::string& path, int64_t count) {
 // accepted book (it makes a session of changes on it).
 inline BookVerdict judgeBookFile(const std::string& path) {
   using namespace verdict_detail;
-  const std::string bytes = readBytes(path);
+  const std::string bytes = fileBytes(path);
   BookVerdict verdict;
   Book first;
   verdict.status = first.open(path);
   if (verdict.status != 0) {
-    if (readBytes(path) != bytes) verdict.fault = "a refused book was changed";
+    if (fileBytes(path) != bytes) verdict.fault = "a refused book was changed";
     Book second;
     const int16_t again = second.open(path);
     if (again == 0) second.discard();
@@ -91,7 +91,7 @@ inline BookVerdict judgeBookFile(const std::string& path) {
   verdict.fault = walkFault(first);
   const int64_t count = first.count();
   if (first.discard() != 0 && verdict.fault.empty()) verdict.fault = "Discard failed";
-  if (verdict.fault.empty() && readBytes(path) != bytes)
+  if (verdict.fault.empty() && fileBytes(path) != bytes)
     verdict.fault = "reading a book changed it";
   if (verdict.fault.empty()) verdict.fault = sessionFault(path, count);
   return verdict;

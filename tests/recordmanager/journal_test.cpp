@@ -30,7 +30,7 @@ void PrintTo(Header header, std::ostream* out) {
 }
 
 void setHeader(const std::string& path, Header header) {
-  std::string bytes = readBytes(path);
+  std::string bytes = fileBytes(path);
   if (header == Header::PageCountZero) bytes.replace(28, 4, 4, '\0');
   if (header == Header::PageCountOutdated) {
     bytes[31] = char(bytes[31] - 1);
@@ -46,9 +46,9 @@ class Journal : public ::testing::TestWithParam<Header> {
   void SetUp() override {
     makeBook(path, numberedEntries(kEntries));
     const std::string copy = dir.file("copy.dat");
-    writeBytes(copy, readBytes(path));
+    writeBytes(copy, fileBytes(path));
     setHeader(path, GetParam());
-    original = readBytes(path);
+    original = fileBytes(path);
     atOpen = contents(copy);
     Book book;
     ASSERT_EQ(book.open(copy), status::Success);
@@ -64,7 +64,7 @@ class Journal : public ::testing::TestWithParam<Header> {
   // before its n-th change on disk (0: never). The child's exit code, -1
   // when it was killed.
   int sessionKilledAt(long n) {
-    return inChild([&] {
+    return runInChild([&] {
       KillAtWrite::install();
       KillAtWrite::killAt(n);
       Book book;
@@ -72,7 +72,7 @@ class Journal : public ::testing::TestWithParam<Header> {
       if (!changeEverything(book, kInserts)) return 2;
       if (book.close() != 0) return 3;
       return n == 0 ? int(std::min(KillAtWrite::changes(), 255L)) : 0;
-    });
+    }).exitStatus;
   }
 
   static constexpr int kEntries = 40;
@@ -87,7 +87,7 @@ TEST_P(Journal, CloseMakesTheSessionDurableAndLeavesOneFile) {
   Book book;
   ASSERT_EQ(book.open(path), status::Success);
   ASSERT_TRUE(changeEverything(book, kInserts));
-  EXPECT_EQ(readBytes(path), original);  // nothing reaches the book before Close
+  EXPECT_EQ(fileBytes(path), original);  // nothing reaches the book before Close
   ASSERT_EQ(book.close(), status::Success);
 
   EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
@@ -97,7 +97,7 @@ TEST_P(Journal, CloseMakesTheSessionDurableAndLeavesOneFile) {
 
 TEST_P(Journal, ASessionThatChangesNothingLeavesTheFileAsItWas) {
   EXPECT_EQ(contents(path), atOpen);
-  EXPECT_EQ(readBytes(path), original);
+  EXPECT_EQ(fileBytes(path), original);
   EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
 }
 
@@ -158,7 +158,7 @@ TEST(JournalBesideABook, NeverChangesHowOpenJudgesTheBook) {
           ASSERT_EQ(book.remove(), status::Success);
         ASSERT_EQ(book.close(), status::Success);
       }
-      std::string bytes = readBytes(path);
+      std::string bytes = fileBytes(path);
       bytes.resize(bytes.size() - shape.cut);
       writeBytes(path, bytes);
       writeBytes(path + "-journal", journal);
@@ -168,7 +168,7 @@ TEST(JournalBesideABook, NeverChangesHowOpenJudgesTheBook) {
       first.discard();
       EXPECT_EQ(second.open(path), shape.expected);
       second.discard();
-      EXPECT_EQ(readBytes(path), bytes);
+      EXPECT_EQ(fileBytes(path), bytes);
     }
   }
 }

@@ -138,12 +138,12 @@ constexpr int kKinds = 10;
 std::vector<std::string> originals(const ScratchDir& dir) {
   const std::string path = dir.file("original.dat");
   makeBook(path, numberedEntries(60));
-  std::vector<std::string> books{readBytes(path)};
+  std::vector<std::string> books{fileBytes(path)};
   Book book;
   if (book.open(path) != 0) throw std::runtime_error("original");
   for (int16_t s = book.getGreaterOrEqual(0, "N100020"); s == 0; s = book.getNext(0)) book.remove();
   if (book.close() != 0) throw std::runtime_error("original close");
-  books.push_back(readBytes(path));
+  books.push_back(fileBytes(path));
   std::filesystem::remove(path);
   return books;
 }

@@ -35,10 +35,10 @@ TEST_F(Operations, CreateMakesAnEmptyBookAndLeavesNothingOpen) {
 
 TEST_F(Operations, CreateRefusesAnythingAlreadyThereAndAMissingFolder) {
   makeBook(path, {entry("A")});
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   Book book;
   EXPECT_EQ(book.create(path), status::FileExists);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
 
   std::filesystem::create_directory(dir.file("folder"));
   EXPECT_EQ(book.create(dir.file("folder")), status::FileExists);
@@ -219,7 +219,7 @@ TEST_F(Operations, StatFillsItsBufferFromTheOpenSession) {
 
 TEST_F(Operations, CloseAndDiscardEndTheSession) {
   makeBook(path, {entry("A"), entry("B")});
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   Book book;
   ASSERT_EQ(book.open(path), status::Success);
   ASSERT_EQ(book.insert(entry("C")), status::Success);
@@ -228,7 +228,7 @@ TEST_F(Operations, CloseAndDiscardEndTheSession) {
   ASSERT_EQ(book.getGreaterOrEqual(0, "B"), status::Success);
   ASSERT_EQ(book.remove(), status::Success);
   ASSERT_EQ(book.discard(), status::Success);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
   EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
   // The block of an ended session names no book.
   EXPECT_EQ(book.getGreaterOrEqual(0), status::FileNotOpen);

@@ -37,7 +37,7 @@ class ChildSession : public Sessions, public ::testing::WithParamInterface<Endin
 
 TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
   makeBook(path, numberedEntries(300));
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   const auto atOpen = contents(path);
 
   // What the changes give when they are closed, made on a copy in this
@@ -53,23 +53,21 @@ TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
 
   Pipe ready;
   const Ending ending = GetParam();
-  const pid_t child = fork();
-  if (child == 0) {
+  ChildProcess child([&] {
     Book book;
-    if (book.open(path) != 0 || !changeEverything(book)) _exit(1);
-    if (ending == Ending::Closed && book.close() != 0) _exit(2);
+    if (book.open(path) != 0 || !changeEverything(book)) return 1;
+    if (ending == Ending::Closed && book.close() != 0) return 2;
     ready.send('r');
-    if (ending != Ending::Killed) _exit(0);
+    if (ending != Ending::Killed) return 0;
     for (;;) pause();
-  }
+  });
   ASSERT_EQ(ready.receive(), 'r');
-  if (ending == Ending::Killed) kill(child, SIGKILL);
-  int wait = 0;
-  ASSERT_EQ(waitpid(child, &wait, 0), child);
+  if (ending == Ending::Killed) child.kill(SIGKILL);
+  const ChildEnd end = child.wait();
   if (ending == Ending::Killed) {
-    EXPECT_TRUE(WIFSIGNALED(wait) && WTERMSIG(wait) == SIGKILL);
+    EXPECT_EQ(end.signal, SIGKILL) << end;
   } else {
-    EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 0);
+    EXPECT_TRUE(end.exited && end.exitStatus == 0) << end;
   }
 
   EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
@@ -77,7 +75,7 @@ TEST_P(ChildSession, EndsAsAWholeOrNotAtAll) {
   if (ending == Ending::Closed) {
     EXPECT_EQ(contents(path), afterClose);
   } else {
-    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(contents(path), atOpen);
   }
 }
@@ -95,27 +93,25 @@ TEST_F(Sessions, AKillDuringCloseLeavesOneWholeSession) {
   makeBook(path, numberedEntries(kEntries));
   for (int attempt = 0; attempt < 8; ++attempt) {
     Pipe progress;
-    const pid_t child = fork();
-    if (child == 0) {
+    ChildProcess child([&] {
       for (int round = 0;; ++round) {
         Book book;
-        if (book.open(path) != 0) _exit(1);
+        if (book.open(path) != 0) return 1;
         for (int16_t s = book.getGreaterOrEqual(0); s == 0; s = book.getNext(0)) {
           Record changed = book.data;
           const std::string tag = std::to_string(attempt * 1000 + round) + "        ";
           std::memcpy(changed.data() + 27, tag.data(), 8);
-          if (book.update(changed) != 0) _exit(2);
+          if (book.update(changed) != 0) return 2;
         }
-        if (book.close() != 0) _exit(3);
+        if (book.close() != 0) return 3;
         progress.send('c');
       }
-    }
+    });
     ASSERT_EQ(progress.receive(), 'c');
     usleep(useconds_t(1000 + attempt * 7000));
-    kill(child, SIGKILL);
-    int wait = 0;
-    ASSERT_EQ(waitpid(child, &wait, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(wait)) << "the child stopped by itself: " << WEXITSTATUS(wait);
+    child.kill(SIGKILL);
+    const ChildEnd end = child.wait();
+    ASSERT_FALSE(end.exited) << "the child stopped by itself: " << end;
 
     const auto records = contents(path);
     ASSERT_EQ(records.size(), std::size_t(kEntries));
@@ -129,10 +125,10 @@ TEST_F(Sessions, AKillDuringCloseLeavesOneWholeSession) {
 
 TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
   makeBook(path, numberedEntries(10));
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   // In a child, where a file size limit makes the commit fail as a full
   // disk would.
-  const int code = inChild([&] {
+  const int code = runInChild([&] {
     signal(SIGXFSZ, SIG_IGN);
     Book book;
     if (book.open(path) != 0) return 10;
@@ -145,11 +141,11 @@ TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
     setrlimit(RLIMIT_FSIZE, &limit);
     const int16_t failed = book.close();
     if (failed != status::DiskFull && failed != status::IoError) return 100 + failed;
-    if (readBytes(path) != before) return 12;
+    if (fileBytes(path) != before) return 12;
     if (book.count() != 3010) return 13;  // the session and its changes are still there
     setrlimit(RLIMIT_FSIZE, &unlimited);
     return book.close() == 0 ? 0 : 14;
-  });
+  }).exitStatus;
   ASSERT_EQ(code, 0);
   EXPECT_EQ(contents(path).size(), 3010u);
   EXPECT_EQ(integrityCheck(path), "ok");
@@ -164,7 +160,7 @@ TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {
 
   Book first, second;
   ASSERT_EQ(first.open(path), status::Success);
-  for (const std::string& spelling : {path, backslashed, dir.path() + "/./FILE3.DAT",
+  for (const std::string& spelling : {path, backslashed, dir.path().string() + "/./FILE3.DAT",
                                       dir.file("alias.dat")})
     EXPECT_EQ(second.open(spelling), status::FileLocked) << spelling;
   ASSERT_EQ(first.insert(entry("B")), status::Success);
@@ -178,26 +174,24 @@ TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {
 TEST_F(Sessions, ABookHeldByAnotherProcessIsLockedOut) {
   makeBook(path, {entry("A")});
   Pipe opened, finish;
-  const pid_t child = fork();
-  if (child == 0) {
+  ChildProcess child([&] {
     Book book;
     const int16_t result = book.open(path);
     opened.send(char(result));
-    if (result != 0) _exit(1);
+    if (result != 0) return 1;
     finish.receive();
-    _exit(book.insert(entry("B")) == 0 && book.close() == 0 ? 0 : 2);
-  }
+    return book.insert(entry("B")) == 0 && book.close() == 0 ? 0 : 2;
+  });
   ASSERT_EQ(opened.receive(), 0);
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
   Book book;
   EXPECT_EQ(book.open(path), status::FileLocked);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
   EXPECT_EQ(book.getGreaterOrEqual(0), status::FileNotOpen);
 
   finish.send('f');
-  int wait = 0;
-  ASSERT_EQ(waitpid(child, &wait, 0), child);
-  ASSERT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 0);
+  const ChildEnd end = child.wait();
+  ASSERT_TRUE(end.exited && end.exitStatus == 0) << end;
   ASSERT_EQ(book.open(path), status::Success);
   EXPECT_EQ(field00s(book.walk(0)), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(book.close(), status::Success);

@@ -1,7 +1,9 @@
 // A plain view of the window's controls for tests: it holds the controls'
 // state, records what the conversion showed, and answers error reports from
-// a queue.
+// a queue; and a strict one for tests that expect no report.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <deque>
@@ -10,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "book_fixture.h"
 #include "conversion/form_values.h"
 
 namespace varnok::testing {
@@ -41,8 +44,8 @@ class FakeView : public conversion::FormValuesView {
     form.oldBookFolder = oldFolder;
     form.newBookFolder = newFolder;
     form.conversionDate = date;
-    form.previousLicensee = {"PRIOR", "PAT", "1 OLD RD", "OLDTOWN", "TX", "75001"};
-    form.newLicensee = {"NEWCO", "NORA", "9 NEW ST", "NEWTOWN", "TX", "75002"};
+    form.previousLicensee = kPreviousLicensee;
+    form.newLicensee = kNewLicensee;
   }
 
   void setVisible(Shown control, bool shown) override { visible[control] = shown; }
@@ -66,6 +69,18 @@ class FakeView : public conversion::FormValuesView {
     const auto answer = answers.front();
     answers.pop_front();
     return answer;
+  }
+};
+
+// Fails the test on an error report nobody asked for, and answers Ignore so
+// that the rest of the test still reports what it finds.
+class StrictView : public FakeView {
+ public:
+  errortrap::Answer errorReport(const std::string& message) override {
+    if (!answers.empty()) return FakeView::errorReport(message);
+    reports.push_back(message);
+    ADD_FAILURE() << "unexpected error report:\n" << message;
+    return reports.size() < 20 ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
   }
 };
 

@@ -15,6 +15,8 @@
 // Test failures print Qt's texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
+#include "book_fixture.h"
+#include "conversion_dates.h"
 #include "form/brelmark.h"
 #include "form/message_box.h"
 
@@ -89,20 +91,18 @@ class WindowDriver {
 
   // Fills every box a conversion needs; the date as the date box holds it.
   void fillIn(const std::string& oldFolder, const std::string& newFolder,
-              const QString& date = QStringLiteral("03/15/2004")) {
+              const QString& date = QString::fromUtf8(kDateTyped)) {
     box("Text3")->setText(QString::fromStdString(oldFolder));
     box("Text4")->setText(QString::fromStdString(newFolder));
     box("MaskEdBox1")->setText(date);
     for (int i = 0; i < 6; ++i) {
-      box(QStringLiteral("Text1_%1").arg(i))->setText(QString::fromUtf8(kPrevious[i]));
-      box(QStringLiteral("Text2_%1").arg(i))->setText(QString::fromUtf8(kNew[i]));
+      box(QStringLiteral("Text1_%1").arg(i))->setText(QString::fromStdString(kPrevious[i]));
+      box(QStringLiteral("Text2_%1").arg(i))->setText(QString::fromStdString(kNew[i]));
     }
   }
 
-  static constexpr std::array<const char*, 6> kPrevious = {"PRIOR", "PAT", "1 OLD RD",
-                                                           "OLDTOWN", "TX", "75001"};
-  static constexpr std::array<const char*, 6> kNew = {"NEWCO", "NORA", "9 NEW ST",
-                                                      "NEWTOWN", "TX", "75002"};
+  static inline const Person& kPrevious = kPreviousLicensee;
+  static inline const Person& kNew = kNewLicensee;
 
   form::Brelmark window;
 };

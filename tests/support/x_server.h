@@ -2,8 +2,6 @@
 // tests of the real window.
 #pragma once
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,7 +9,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "run_program.h"
@@ -33,48 +30,25 @@ inline std::string findOnPath(const std::string& program) {
 }
 
 // A program running in the background with some environment variables set;
-// killed when the object goes unless it ended first.
+// ended when the object goes unless it ended first.
 class BackgroundProgram {
  public:
   BackgroundProgram(const std::string& program, const std::vector<std::string>& args,
                     const std::map<std::string, std::string>& environment = {},
-                    int keepOpenFd = -1) {
-    pid_ = fork();
-    if (pid_ != 0) return;
-    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-    for (int fd = 3; fd < 256; ++fd) {
-      if (fd != keepOpenFd) close(fd);
-    }
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  ~BackgroundProgram() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  BackgroundProgram(const BackgroundProgram&) = delete;
-  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+                    int keepOpenFd = -1)
+      : child_([&] {
+          for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+          execProgram(program, args, keepOpenFd);
+        }) {}
 
   // The exit status once the program ended within `limit`; -1 otherwise.
   int waitForExit(std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (pid_ > 0 && std::chrono::steady_clock::now() < until) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
+    const auto end = child_.waitFor(limit);
+    return end ? end->exitStatus : -1;
   }
 
  private:
-  pid_t pid_ = -1;
+  ChildProcess child_;
 };
 
 // Xvfb on a display number it picks itself.

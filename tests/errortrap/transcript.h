@@ -1,25 +1,23 @@
-// Running a scenario in a child process, for everything that could take the
+// A scenario run in a child process, for everything that could take the
 // test runner down: a processor fault, Abort, a fault with no trap running.
 //
 // The child writes a transcript to its standard output as it goes (error
 // reports, notes of the statements that ran, source lines) with plain
 // write(2) calls, so that nothing is lost when the child ends by _exit. The
-// parent reads the transcript, the child's standard error and how it ended,
-// and makes its assertions there; the child asserts nothing.
+// parent reads the transcript, the child's standard error and how it ended.
 #pragma once
 
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <functional>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "errortrap/trap.h"
 
 namespace varnok::testing {
@@ -46,9 +44,6 @@ inline std::ostream& operator<<(std::ostream& out, const Entry& entry) {
 
 inline Entry Note(std::string text) { return {"note", std::move(text)}; }
 inline Entry ReportOf(std::string message) { return {"report", std::move(message)}; }
-
-// Exit status of a child whose scenario threw out of its body.
-inline constexpr int kScenarioThrew = 120;
 
 inline void writeEntry(const std::string& kind, const std::string& text) {
   const std::string record = kind + '\x1f' + text + '\x1e';
@@ -92,67 +87,25 @@ class ScriptedReporter : public errortrap::ErrorReporter {
   bool inChild_;
 };
 
-struct ChildRun {
-  bool exited = false;  // ended by exit, not by a signal
-  int exitStatus = -1;
-  int signal = 0;
-  std::vector<Entry> transcript;   // reports and notes, in order
-  std::vector<uint32_t> lines;     // the lines marked with markLine, in order
-  std::string standardError;
+struct ChildRun : ChildEnd {
+  std::vector<Entry> transcript;  // reports and notes, in order
+  std::vector<uint32_t> lines;    // the lines marked with markLine, in order
 };
 
-inline std::string readAll(FILE* file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  std::fclose(file);
-  return text;
-}
-
-// Runs `body` in a child process that ends with status 0 when the body
-// returns.
-inline ChildRun runInChild(const std::function<void()>& body) {
-  std::fflush(nullptr);
-  FILE* out = std::tmpfile();
-  FILE* err = std::tmpfile();
-  if (!out || !err) throw std::runtime_error("tmpfile failed");
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    dup2(fileno(out), STDOUT_FILENO);
-    dup2(fileno(err), STDERR_FILENO);
-    try {
-      body();
-    } catch (...) {
-      _exit(kScenarioThrew);
-    }
-    std::fflush(nullptr);
-    _exit(0);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  ChildRun run;
-  run.exited = WIFEXITED(status);
-  run.exitStatus = run.exited ? WEXITSTATUS(status) : -1;
-  run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  const std::string transcript = readAll(out);
-  run.standardError = readAll(err);
-  size_t start = 0;
-  while (start < transcript.size()) {
-    const size_t end = transcript.find('\x1e', start);
-    const std::string record = transcript.substr(start, end - start);
-    const size_t split = record.find('\x1f');
+// Runs `body` in a child process and reads its transcript.
+inline ChildRun runScenario(const std::function<void()>& body) {
+  ChildRun run{runInChild(body), {}, {}};
+  for (size_t start = 0; start < run.out.size();) {
+    const size_t end = std::min(run.out.find('\x1e', start), run.out.size());
+    const std::string record = run.out.substr(start, end - start);
+    const size_t split = std::min(record.find('\x1f'), record.size());
     const std::string kind = record.substr(0, split);
-    const std::string text = split == std::string::npos ? std::string() : record.substr(split + 1);
+    const std::string text = record.substr(std::min(split + 1, record.size()));
     if (kind == "line") {
       run.lines.push_back(static_cast<uint32_t>(std::stoul(text)));
     } else {
       run.transcript.push_back({kind, text});
     }
-    if (end == std::string::npos) break;
     start = end + 1;
   }
   return run;
@@ -163,7 +116,7 @@ inline std::ostream& operator<<(std::ostream& out, const ChildRun& run) {
                      : "killed by signal " + std::to_string(run.signal))
       << "; transcript:";
   for (const auto& entry : run.transcript) out << ' ' << entry;
-  return out << "; stderr: " << run.standardError;
+  return out << "; stderr: " << run.err;
 }
 
 }  // namespace varnok::testing
