@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "book_fixture.h"
-#include "file_bytes.h"
+#include "scratch_dir.h"
 #include "report/file_copy.h"
 
 namespace varnok::booktool {
@@ -93,7 +93,7 @@ TEST_F(Restore, RefusesADamagedOrForeignBackupAndChangesNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string damaged = c.damage(saved);
-    testing::writeFileBytes(backup, damaged);
+    testing::writeBytes(backup, damaged);
     expectRefused(restore(backup), c.says, damaged);
   }
   expectRefused(restore(scratch.path() / "none.DAT"), "none.DAT not found", fileBytes(backup));

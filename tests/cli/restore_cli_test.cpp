@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "support/book_fixture.h"
-#include "support/file_bytes.h"
+#include "support/scratch_dir.h"
 #include "support/run_program.h"
 
 namespace varnok::testing {
@@ -37,7 +37,7 @@ TEST(RestoreCli, PutsTheBackupBackAndNamesTheReportFolderLast) {
                        "--report-dir", reports.string()});
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(fileBytes(fs::path(book) / "FILE3.DAT"), current);
-  writeFileBytes(dir.path() / "notes.txt", "not a book\n");
+  writeBytes(dir.path() / "notes.txt", "not a book\n");
   result =
       runProgram(VARNOK_CLI_PATH, {"book", "restore", book, (dir.path() / "notes.txt").string(),
                                    "--report-dir", reports.string()});
