@@ -205,18 +205,18 @@ std::string bookCsvHeader() {
   return out;
 }
 
+std::string bookCsvValue(const uint8_t* stored, std::size_t field) {
+  const GunField& where = kGunFields[field];
+  if (field == kDispFlagIndex)
+    return std::to_string(static_cast<int16_t>(rm::readLittleEndian<2>(stored + where.offset)));
+  const std::string_view bytes(reinterpret_cast<const char*>(stored) + where.offset, where.width);
+  return fromWindows1252(withoutTrailingBlanks(bytes));
+}
+
 void appendBookCsvRow(std::string& out, const StoredRecord& stored) {
   for (std::size_t i = 0; i < kGunFields.size(); ++i) {
     if (i != 0) out += ',';
-    const GunField& field = kGunFields[i];
-    if (i == kDispFlagIndex) {
-      const auto flag = static_cast<int16_t>(rm::readLittleEndian<2>(stored.data() + field.offset));
-      out += std::to_string(flag);
-      continue;
-    }
-    const std::string_view bytes(reinterpret_cast<const char*>(stored.data()) + field.offset,
-                                 field.width);
-    csv::appendField(out, fromWindows1252(withoutTrailingBlanks(bytes)));
+    csv::appendField(out, bookCsvValue(stored.data(), i));
   }
   out += csv::kLineEnd;
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +57,10 @@ std::string bookCsvHeader();
 
 // One entry's row, line end included.
 void appendBookCsvRow(std::string& out, const StoredRecord& stored);
+
+// One field of the stored entry as its row holds it, before any quoting:
+// UTF-8 text without its trailing blanks, DispFlag as a decimal integer.
+std::string bookCsvValue(const uint8_t* stored, std::size_t field);
 
 // Printable ASCII only, cut to a short length: for quoting values from a
 // file in one-line messages.
