@@ -15,6 +15,7 @@
 #include "booktool/book_stat.h"
 #include "booktool/book_tool.h"
 #include "recordmanager/record_manager.h"
+#include "report/run_report.h"
 
 namespace varnok::cli {
 namespace {
@@ -22,6 +23,7 @@ namespace {
 struct BookOptions {
   std::string folder;
   std::string file;
+  std::string reportDir;
 };
 
 // A refusal: one line on standard error, exit status 1.
@@ -69,14 +71,33 @@ void runCreate(const BookOptions& options) {
 }
 
 void runImport(const BookOptions& options) {
-  std::string text, problem;
-  if (!readWholeFile(options.file, text, problem)) return refuse("import", problem);
+  std::unique_ptr<report::RunReport> report;
+  try {
+    report = std::make_unique<report::RunReport>(report::BookImport{options.folder, options.file},
+                                                 reportsFolder(options.reportDir),
+                                                 rm::bookEngine());
+  } catch (const std::exception& error) {
+    return refuse("import", std::string("nothing imported: ") + error.what());
+  }
+  std::string text, problem, outcome;
   std::size_t imported = 0;
-  const auto outcome =
-      booktool::importBook(rm::bookEngine(), options.folder, text, options.file, &imported);
-  if (!outcome.ok) return refuse("import", outcome.problem);
-  std::cout << "imported " << imported << " entries into " << gunbook::bookPath(options.folder)
-            << '\n';
+  if (!readWholeFile(options.file, text, problem)) {
+    refuse("import", problem);
+    outcome = "refused: " + problem;
+  } else {
+    const auto result = booktool::importBook(report->recordManager(), options.folder, text,
+                                             options.file, &imported);
+    for (const std::string& why : report->problems()) std::cerr << "varnok-cli: " << why << '\n';
+    if (!result.ok) {
+      refuse("import", result.problem);
+      outcome = "refused: " + result.problem;
+    } else {
+      std::cout << "imported " << imported << " entries into "
+                << gunbook::bookPath(options.folder) << '\n';
+      outcome = "imported " + std::to_string(imported) + " entries";
+    }
+  }
+  finishReport([&] { return report->finish(outcome); }, report->folder());
 }
 
 void runExport(const BookOptions& options) {
@@ -135,6 +156,7 @@ void addBookCommand(CLI::App& app) {
   import->add_option("FILE", options->file, "CSV file: a header of the 28 field names, then "
                                             "one row per entry")
       ->required();
+  addReportDirOption(*import, options->reportDir);
   import->callback([options] { runImport(*options); });
 
   CLI::App* exportCommand = addFolderCommand(
