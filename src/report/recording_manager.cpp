@@ -43,7 +43,8 @@ RecordingManager::Session* RecordingManager::sessionOf(const void* block, Sessio
 
 int16_t RecordingManager::call(uint16_t operation, void* block, void* data, uint16_t* dataLength,
                                void* key, uint16_t keyLength, int16_t keyNumber) {
-  if (operation == rm::op::Open) return open(block, key, keyLength);
+  if (operation == rm::op::Open)
+    return open(block, data, dataLength, key, keyLength, keyNumber);
   SessionKey sessionKey;
   Session* session = sessionOf(block, sessionKey);
   if (session && operation == rm::op::Close)
@@ -59,10 +60,15 @@ int16_t RecordingManager::call(uint16_t operation, void* block, void* data, uint
   return status;
 }
 
-int16_t RecordingManager::open(void* block, void* key, uint16_t keyLength) {
-  const int16_t status = engine_.call(rm::op::Open, block, nullptr, nullptr, key, keyLength, 0);
-  SessionKey sessionKey;
-  if (status != rm::status::Success || sessionOf(block, sessionKey) != nullptr) return status;
+int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, void* key,
+                               uint16_t keyLength, int16_t keyNumber) {
+  const int16_t status =
+      engine_.call(rm::op::Open, block, data, dataLength, key, keyLength, keyNumber);
+  rm::BlockHandle handle;
+  rm::Position position;
+  if (status != rm::status::Success || !rm::readPositionBlock(block, handle, position))
+    return status;
+  const SessionKey sessionKey{handle.slot, handle.session};
   const std::size_t index = bookOf(rm::bookFilePath(static_cast<const char*>(key), keyLength));
   BookRecord& book = books_[index];
   if (!protect(book)) {

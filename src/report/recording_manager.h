@@ -84,7 +84,8 @@ class RecordingManager final : public rm::RecordManager {
   };
   using SessionKey = std::pair<uint32_t, uint64_t>;
 
-  int16_t open(void* block, void* keyBuffer, uint16_t keyLength);
+  int16_t open(void* block, void* dataBuffer, uint16_t* dataLength, void* keyBuffer,
+               uint16_t keyLength, int16_t keyNumber);
   int16_t close(void* block, const SessionKey& key, Session& session, uint16_t* dataLength,
                 void* dataBuffer, void* keyBuffer, uint16_t keyLength, int16_t keyNumber);
   void note(uint16_t operation, int16_t status, Session& session, const uint8_t* data);
