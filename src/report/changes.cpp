@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -30,19 +31,25 @@ std::string field00Of(const uint8_t* stored) {
 // entry was added or removed. Returns how many.
 long appendEntryRows(std::string& out, std::string_view book, Change change,
                      const uint8_t* before, const uint8_t* after) {
-  const std::string field00 = booktool::bookCsvValue(before ? before : after, 0);
+  // What every row of the entry begins with: book, Field00, change.
+  std::string head;
+  booktool::csv::appendField(head, book);
+  head += ',';
+  booktool::csv::appendField(head, booktool::bookCsvValue(before ? before : after, 0));
+  head += ',';
+  booktool::csv::appendField(head, changeName(change));
+  head += ',';
   long rows = 0;
   for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i) {
+    const gunbook::GunField& field = gunbook::kGunFields[i];
+    if (before && after &&
+        std::memcmp(before + field.offset, after + field.offset, field.width) == 0)
+      continue;
     const std::string was = before ? booktool::bookCsvValue(before, i) : std::string();
     const std::string is = after ? booktool::bookCsvValue(after, i) : std::string();
     if (before && after && was == is) continue;
-    booktool::csv::appendField(out, book);
-    out += ',';
-    booktool::csv::appendField(out, field00);
-    out += ',';
-    booktool::csv::appendField(out, changeName(change));
-    out += ',';
-    booktool::csv::appendField(out, gunbook::kGunFields[i].name);
+    out += head;
+    out += field.name;
     out += ',';
     booktool::csv::appendField(out, was);
     out += ',';
@@ -100,9 +107,9 @@ void SessionChanges::record(Change change, const uint8_t* before, const uint8_t*
                   static_cast<char>((before ? kHasBefore : 0) | (after ? kHasAfter : 0))};
   std::memcpy(head + 2, &entry, sizeof entry);
   pending_.append(head, sizeof head);
-  const std::string blank(kStoredRecordLength, '\0');
-  pending_.append(before ? reinterpret_cast<const char*>(before) : blank.data(), kStoredRecordLength);
-  pending_.append(after ? reinterpret_cast<const char*>(after) : blank.data(), kStoredRecordLength);
+  static const std::array<char, kStoredRecordLength> kNone{};
+  pending_.append(before ? reinterpret_cast<const char*>(before) : kNone.data(), kStoredRecordLength);
+  pending_.append(after ? reinterpret_cast<const char*>(after) : kNone.data(), kStoredRecordLength);
   if (pending_.size() >= kFlushAt) flush();
 }
 
@@ -119,19 +126,27 @@ long SessionChanges::writeRows(std::string_view book, int out, Tally& tally) {
   flush();
   std::string rows;
   long count = 0;
-  std::vector<uint8_t> event(kEventLength), last(kEventLength);
+  // Read in chunks of whole events; an entry's last event, when it is
+  // another, is read on its own.
+  constexpr uint64_t kChunkEvents = kFlushAt / kEventLength;
+  std::vector<uint8_t> chunk(kChunkEvents * kEventLength), last(kEventLength);
   for (uint64_t number = 0; number < events_; ++number) {
-    readEvent(number, event.data());
+    if (number % kChunkEvents == 0) {
+      const uint64_t count = std::min(kChunkEvents, events_ - number);
+      readAllAt(fd_, chunk.data(), count * kEventLength, number * kEventLength,
+                "the change spool");
+    }
+    const uint8_t* event = chunk.data() + number % kChunkEvents * kEventLength;
     uint32_t entry;
-    std::memcpy(&entry, event.data() + 2, sizeof entry);
+    std::memcpy(&entry, event + 2, sizeof entry);
     const Track& track = tracks_[entry];
     if (track.first != number) continue;
-    const uint8_t* lastEvent = event.data();
+    const uint8_t* lastEvent = event;
     if (track.last != number) {
       readEvent(track.last, last.data());
       lastEvent = last.data();
     }
-    const uint8_t* before = event[1] & kHasBefore ? event.data() + 6 : nullptr;
+    const uint8_t* before = event[1] & kHasBefore ? event + 6 : nullptr;
     const uint8_t* after =
         lastEvent[1] & kHasAfter ? lastEvent + 6 + kStoredRecordLength : nullptr;
     if (!before && !after) continue;  // added and removed again

@@ -18,7 +18,9 @@ int openUnnamedFile(const std::filesystem::path& folder);
 void writeAll(int fd, std::string_view bytes, const std::string& what);
 void readAllAt(int fd, void* into, std::size_t length, uint64_t offset, const std::string& what);
 
-// Writes `text` beside `path` and renames it into place, flushed to disk.
-void writeFileInPlace(const std::filesystem::path& path, std::string_view text);
+// Writes `text` beside `path` and renames it into place; flushed to disk
+// first when `flush`.
+void writeFileInPlace(const std::filesystem::path& path, std::string_view text,
+                      bool flush = true);
 
 }  // namespace varnok::report

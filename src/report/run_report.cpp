@@ -81,9 +81,11 @@ RunReport::~RunReport() = default;
 
 void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
                       rm::RecordManager& engine) {
-  refuseInsideBooks(reports, books);
+  std::error_code error;
+  const fs::path absolute = fs::absolute(reports, error).lexically_normal();
+  refuseInsideBooks(absolute, books);
   started_ = std::chrono::system_clock::now();
-  folder_ = makeReportFolder(reports, kindName(kind_, mode_), started_);
+  folder_ = makeReportFolder(absolute, kindName(kind_, mode_), started_);
   changes_ = std::make_unique<ChangesFile>(folder_);
   recorder_ = std::make_unique<RecordingManager>(engine, kind_, mode_, folder_, *changes_,
                                                  std::move(books));
@@ -122,7 +124,8 @@ void RunReport::writeSummary(const std::string& outcome, int ignoredReports, boo
                      reconciliationSummary_};
   if (finished && !reconciliation_.empty())
     writeFileInPlace(folder_ / "reconciliation.txt", reconciliation_);
-  writeFileInPlace(folder_ / "summary.txt", summaryText(facts));
+  // The interim summaries are not worth a flush each; the final one is.
+  writeFileInPlace(folder_ / "summary.txt", summaryText(facts), finished);
 }
 
 }  // namespace varnok::report

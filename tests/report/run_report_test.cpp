@@ -201,6 +201,7 @@ TEST(ReportFolder, AFolderInsideABookOrThatCannotBeMadeIsRefusedWithItsReason) {
 // state to their last; one added and removed again not at all.
 TEST(ReportOfOneSession, RowsGoFromEachEntrysFirstStateToItsLast) {
   SmallPair pair;
+  const std::string before = pair.oldBytes();
   RunReport report(RunKind::Convert, Mode::Run, pair.reports, pair.view.form, rm::bookEngine());
   rm::RecordManager& manager = report.recordManager();
   gunbook::BookCursor cursor;
@@ -220,6 +221,16 @@ TEST(ReportOfOneSession, RowsGoFromEachEntrysFirstStateToItsLast) {
 
   const std::vector<CsvRow> expected{{"old", "A1", "handed over", "Field06", "", "MOVED"}};
   EXPECT_EQ(reportedChanges(report.folder(), "old"), expected);
+
+  // Opened again after its file changed, the book is copied afresh; the
+  // first copy still holds the book before the run.
+  const std::string changed = pair.oldBytes();
+  cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
+  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
+  ASSERT_EQ(cursor.call(manager, rm::op::Discard), 0);
+  EXPECT_TRUE(fileBytes(report.folder() / "old-2-FILE3.DAT") == changed);
+  EXPECT_TRUE(fileBytes(report.folder() / "old-FILE3.DAT") == before);
+  ASSERT_EQ(report.books().at(0).backups.size(), 2u);
 }
 
 }  // namespace
