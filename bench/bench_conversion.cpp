@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "book_pairs.h"
 #include "conversion/converter.h"
@@ -60,6 +61,9 @@ void measure(const char* name, int entries, Shape shape) {
   std::filesystem::remove_all(scratch);
 }
 
+// The sizes of the last pair's two book files before its conversion.
+std::uintmax_t pairBytes[2] = {0, 0};
+
 // One conversion of a fresh realistic pair, with or without its report.
 double timedConversion(const std::string& scratch, int entries, bool withReport) {
   SilentView view;
@@ -69,6 +73,8 @@ double timedConversion(const std::string& scratch, int entries, bool withReport)
   std::filesystem::remove_all(scratch + "/new");
   makeBook(view.form.oldBookFolder, entries, Shape::Realistic, 1);
   makeBook(view.form.newBookFolder, entries, Shape::Realistic, 2);
+  pairBytes[0] = std::filesystem::file_size(view.form.oldBookFolder + "FILE3.DAT");
+  pairBytes[1] = std::filesystem::file_size(view.form.newBookFolder + "FILE3.DAT");
   const auto start = std::chrono::steady_clock::now();
   if (withReport) {
     report::RunReport report(report::RunKind::Convert, report::Mode::Run, scratch + "/reports",
@@ -83,18 +89,24 @@ double timedConversion(const std::string& scratch, int entries, bool withReport)
   return seconds(start);
 }
 
-// Alternates the two, three times each, and compares the best of each.
+// Alternates the two, five times each, on a machine others may be using:
+// the best of each is what the work itself takes.
 void measureReport(int entries) {
   char pattern[] = "/tmp/varnok-bench-XXXXXX";
   const std::string scratch = mkdtemp(pattern);
-  double plain = 1e9, reported = 1e9;
-  for (int round = 0; round < 3; ++round) {
-    plain = std::min(plain, timedConversion(scratch, entries, false));
-    reported = std::min(reported, timedConversion(scratch, entries, true));
+  std::vector<double> plain, reported;
+  for (int round = 0; round < 5; ++round) {
+    plain.push_back(timedConversion(scratch, entries, false));
+    reported.push_back(timedConversion(scratch, entries, true));
   }
+  std::sort(plain.begin(), plain.end());
+  std::sort(reported.begin(), reported.end());
   std::printf("realistic  %8d + %-8d conversion %7.2f s, with report and backups %7.2f s: "
-              "%.2f times\n",
-              entries, entries, plain, reported, reported / plain);
+              "%.2f times (medians %.2f s and %.2f s)\n",
+              entries, entries, plain[0], reported[0], reported[0] / plain[0], plain[2],
+              reported[2]);
+  std::printf("book files before the run: %.1f MiB + %.1f MiB\n", pairBytes[0] / 1048576.0,
+              pairBytes[1] / 1048576.0);
   std::filesystem::remove_all(scratch);
 }
 

@@ -108,8 +108,11 @@ void SessionChanges::record(Change change, const uint8_t* before, const uint8_t*
   std::memcpy(head + 2, &entry, sizeof entry);
   pending_.append(head, sizeof head);
   static const std::array<char, kStoredRecordLength> kNone{};
-  pending_.append(before ? reinterpret_cast<const char*>(before) : kNone.data(), kStoredRecordLength);
-  pending_.append(after ? reinterpret_cast<const char*>(after) : kNone.data(), kStoredRecordLength);
+  const auto bytes = [&](const uint8_t* stored) {
+    return stored ? reinterpret_cast<const char*>(stored) : kNone.data();
+  };
+  pending_.append(bytes(before), kStoredRecordLength);
+  pending_.append(bytes(after), kStoredRecordLength);
   if (pending_.size() >= kFlushAt) flush();
 }
 

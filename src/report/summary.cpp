@@ -44,8 +44,9 @@ std::string bookText(const BookRecord& book, bool finished, bool preview) {
   }
   for (const CopiedFile& backup : book.backups)
     text += "    backup: " + backup.path.filename().string() + ", SHA-256 " + backup.sha256 + "\n";
-  if (book.backups.empty()) text += "    backup: none (" + std::string(preview ? "a preview writes no book" : "not taken") + ")\n";
-  text += "    " + std::string(preview ? "would change: " : "changed: ") + tallyText(book.tally) + "\n";
+  if (book.backups.empty())
+    text += preview ? "    backup: none (a preview writes no book)\n" : "    backup: none\n";
+  text += (preview ? "    would change: " : "    changed: ") + tallyText(book.tally) + "\n";
   return text;
 }
 

@@ -86,8 +86,10 @@ TEST_P(ReportOnRandomPairs, PreviewWritesNothingAndTheRunChangesWhatTheReportSay
         << "seed " << seed << ": a preview wrote a book";
 
     const fs::path run = reportedRun(c.kind, Mode::Run, pair.reports, view);
-    const auto oldRows = expectedChanges("old", oldExport, exportedBook(pair.oldFolder), c.oldNames);
-    const auto newRows = expectedChanges("new", newExport, exportedBook(pair.newFolder), c.newNames);
+    const auto oldRows =
+        expectedChanges("old", oldExport, exportedBook(pair.oldFolder), c.oldNames);
+    const auto newRows =
+        expectedChanges("new", newExport, exportedBook(pair.newFolder), c.newNames);
     ASSERT_EQ(reportedChanges(run, "old"), oldRows) << "seed " << seed;
     ASSERT_EQ(reportedChanges(run, "new"), newRows) << "seed " << seed;
     ASSERT_EQ(reportedChanges(preview, "old"), oldRows) << "seed " << seed;
@@ -131,8 +133,9 @@ TEST(ReportOfDroppedSessions, ADroppedSessionLeavesNoRowsAndTheBookAsItWas) {
   // Convert closes old, new (book check), old (close-out), new (rebase);
   // the transfer closes new, then old, and drops the old book's changes
   // when the new book's Close is let go.
-  for (const Case c : {Case{RunKind::Convert, 3, false, true}, Case{RunKind::Convert, 4, true, false},
-                       Case{RunKind::Fix, 1, false, false}, Case{RunKind::Fix, 2, false, true}}) {
+  for (const Case c :
+       {Case{RunKind::Convert, 3, false, true}, Case{RunKind::Convert, 4, true, false},
+        Case{RunKind::Fix, 1, false, false}, Case{RunKind::Fix, 2, false, true}}) {
     SmallPair pair;
     const std::string oldBefore = pair.oldBytes(), newBefore = pair.newBytes();
     FaultyRecordManager faulty(rm::bookEngine());
