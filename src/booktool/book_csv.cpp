@@ -1,5 +1,6 @@
 #include "booktool/book_csv.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -213,10 +214,28 @@ std::string bookCsvValue(const uint8_t* stored, std::size_t field) {
   return fromWindows1252(withoutTrailingBlanks(bytes));
 }
 
+void appendBookCsvField(std::string& out, const uint8_t* stored, std::size_t field) {
+  if (field != kDispFlagIndex) {
+    // Plain ASCII, the common case, is its own UTF-8 and needs no quotes.
+    const GunField& where = kGunFields[field];
+    const std::string_view text = withoutTrailingBlanks(
+        std::string_view(reinterpret_cast<const char*>(stored) + where.offset, where.width));
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 0x80 && c != '"' && c != ',' && c != '\r' &&
+             c != '\n';
+    });
+    if (plain) {
+      out += text;
+      return;
+    }
+  }
+  csv::appendField(out, bookCsvValue(stored, field));
+}
+
 void appendBookCsvRow(std::string& out, const StoredRecord& stored) {
   for (std::size_t i = 0; i < kGunFields.size(); ++i) {
     if (i != 0) out += ',';
-    csv::appendField(out, bookCsvValue(stored.data(), i));
+    appendBookCsvField(out, stored.data(), i);
   }
   out += csv::kLineEnd;
 }

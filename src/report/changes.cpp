@@ -35,25 +35,23 @@ long appendEntryRows(std::string& out, std::string_view book, Change change,
   std::string head;
   booktool::csv::appendField(head, book);
   head += ',';
-  booktool::csv::appendField(head, booktool::bookCsvValue(before ? before : after, 0));
+  booktool::appendBookCsvField(head, before ? before : after, 0);
   head += ',';
   booktool::csv::appendField(head, changeName(change));
   head += ',';
   long rows = 0;
   for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i) {
+    // Stored bytes that differ make values that differ, and the other way.
     const gunbook::GunField& field = gunbook::kGunFields[i];
     if (before && after &&
         std::memcmp(before + field.offset, after + field.offset, field.width) == 0)
       continue;
-    const std::string was = before ? booktool::bookCsvValue(before, i) : std::string();
-    const std::string is = after ? booktool::bookCsvValue(after, i) : std::string();
-    if (before && after && was == is) continue;
     out += head;
     out += field.name;
     out += ',';
-    booktool::csv::appendField(out, was);
+    if (before) booktool::appendBookCsvField(out, before, i);
     out += ',';
-    booktool::csv::appendField(out, is);
+    if (after) booktool::appendBookCsvField(out, after, i);
     out += booktool::csv::kLineEnd;
     ++rows;
   }
