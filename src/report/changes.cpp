@@ -17,11 +17,45 @@ namespace {
 
 using gunbook::kStoredRecordLength;
 
-// One spooled change: what happened, which parts are there, the entry, and
-// the stored entry before and after.
-constexpr std::size_t kEventLength = 6 + 2 * kStoredRecordLength;
+// One spooled change: what happened, which parts are there, the event's
+// length, the entry; then the stored entry before, if any, and after, if
+// any: whole when there is no before, else as the fields that differ from
+// it, each its index and its bytes.
+constexpr std::size_t kHeadLength = 8;
+constexpr std::size_t kLongestEvent =
+    kHeadLength + kStoredRecordLength + gunbook::kGunFields.size() + kStoredRecordLength;
 constexpr uint8_t kHasBefore = 1, kHasAfter = 2;
 constexpr std::size_t kFlushAt = 1 << 20;
+
+struct EventHead {
+  Change change;
+  uint8_t flags;
+  uint16_t length;
+  uint32_t entry;
+};
+
+EventHead headOf(const uint8_t* event) {
+  EventHead head{static_cast<Change>(event[0]), event[1], 0, 0};
+  std::memcpy(&head.length, event + 2, sizeof head.length);
+  std::memcpy(&head.entry, event + 4, sizeof head.entry);
+  return head;
+}
+
+// The entry after the event, into `after`; false when it was removed.
+bool afterOf(const uint8_t* event, gunbook::StoredRecord& after) {
+  const EventHead head = headOf(event);
+  if (!(head.flags & kHasAfter)) return false;
+  // The whole entry, or the entry before that the fields below change.
+  const uint8_t* at = event + kHeadLength;
+  std::memcpy(after.data(), at, kStoredRecordLength);
+  if (!(head.flags & kHasBefore)) return true;
+  for (at += kStoredRecordLength; at < event + head.length;) {
+    const gunbook::GunField& field = gunbook::kGunFields[*at++];
+    std::memcpy(after.data() + field.offset, at, field.width);
+    at += field.width;
+  }
+  return true;
+}
 
 std::string field00Of(const uint8_t* stored) {
   return std::string(reinterpret_cast<const char*>(stored), gunbook::kGunFields[0].width);
@@ -87,8 +121,8 @@ SessionChanges::~SessionChanges() {
 
 uint32_t SessionChanges::entryOf(const uint8_t* stored) {
   const auto [where, added] =
-      entryOfKey_.emplace(field00Of(stored), static_cast<uint32_t>(tracks_.size()));
-  if (added) tracks_.push_back(Track{events_, events_});
+      entryOfKey_.try_emplace(field00Of(stored), static_cast<uint32_t>(tracks_.size()));
+  if (added) tracks_.push_back(Track{spooled_, spooled_});
   return where->second;
 }
 
@@ -100,17 +134,27 @@ void SessionChanges::record(Change change, const uint8_t* before, const uint8_t*
     entryOfKey_.erase(field00Of(before));
     entryOfKey_[field00Of(after)] = entry;
   }
-  tracks_[entry].last = events_++;
-  char head[6] = {static_cast<char>(change),
-                  static_cast<char>((before ? kHasBefore : 0) | (after ? kHasAfter : 0))};
-  std::memcpy(head + 2, &entry, sizeof entry);
-  pending_.append(head, sizeof head);
-  static const std::array<char, kStoredRecordLength> kNone{};
-  const auto bytes = [&](const uint8_t* stored) {
-    return stored ? reinterpret_cast<const char*>(stored) : kNone.data();
+  tracks_[entry].last = spooled_;
+  const std::size_t start = pending_.size();
+  pending_.resize(start + kHeadLength);
+  const auto append = [&](const uint8_t* bytes, std::size_t length) {
+    pending_.append(reinterpret_cast<const char*>(bytes), length);
   };
-  pending_.append(bytes(before), kStoredRecordLength);
-  pending_.append(bytes(after), kStoredRecordLength);
+  if (before) append(before, kStoredRecordLength);
+  if (after && !before) append(after, kStoredRecordLength);
+  for (uint8_t i = 0; after && before && i < gunbook::kGunFields.size(); ++i) {
+    const gunbook::GunField& field = gunbook::kGunFields[i];
+    if (std::memcmp(before + field.offset, after + field.offset, field.width) == 0) continue;
+    pending_ += static_cast<char>(i);
+    append(after + field.offset, field.width);
+  }
+  const auto length = static_cast<uint16_t>(pending_.size() - start);
+  char* head = pending_.data() + start;
+  head[0] = static_cast<char>(change);
+  head[1] = static_cast<char>((before ? kHasBefore : 0) | (after ? kHasAfter : 0));
+  std::memcpy(head + 2, &length, sizeof length);
+  std::memcpy(head + 4, &entry, sizeof entry);
+  spooled_ += length;
   if (pending_.size() >= kFlushAt) flush();
 }
 
@@ -119,41 +163,45 @@ void SessionChanges::flush() {
   pending_.clear();
 }
 
-void SessionChanges::readEvent(uint64_t number, uint8_t* event) const {
-  readAllAt(fd_, event, kEventLength, number * kEventLength, "the change spool");
+void SessionChanges::readEvent(uint64_t offset, uint8_t* event) const {
+  readAllAt(fd_, event, kHeadLength, offset, "the change spool");
+  const EventHead head = headOf(event);
+  readAllAt(fd_, event + kHeadLength, head.length - kHeadLength, offset + kHeadLength,
+            "the change spool");
 }
 
 long SessionChanges::writeRows(std::string_view book, int out, Tally& tally) {
   flush();
   std::string rows;
   long count = 0;
-  // Read in chunks of whole events; an entry's last event, when it is
-  // another, is read on its own.
-  constexpr uint64_t kChunkEvents = kFlushAt / kEventLength;
-  std::vector<uint8_t> chunk(kChunkEvents * kEventLength), last(kEventLength);
-  for (uint64_t number = 0; number < events_; ++number) {
-    if (number % kChunkEvents == 0) {
-      const uint64_t count = std::min(kChunkEvents, events_ - number);
-      readAllAt(fd_, chunk.data(), count * kEventLength, number * kEventLength,
-                "the change spool");
+  // Read in chunks; an entry's last event, when it is another, on its own.
+  std::vector<uint8_t> chunk(kFlushAt + kLongestEvent), last(kLongestEvent);
+  uint64_t chunkStart = 0, chunkEnd = 0;
+  gunbook::StoredRecord after;
+  for (uint64_t offset = 0; offset < spooled_;) {
+    if (offset + kLongestEvent > chunkEnd && chunkEnd < spooled_) {
+      chunkStart = offset;
+      chunkEnd = std::min<uint64_t>(spooled_, offset + chunk.size());
+      readAllAt(fd_, chunk.data(), chunkEnd - chunkStart, chunkStart, "the change spool");
     }
-    const uint8_t* event = chunk.data() + number % kChunkEvents * kEventLength;
-    uint32_t entry;
-    std::memcpy(&entry, event + 2, sizeof entry);
-    const Track& track = tracks_[entry];
-    if (track.first != number) continue;
+    const uint8_t* event = chunk.data() + (offset - chunkStart);
+    const EventHead head = headOf(event);
+    const Track& track = tracks_[head.entry];
+    const uint64_t here = offset;
+    offset += head.length;
+    if (track.first != here) continue;
     const uint8_t* lastEvent = event;
-    if (track.last != number) {
+    if (track.last != here) {
       readEvent(track.last, last.data());
       lastEvent = last.data();
     }
-    const uint8_t* before = event[1] & kHasBefore ? event + 6 : nullptr;
-    const uint8_t* after =
-        lastEvent[1] & kHasAfter ? lastEvent + 6 + kStoredRecordLength : nullptr;
-    if (!before && !after) continue;  // added and removed again
-    auto change = static_cast<Change>(after ? event[0] : lastEvent[0]);
-    if (after && change == Change::Removed) change = static_cast<Change>(lastEvent[0]);
-    const long entryRows = appendEntryRows(rows, book, change, before, after);
+    const uint8_t* before = head.flags & kHasBefore ? event + kHeadLength : nullptr;
+    const bool kept = afterOf(lastEvent, after);
+    if (!before && !kept) continue;  // added and removed again
+    Change change = kept ? head.change : headOf(lastEvent).change;
+    if (kept && change == Change::Removed) change = headOf(lastEvent).change;
+    const long entryRows =
+        appendEntryRows(rows, book, change, before, kept ? after.data() : nullptr);
     if (entryRows > 0) ++tally[static_cast<std::size_t>(change)];
     count += entryRows;
     if (rows.size() >= kFlushAt) {

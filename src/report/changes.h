@@ -61,15 +61,15 @@ class SessionChanges {
 
  private:
   struct Track {
-    uint64_t first = 0, last = 0;  // event numbers
+    uint64_t first = 0, last = 0;  // where its first and last events are in the spool
   };
   uint32_t entryOf(const uint8_t* stored);
   void flush();
-  void readEvent(uint64_t number, uint8_t* event) const;
+  void readEvent(uint64_t offset, uint8_t* event) const;
 
   int fd_ = -1;
   std::string pending_;
-  uint64_t events_ = 0;
+  uint64_t spooled_ = 0;  // bytes, pending_ included
   std::unordered_map<std::string, uint32_t> entryOfKey_;
   std::vector<Track> tracks_;
 };
