@@ -28,9 +28,13 @@ std::string count(long entries) { return entries < 0 ? "unknown" : std::to_strin
 std::string bookText(const BookRecord& book, bool finished, bool preview) {
   std::string text = "  " + book.role + " book: " + book.path + "\n";
   if (!book.opened) return text + "    not opened by the run\n";
-  text += "    entries: " + count(book.entriesBefore) + " before, " +
-          count(book.entriesAfter < 0 ? book.entriesBefore : book.entriesAfter) +
-          (preview ? " after the run (previewed)\n" : " after\n");
+  if (book.entriesAfter < 0 && !finished) {
+    text += "    entries: " + count(book.entriesBefore) + " before; nothing of it saved yet\n";
+  } else {
+    text += "    entries: " + count(book.entriesBefore) + " before, " +
+            count(book.entriesAfter < 0 ? book.entriesBefore : book.entriesAfter) +
+            (preview ? " after the run (previewed)\n" : " after\n");
+  }
   text += "    SHA-256 before: " + book.sha256Before + "\n";
   if (finished) {
     std::string after;
@@ -103,8 +107,9 @@ std::string summaryText(const SummaryFacts& facts) {
   text += "started: " + timeText(facts.started) + "\n";
   text += facts.finished ? "ended: " + timeText(facts.ended) + "\n"
                          : "ended: NOT FINISHED: under way at " + timeText(facts.ended) +
-                               ", or ended since by Abort, a crash or a kill; books not "
-                               "listed below as saved kept their state before the run\n";
+                               ", or ended since by Abort, a crash or a kill; each book "
+                               "holds only the changes saved by then, which changes.csv "
+                               "lists\n";
   if (facts.finished) text += "outcome: " + facts.outcome + "\n";
   text += "\nInputs\n" + facts.inputs + "\nBooks\n";
   for (const BookRecord& book : facts.books) text += bookText(book, facts.finished, facts.preview);
