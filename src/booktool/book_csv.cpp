@@ -1,5 +1,6 @@
 #include "booktool/book_csv.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -238,18 +239,36 @@ std::string bookCsvHeader() {
   return out;
 }
 
+std::string bookCsvValue(const uint8_t* stored, std::size_t field) {
+  const GunField& where = kGunFields[field];
+  if (field == kDispFlagIndex)
+    return std::to_string(static_cast<int16_t>(rm::readLittleEndian<2>(stored + where.offset)));
+  const std::string_view bytes(reinterpret_cast<const char*>(stored) + where.offset, where.width);
+  return fromWindows1252(withoutTrailingBlanks(bytes));
+}
+
+void appendBookCsvField(std::string& out, const uint8_t* stored, std::size_t field) {
+  if (field != kDispFlagIndex) {
+    // Plain ASCII, the common case, is its own UTF-8 and needs no quotes.
+    const GunField& where = kGunFields[field];
+    const std::string_view text = withoutTrailingBlanks(
+        std::string_view(reinterpret_cast<const char*>(stored) + where.offset, where.width));
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 0x80 && c != '"' && c != ',' && c != '\r' &&
+             c != '\n';
+    });
+    if (plain) {
+      out += text;
+      return;
+    }
+  }
+  csv::appendField(out, bookCsvValue(stored, field));
+}
+
 void appendBookCsvRow(std::string& out, const StoredRecord& stored) {
   for (std::size_t i = 0; i < kGunFields.size(); ++i) {
     if (i != 0) out += ',';
-    const GunField& field = kGunFields[i];
-    if (i == kDispFlagIndex) {
-      const auto flag = static_cast<int16_t>(rm::readLittleEndian<2>(stored.data() + field.offset));
-      out += std::to_string(flag);
-      continue;
-    }
-    const std::string_view bytes(reinterpret_cast<const char*>(stored.data()) + field.offset,
-                                 field.width);
-    csv::appendField(out, fromWindows1252(withoutTrailingBlanks(bytes)));
+    appendBookCsvField(out, stored.data(), i);
   }
   out += csv::kLineEnd;
 }

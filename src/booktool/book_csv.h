@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,12 @@ std::string bookCsvHeader();
 
 // One entry's row, line end included.
 void appendBookCsvRow(std::string& out, const StoredRecord& stored);
+
+// One field of the stored entry as its row holds it, before any quoting:
+// UTF-8 text without its trailing blanks, DispFlag as a decimal integer.
+std::string bookCsvValue(const uint8_t* stored, std::size_t field);
+// The same value appended to `out` as a CSV field, quoted when it must be.
+void appendBookCsvField(std::string& out, const uint8_t* stored, std::size_t field);
 
 // Printable ASCII only, cut to a short length: for quoting values from a
 // file in one-line messages.

@@ -14,11 +14,12 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "booktool/book_restore.h"
+#include "report/book_restore.h"
 #include "booktool/book_stat.h"
 #include "booktool/book_tool.h"
 #include "recordmanager/record_manager.h"
 #include "report/report_folder.h"
+#include "report/run_report.h"
 
 namespace varnok::cli {
 namespace {
@@ -88,14 +89,33 @@ void runCreate(const BookOptions& options) {
 }
 
 void runImport(const BookOptions& options) {
-  std::string text, problem;
-  if (!readWholeFile(options.file, text, problem)) return refuse("import", problem);
+  std::unique_ptr<report::RunReport> report;
+  try {
+    report = std::make_unique<report::RunReport>(report::BookImport{options.folder, options.file},
+                                                 reportsFolder(options.reportDir),
+                                                 rm::bookEngine());
+  } catch (const std::exception& error) {
+    return refuse("import", std::string("nothing imported: ") + error.what());
+  }
+  std::string text, problem, outcome;
   std::size_t imported = 0;
-  const auto outcome =
-      booktool::importBook(rm::bookEngine(), options.folder, text, options.file, &imported);
-  if (!outcome.ok) return refuse("import", outcome.problem);
-  std::cout << "imported " << imported << " entries into " << gunbook::bookPath(options.folder)
-            << '\n';
+  if (!readWholeFile(options.file, text, problem)) {
+    refuse("import", problem);
+    outcome = "refused: " + problem;
+  } else {
+    const auto result = booktool::importBook(report->recordManager(), options.folder, text,
+                                             options.file, &imported);
+    for (const std::string& why : report->problems()) std::cerr << "varnok-cli: " << why << '\n';
+    if (!result.ok) {
+      refuse("import", result.problem);
+      outcome = "refused: " + result.problem;
+    } else {
+      std::cout << "imported " << imported << " entries into "
+                << gunbook::bookPath(options.folder) << '\n';
+      outcome = "imported " + std::to_string(imported) + " entries";
+    }
+  }
+  finishReport([&] { return report->finish(outcome); }, report->folder());
 }
 
 void runExport(const BookOptions& options) {
@@ -132,15 +152,15 @@ void runRestore(const BookOptions& options) {
       return refuse("restore", error.what() + std::string("; give --report-dir"));
     }
   }
-  booktool::RestoredBook restored;
-  const auto outcome = booktool::restoreBook(rm::bookEngine(), options.folder, options.file,
+  report::RestoredBook restored;
+  const auto outcome = report::restoreBook(rm::bookEngine(), options.folder, options.file,
                                              reports, std::chrono::system_clock::now(), restored);
   if (!outcome.ok) return refuse("restore", outcome.problem);
   std::cout << "restored " << restored.book.string() << " from " << options.file
             << " (SHA-256 " << restored.restoredSha256 << ")\n"
             << "the replaced book is kept as " << restored.keptBook.string() << " (SHA-256 "
             << restored.replacedSha256 << ")\n"
-            << "report: " << restored.reportFolder.string() << '\n';
+            << "Report: " << restored.reportFolder.string() << std::endl;
 }
 
 CLI::App* addFolderCommand(CLI::App& book, const char* name, const char* description,
@@ -174,6 +194,7 @@ void addBookCommand(CLI::App& app) {
   import->add_option("FILE", options->file, "CSV file: a header of the 28 field names, then "
                                             "one row per entry")
       ->required();
+  addReportDirOption(*import, options->reportDir);
   import->callback([options] { runImport(*options); });
 
   CLI::App* exportCommand = addFolderCommand(

@@ -4,6 +4,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
+#include <functional>
+#include <string>
+
 namespace varnok::cli {
 
 inline constexpr int kSuccessExit = 0;
@@ -22,5 +26,14 @@ void addReconcileCommand(CLI::App& app);
 
 void setExitStatus(int status);
 int exitStatus();
+
+// --report-dir DIR, and the folder it names (the user's reports folder
+// when not given).
+void addReportDirOption(CLI::App& command, std::string& reportDir);
+std::filesystem::path reportsFolder(const std::string& reportDir);
+// Finishes a report and prints where it is, as the command's last line; a
+// report that cannot be finished is said on standard error.
+void finishReport(const std::function<std::filesystem::path()>& finish,
+                  const std::filesystem::path& folder);
 
 }  // namespace varnok::cli

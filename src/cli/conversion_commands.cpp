@@ -1,5 +1,6 @@
 // `varnok-cli convert` and `varnok-cli fix`: the conversion run and the late
 // disposal transfer, with one option for each box of the window.
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/headless_view.h"
 #include "conversion/converter.h"
 #include "recordmanager/record_manager.h"
+#include "report/run_report.h"
 
 namespace varnok::cli {
 namespace {
@@ -16,6 +18,8 @@ namespace {
 struct ConversionOptions {
   conversion::FormValues input;
   std::string onError = "abort";
+  bool preview = false;
+  std::string reportDir;
 };
 
 void addFormOptions(CLI::App& command, ConversionOptions& options) {
@@ -50,21 +54,23 @@ void addFormOptions(CLI::App& command, ConversionOptions& options) {
                      "How to answer an error report when standard input is not a terminal")
       ->check(CLI::IsMember({"abort", "ignore"}))
       ->group("Options");
+  command.add_flag("--preview", options.preview,
+                   "Run the very same passes but write no book: the report says what the run "
+                   "would change")
+      ->group("Report");
+  addReportDirOption(command, options.reportDir);
 }
 
-void run(const ConversionOptions& options, void (conversion::Converter::*procedure)()) {
-  const auto answer =
-      options.onError == "ignore" ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
-  HeadlessView view(options.input, answer);
-  conversion::Converter converter(view, rm::bookEngine());
-  {
-    const errortrap::ScopedDefaultReporter reporting(&view);
-    (converter.*procedure)();
-  }
+// The run's exit status and the reasons behind it on standard error.
+void settle(const conversion::Converter& converter, const report::RunReport& report) {
   if (converter.outcome() == conversion::Converter::Outcome::BookNotOpened) {
     // The window's message says only that the book does not exist.
     for (const std::string& why : converter.unopenedBooks())
       std::cerr << "varnok-cli: " << why << std::endl;
+  }
+  for (const std::string& problem : report.problems())
+    std::cerr << "varnok-cli: " << problem << std::endl;
+  if (converter.outcome() == conversion::Converter::Outcome::BookNotOpened) {
     setExitStatus(kRefusedExit);
   } else if (converter.outcome() == conversion::Converter::Outcome::UnstorableText) {
     setExitStatus(kUsageExit);
@@ -78,6 +84,39 @@ void run(const ConversionOptions& options, void (conversion::Converter::*procedu
   }
 }
 
+void printPreview(const report::RunReport& report) {
+  std::cout << "Preview: no book was written. The run would change:" << std::endl;
+  for (const report::BookRecord& book : report.books()) {
+    if (book.opened)
+      std::cout << "  " << book.role << " book: " << report::tallyText(book.tally) << std::endl;
+  }
+}
+
+void run(const ConversionOptions& options, report::RunKind kind,
+         void (conversion::Converter::*procedure)()) {
+  const auto mode = options.preview ? report::Mode::Preview : report::Mode::Run;
+  std::unique_ptr<report::RunReport> report;
+  try {
+    report = std::make_unique<report::RunReport>(kind, mode, reportsFolder(options.reportDir),
+                                                 options.input, rm::bookEngine());
+  } catch (const std::exception& error) {
+    std::cerr << "varnok-cli: no book was opened: " << error.what() << std::endl;
+    return setExitStatus(kRefusedExit);
+  }
+  const auto answer =
+      options.onError == "ignore" ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
+  HeadlessView view(options.input, answer);
+  view.reportFolder = report->folder().string();
+  conversion::Converter converter(view, report->recordManager());
+  {
+    const errortrap::ScopedDefaultReporter reporting(&view);
+    (converter.*procedure)();
+  }
+  settle(converter, *report);
+  if (options.preview) printPreview(*report);
+  finishReport([&] { return report->finish(converter); }, report->folder());
+}
+
 }  // namespace
 
 void addConversionCommands(CLI::App& app) {
@@ -87,7 +126,9 @@ void addConversionCommands(CLI::App& app) {
       "Convert the books: close out the old book on the date and rebase the new book on it");
   addFormOptions(*convert, *convertOptions);
   convert->callback(
-      [convertOptions] { run(*convertOptions, &conversion::Converter::runConversion); });
+      [convertOptions] {
+        run(*convertOptions, report::RunKind::Convert, &conversion::Converter::runConversion);
+      });
 
   auto fixOptions = std::make_shared<ConversionOptions>();
   CLI::App* fix = app.add_subcommand(
@@ -95,7 +136,9 @@ void addConversionCommands(CLI::App& app) {
       "Late disposal transfer: move every gun disposed of after the date from the old book "
       "into the new one");
   addFormOptions(*fix, *fixOptions);
-  fix->callback([fixOptions] { run(*fixOptions, &conversion::Converter::transferLateDisposals); });
+  fix->callback([fixOptions] {
+    run(*fixOptions, report::RunKind::Fix, &conversion::Converter::transferLateDisposals);
+  });
 }
 
 }  // namespace varnok::cli

@@ -124,6 +124,8 @@ void HeadlessView::clearBars() {
 errortrap::Answer HeadlessView::errorReport(const std::string& message) {
   const errortrap::Answer answer = askOperator(message);
   drawnBar1_ = drawnBar2_ = -1;
+  if (answer == errortrap::Answer::Abort && !reportFolder.empty())
+    std::cout << "Report: " << reportFolder << std::endl;
   return answer;
 }
 

@@ -24,6 +24,10 @@ class HeadlessView final : public conversion::FormValuesView {
   void messageBox(const std::string& text) override;
   errortrap::Answer errorReport(const std::string& message) override;
 
+  // The run's report folder: an Abort, which ends the program at once,
+  // first says where it is.
+  std::string reportFolder;
+
  private:
   errortrap::Answer askOperator(const std::string& message);
   void drawBars();

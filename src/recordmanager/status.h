@@ -45,6 +45,11 @@ inline constexpr int16_t FileExists = 59;        // Create over an existing file
 inline constexpr int16_t RecordLocked = 84;
 inline constexpr int16_t FileLocked = 85;        // the book is open elsewhere (another process, or
                                                  // another position block of this one)
+// Ours, from a record manager that keeps a run's report: the book's backup
+// copy, or the report of the book's changes, could not be written, so the
+// book was not opened (or not closed) to keep it as it was.
+inline constexpr int16_t BackupNotWritten = 190;
+inline constexpr int16_t ReportNotWritten = 191;
 }  // namespace status
 
 // A short English text for a status, for messages and logs.

@@ -5,17 +5,17 @@
 #include <fstream>
 
 #include "support/book_fixture.h"
-#include "support/run_program.h"
+#include "support/cli_run.h"
 
 namespace varnok::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-ProgramResult book(const std::vector<std::string>& args) {
+CliResult book(const std::vector<std::string>& args) {
   std::vector<std::string> all = {"book"};
   all.insert(all.end(), args.begin(), args.end());
-  return runProgram(VARNOK_CLI_PATH, all);
+  return runCli(all);
 }
 
 // A refusal: exit 1, nothing on standard output, and one line on standard
@@ -40,12 +40,17 @@ TEST_F(BookCli, SampleBooksLoadAndExportByteForByte) {
     const std::string csv = examples + "/" + name + ".csv";
     const std::string folder = (scratch.path() / (std::string(name) + " folder")).string();
 
-    ProgramResult result = book({"create", folder});
+    CliResult result = book({"create", folder});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const std::string emptyBook = fileBytes(folder + "/FILE3.DAT");
     result = book({"import", folder, csv});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(result.out, "imported " + std::to_string(entries) + " entries into " + folder +
                               "/FILE3.DAT\n");
+    // The import's report keeps the book as it was and lists every entry.
+    EXPECT_TRUE(fileBytes(result.report / "book-FILE3.DAT") == emptyBook);
+    EXPECT_NE(fileBytes(result.report / "summary.txt").find("imported " + std::to_string(entries)),
+              std::string::npos);
 
     result = book({"export", folder});
     ASSERT_EQ(result.exitStatus, 0) << result.err;

@@ -4,10 +4,11 @@
 #include <sys/resource.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "support/book_fixture.h"
-#include "support/run_program.h"
+#include "support/cli_run.h"
 
 namespace varnok::testing {
 namespace {
@@ -40,9 +41,10 @@ class ConversionCliTest : public ::testing::Test {
 };
 
 TEST_F(ConversionCliTest, ConvertsBothBooksAndPrintsTheMessagesOfTheRun) {
-  auto result = runProgram(VARNOK_CLI_PATH, args("convert"));
+  auto result = runCli(args("convert"));
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(result.out, "Number of old guns = 3 Number of new guns 3\nFinished\n");
+  EXPECT_EQ(result.report.parent_path(), cliDataHome().path() / "varnok" / "reports");
 
   const auto oldBook = readBook(oldFolder);
   ASSERT_EQ(oldBook.size(), 2u);  // A3 came in after the date
@@ -63,11 +65,11 @@ TEST_F(ConversionCliTest, RefusedInputChangesNoBook) {
   const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
   auto missingBox = args("convert");
   missingBox.erase(missingBox.begin() + 7, missingBox.begin() + 9);  // --previous-last PRIOR
-  auto result = runProgram(VARNOK_CLI_PATH, missingBox);
+  auto result = runCli(missingBox);
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_EQ(result.out, "You must enter information in all the boxes\n");
 
-  result = runProgram(VARNOK_CLI_PATH, args("convert", "02/30/2025"));
+  result = runCli(args("convert", "02/30/2025"));
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_EQ(result.out, "You must enter information in all the boxes\n");
   EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
@@ -75,7 +77,7 @@ TEST_F(ConversionCliTest, RefusedInputChangesNoBook) {
 
 TEST_F(ConversionCliTest, ADateOfAnotherShapeIsAUsageError) {
   for (const char* date : {"6/30/2025", "06-30-2025", "06/30/25", "tomorrow"}) {
-    auto result = runProgram(VARNOK_CLI_PATH, args("convert", date));
+    auto result = runCli(args("convert", date));
     EXPECT_EQ(result.exitStatus, 2) << date;
     EXPECT_NE(result.err.find("MM/DD/YYYY"), std::string::npos) << result.err;
     EXPECT_EQ(result.out.find("Finished"), std::string::npos);
@@ -85,7 +87,7 @@ TEST_F(ConversionCliTest, ADateOfAnotherShapeIsAUsageError) {
 TEST_F(ConversionCliTest, AMissingBookIsReportedAndTheRunStillFinishes) {
   auto arguments = args("convert");
   arguments[2] = dir.folder("empty folder");
-  auto result = runProgram(VARNOK_CLI_PATH, arguments);
+  auto result = runCli(arguments);
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_EQ(result.out, "Old Gun Book file does not exist\nFinished\n");
   EXPECT_NE(result.err.find("old book " + arguments[2] + "FILE3.DAT: cannot open: file not found"),
@@ -98,7 +100,7 @@ TEST_F(ConversionCliTest, AMissingBookIsReportedAndTheRunStillFinishes) {
   std::ofstream(foreign + "FILE3.DAT") << "Stock,Serial\n";
   arguments = args("convert");
   arguments[4] = foreign;
-  result = runProgram(VARNOK_CLI_PATH, arguments);
+  result = runCli(arguments);
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_EQ(result.out, "New Gun Book file does not exist\nFinished\n");
   EXPECT_NE(result.err.find("new book " + foreign + "FILE3.DAT: cannot open: not a gun book file"),
@@ -144,7 +146,7 @@ TEST_F(ConversionCliTest, InputABookCannotTakeIsRefusedBeforeAnythingOpens) {
     auto arguments = args(row.command);
     SCOPED_TRACE(std::string(row.command) + " " + arguments[row.argument - 1]);
     arguments[row.argument] = row.value;
-    const auto result = runProgram(VARNOK_CLI_PATH, arguments);
+    const auto result = runCli(arguments);
     EXPECT_EQ(result.exitStatus, row.exitStatus) << result.err;
     EXPECT_EQ(result.out, row.out);
     EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
@@ -155,36 +157,98 @@ TEST_F(ConversionCliTest, InputABookCannotTakeIsRefusedBeforeAnythingOpens) {
 TEST_F(ConversionCliTest, TheSameBookTwiceIsRefusedBeforeAnythingOpens) {
   auto arguments = args("convert");
   arguments[4] = oldFolder + "   ";
-  auto result = runProgram(VARNOK_CLI_PATH, arguments);
+  auto result = runCli(arguments);
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_NE(result.out.find("same book file"), std::string::npos) << result.out;
   EXPECT_EQ(readBook(oldFolder).size(), 3u);
 }
 
-// A book that cannot be written (the file size limit stops the commit) makes
-// the close fail; the error report goes to standard error and --on-error
-// answers it.
+// A gun the transfer would copy into the new book under a stock number the
+// new book holds for another gun: the book refuses the copy, the error
+// report goes to standard error and --on-error answers it.
 TEST_F(ConversionCliTest, AnErrorReportIsAnsweredByOnError) {
+  ScratchDir other;
+  const std::string oldBook = other.folder("old"), newBook = other.folder("new");
+  makeBook(oldBook, {gun("L1", "20250601", "20250701", "SOLD")});
+  makeBook(newBook, {gun("L1", "20250301", "        ", "PAWN")});
+  const auto oldBytes = fileBytes(std::filesystem::path(oldBook) / "FILE3.DAT");
+  auto arguments = args("fix");
+  arguments[2] = oldBook;
+  arguments[4] = newBook;
+  auto result = runCli(arguments);
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_NE(result.err.find("Error 30002\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Location: Project1.Brelmark.Command1_Click\nLine "),
+            std::string::npos);
+  EXPECT_EQ(result.out, "");
+  EXPECT_FALSE(result.report.empty());  // said before the program ended
+  EXPECT_EQ(fileBytes(std::filesystem::path(oldBook) / "FILE3.DAT"), oldBytes);
+
+  arguments.push_back("--on-error");
+  arguments.push_back("ignore");
+  result = runCli(arguments);
+  EXPECT_EQ(result.exitStatus, 4) << result.err;
+  EXPECT_NE(result.err.find("answered Ignore"), std::string::npos);
+  EXPECT_NE(fileBytes(result.report / "summary.txt").find("1 answered Ignore"), std::string::npos);
+}
+
+// A process that cannot write files (the file size limit) cannot write its
+// report: the run stops before any book is opened, saying why.
+TEST_F(ConversionCliTest, ARunWhoseReportCannotBeWrittenOpensNoBook) {
   const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
+  const auto newBytes = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT");
   const auto noWrites = [] {
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{512, 512};
     setrlimit(RLIMIT_FSIZE, &limit);
   };
-  auto result = runProgram(VARNOK_CLI_PATH, args("convert"), noWrites);
-  EXPECT_EQ(result.exitStatus, 3);
-  EXPECT_NE(result.err.find("Error 30001\n"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("Location: Project1.Brelmark.ConvertOld\nLine "), std::string::npos);
-  EXPECT_EQ(result.out, "Number of old guns = 3 Number of new guns 3\n");
+  ScratchDir reports;
+  auto inside = args("convert");
+  inside.insert(inside.end(), {"--report-dir", oldFolder + "reports"});
+  auto elsewhere = args("convert");
+  elsewhere.insert(elsewhere.end(), {"--report-dir", reports.path().string()});
+  const struct {
+    std::vector<std::string> arguments;
+    std::function<void()> inChild;
+    const char* says;
+  } cases[] = {
+      {elsewhere, noWrites, "File too large"},
+      {inside, {}, "is inside the old book's folder"},
+  };
+  for (const auto& c : cases) {
+    const auto result = runCli(c.arguments, c.inChild);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("no book was opened"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(oldFolder + "reports"));
   EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
+  EXPECT_EQ(fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT"), newBytes);
+}
 
-  auto ignoring = args("convert");
-  ignoring.push_back("--on-error");
-  ignoring.push_back("ignore");
-  result = runProgram(VARNOK_CLI_PATH, ignoring, noWrites);
-  EXPECT_EQ(result.exitStatus, 4) << result.err;
-  EXPECT_NE(result.out.find("Finished"), std::string::npos);
-  EXPECT_NE(result.err.find("answered Ignore"), std::string::npos);
+// The preview prints what the run would do and writes no book; its report
+// lists the very changes the run then makes.
+TEST_F(ConversionCliTest, APreviewWritesNoBookAndForetellsTheRun) {
+  const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
+  const auto newBytes = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT");
+  auto previewing = args("convert");
+  previewing.push_back("--preview");
+  const auto preview = runCli(previewing);
+  EXPECT_EQ(preview.exitStatus, 0) << preview.err;
+  EXPECT_EQ(preview.out,
+            "Number of old guns = 3 Number of new guns 3\nFinished\n"
+            "Preview: no book was written. The run would change:\n"
+            "  old book: 1 removed, 1 handed over\n  new book: 1 removed, 1 carried over\n");
+  EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
+  EXPECT_EQ(fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT"), newBytes);
+  EXPECT_EQ(preview.report.filename().string().substr(18), "preview");
+
+  const auto run = runCli(args("convert"));
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(fileBytes(run.report / "changes.csv"), fileBytes(preview.report / "changes.csv"));
+  EXPECT_EQ(fileBytes(run.report / "old-FILE3.DAT"), oldBytes);
+  EXPECT_EQ(fileBytes(run.report / "new-FILE3.DAT"), newBytes);
 }
 
 TEST_F(ConversionCliTest, FixMovesLateDisposalsIntoTheNewBook) {
@@ -196,7 +260,7 @@ TEST_F(ConversionCliTest, FixMovesLateDisposalsIntoTheNewBook) {
   auto arguments = args("fix");
   arguments[2] = oldBook;
   arguments[4] = newBook;
-  auto result = runProgram(VARNOK_CLI_PATH, arguments);
+  auto result = runCli(arguments);
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(result.out, "");
   const auto copies = readBook(newBook);
@@ -206,7 +270,7 @@ TEST_F(ConversionCliTest, FixMovesLateDisposalsIntoTheNewBook) {
   EXPECT_EQ(copies[0].DateOut, "20250701");
   EXPECT_EQ(readBook(oldBook)[0].DateOut, "20250630");
 
-  result = runProgram(VARNOK_CLI_PATH, args("fix", "13/01/2025"));
+  result = runCli(args("fix", "13/01/2025"));
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_EQ(result.out, "You must enter a valid date\n");
 }

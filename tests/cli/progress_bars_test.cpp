@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "support/book_fixture.h"
-#include "support/run_program.h"
+#include "support/cli_run.h"
 
 namespace varnok::testing {
 namespace {
@@ -40,7 +40,7 @@ std::string barsOnTerminal(const Terminal& terminal, const std::vector<std::stri
     ssize_t n;
     while ((n = read(master, buffer, sizeof buffer)) > 0) screen.append(buffer, std::size_t(n));
   });
-  const ProgramResult result = runProgram(VARNOK_CLI_PATH, args, [&] {
+  const CliResult result = runCli(args, [&] {
     dup2(slave, STDERR_FILENO);
     if (terminal.columnsVariable) {
       setenv("COLUMNS", terminal.columnsVariable, 1);

@@ -24,7 +24,7 @@ TEST(RestoreCli, PutsTheBackupBackAndNamesTheReportFolderLast) {
                                                       "--report-dir", reports.string()});
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(fileBytes(fs::path(book) / "FILE3.DAT"), fileBytes(backup));
-  const std::string lastLine = "report: " + reports.string() + "/";
+  const std::string lastLine = "Report: " + reports.string() + "/";
   const std::size_t at = result.out.rfind(lastLine);
   ASSERT_NE(at, std::string::npos) << result.out;
   EXPECT_EQ(result.out.find('\n', at), result.out.size() - 1) << result.out;

@@ -12,7 +12,7 @@
 #include "support/book_fixture.h"
 #include "support/conversion_dates.h"
 #include "support/faulty_record_manager.h"
-#include "support/run_program.h"
+#include "support/cli_run.h"
 #include "support/window_driver.h"
 
 namespace varnok::testing {
@@ -168,7 +168,7 @@ TEST_F(WindowRun, LeavesTheSameBooksAsTheCommandLine) {
     args.insert(args.end(), {std::string("--previous-") + parts[i], WindowDriver::kPrevious[i],
                              std::string("--new-") + parts[i], WindowDriver::kNew[i]});
   }
-  const auto cli = runProgram(VARNOK_CLI_PATH, args);
+  const auto cli = runCli(args);
   ASSERT_EQ(cli.exitStatus, 0) << cli.err;
 
   EXPECT_EQ(bookBytes(oldFolder), bookBytes(cliOld));

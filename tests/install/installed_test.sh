@@ -33,6 +33,8 @@ appstreamcli validate --no-net --no-color "$usr/share/metainfo/org.varnok.Varnok
 
 examples="$usr/share/doc/varnok/examples"
 books="$root/books"
+# Each run's report goes under the user's data folder: here, the scratch root.
+export XDG_DATA_HOME="$root/data"
 for side in old new; do
   "$cli" book create "$books/$side" >/dev/null
   "$cli" book import "$books/$side" "$examples/$side-book.csv" >/dev/null
@@ -42,7 +44,10 @@ said=$("$cli" convert --old "$books/old" --new "$books/new" --date 06/30/2025 \
   --previous-city VELMORA --previous-state TX --previous-zip 75961 \
   --new-last "VELMORA PAWN" --new-first DANA --new-address "22 COURTHOUSE SQ" \
   --new-city VELMORA --new-state TX --new-zip 75961)
-[ "$said" = $'Number of old guns = 300 Number of new guns 328\nFinished' ] || fail "convert said: $said"
+report=$(sed -n '$s/^Report: //p' <<<"$said")
+[ "$(sed '$d' <<<"$said")" = $'Number of old guns = 300 Number of new guns 328\nFinished' ] ||
+  fail "convert said: $said"
+[ -s "$report/summary.txt" ] && [ -s "$report/old-FILE3.DAT" ] || fail "no report in \"$report\""
 # The old book keeps what came in by the date; the new book what was still
 # in the store on it or came in later.
 [ "$("$cli" book export "$books/old" | wc -l)" -eq 269 ] || fail "old book: wrong number of entries"

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "book_fixture.h"
@@ -12,15 +10,8 @@ namespace varnok::report {
 namespace {
 
 using testing::ScratchDir;
-
-void writeFile(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::fileBytes;
+using testing::writeBytes;
 
 // Digests from FIPS 180-2's examples, and one that crosses the copy's chunks.
 TEST(FileCopy, CopiesEveryByteAndGivesItsSha256) {
@@ -39,12 +30,12 @@ TEST(FileCopy, CopiesEveryByteAndGivesItsSha256) {
   for (const Case& c : cases) {
     const auto from = dir.path() / ("from" + std::to_string(n));
     const auto to = dir.path() / ("to" + std::to_string(n++));
-    writeFile(from, c.bytes);
+    writeBytes(from, c.bytes);
     EXPECT_EQ(sha256OfFile(from), c.sha256);
     const CopiedFile copy = copyWithHash(from, to);
     EXPECT_EQ(copy.sha256, c.sha256);
     EXPECT_EQ(copy.bytes, c.bytes.size());
-    EXPECT_EQ(readFile(to), c.bytes);
+    EXPECT_EQ(fileBytes(to), c.bytes);
   }
 }
 
@@ -52,15 +43,15 @@ TEST(FileCopy, NeverOverwritesAndNamesTheFileItCannotUse) {
   const ScratchDir dir;
   const auto from = dir.path() / "book";
   const auto existing = dir.path() / "existing";
-  writeFile(from, "entries");
-  writeFile(existing, "an earlier backup");
+  writeBytes(from, "entries");
+  writeBytes(existing, "an earlier backup");
   try {
     copyWithHash(from, existing);
     FAIL() << "an existing file was overwritten";
   } catch (const std::system_error& e) {
     EXPECT_NE(std::string(e.what()).find(existing.string()), std::string::npos) << e.what();
   }
-  EXPECT_EQ(readFile(existing), "an earlier backup");
+  EXPECT_EQ(fileBytes(existing), "an earlier backup");
   EXPECT_THROW(sha256OfFile(dir.path() / "missing"), std::system_error);
   EXPECT_THROW(copyWithHash(dir.path() / "missing", dir.path() / "copy"), std::system_error);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "copy"));

@@ -10,7 +10,9 @@
 #include "booktool/book_tool.h"
 #include "recordmanager/record_manager.h"
 
-namespace varnok::booktool {
+namespace varnok::report {
+
+using booktool::ToolOutcome;
 
 struct RestoredBook {
   std::filesystem::path book;          // the folder's FILE3.DAT
@@ -40,4 +42,4 @@ ToolOutcome restoreBook(rm::RecordManager& manager, std::string_view typedFolder
                         const std::filesystem::path& backup, const std::filesystem::path& reports,
                         std::chrono::system_clock::time_point now, RestoredBook& restored);
 
-}  // namespace varnok::booktool
+}  // namespace varnok::report

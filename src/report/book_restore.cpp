@@ -1,4 +1,4 @@
-#include "booktool/book_restore.h"
+#include "report/book_restore.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,8 +15,9 @@
 #include "report/file_copy.h"
 #include "report/report_folder.h"
 
-namespace varnok::booktool {
+namespace varnok::report {
 using namespace varnok::gunbook;
+using namespace varnok::booktool;
 namespace {
 
 namespace fs = std::filesystem;
@@ -171,4 +172,4 @@ ToolOutcome restoreBook(rm::RecordManager& manager, std::string_view typedFolder
   return outcome;
 }
 
-}  // namespace varnok::booktool
+}  // namespace varnok::report

@@ -1,5 +1,5 @@
 // Putting a backup back as a book, through the book engine.
-#include "booktool/book_restore.h"
+#include "report/book_restore.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "scratch_dir.h"
 #include "report/file_copy.h"
 
-namespace varnok::booktool {
+namespace varnok::report {
 namespace {
 
 namespace fs = std::filesystem;
@@ -118,4 +118,4 @@ TEST_F(Restore, RefusesABookInUseOrMissingAndAReportFolderInsideTheBook) {
 }
 
 }  // namespace
-}  // namespace varnok::booktool
+}  // namespace varnok::report

@@ -1,0 +1,32 @@
+// Where each run's report goes, and the line that says so.
+#include <iostream>
+
+#include "cli/commands.h"
+#include "report/report_folder.h"
+
+namespace varnok::cli {
+
+void addReportDirOption(CLI::App& command, std::string& reportDir) {
+  command.add_option("--report-dir", reportDir,
+                     "Folder for this command's report folder (default: "
+                     "$XDG_DATA_HOME/varnok/reports, ~/.local/share/varnok/reports); never "
+                     "inside a book's folder")
+      ->group("Report");
+}
+
+std::filesystem::path reportsFolder(const std::string& reportDir) {
+  if (!reportDir.empty()) return reportDir;
+  return report::defaultReportsFolder();
+}
+
+void finishReport(const std::function<std::filesystem::path()>& finish,
+                  const std::filesystem::path& folder) {
+  try {
+    finish();
+  } catch (const std::exception& error) {
+    std::cerr << "varnok-cli: the report is incomplete: " << error.what() << std::endl;
+  }
+  std::cout << "Report: " << folder.string() << std::endl;
+}
+
+}  // namespace varnok::cli

@@ -1,0 +1,223 @@
+#include "report/recording_manager.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "recordmanager/book_path.h"
+#include "recordmanager/little_endian.h"
+#include "recordmanager/position_block.h"
+#include "recordmanager/status.h"
+
+namespace varnok::report {
+namespace {
+
+int64_t modifiedNanoseconds(const struct stat& st) {
+  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+RecordingManager::RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode,
+                                   std::filesystem::path folder, ChangesFile& changes,
+                                   std::vector<BookRecord> books)
+    : engine_(engine),
+      kind_(kind),
+      mode_(mode),
+      folder_(std::move(folder)),
+      changes_(changes),
+      books_(std::move(books)) {}
+
+RecordingManager::~RecordingManager() = default;
+
+RecordingManager::Session* RecordingManager::sessionOf(const void* block, SessionKey& key) {
+  rm::BlockHandle handle;
+  rm::Position position;
+  if (block == nullptr || !rm::readPositionBlock(block, handle, position)) return nullptr;
+  key = {handle.slot, handle.session};
+  const auto found = sessions_.find(key);
+  return found == sessions_.end() ? nullptr : &found->second;
+}
+
+int16_t RecordingManager::call(uint16_t operation, void* block, void* data, uint16_t* dataLength,
+                               void* key, uint16_t keyLength, int16_t keyNumber) {
+  if (operation == rm::op::Open)
+    return open(block, data, dataLength, key, keyLength, keyNumber);
+  SessionKey sessionKey;
+  Session* session = sessionOf(block, sessionKey);
+  if (session && operation == rm::op::Close)
+    return close(block, sessionKey, *session, dataLength, data, key, keyLength, keyNumber);
+  const int16_t status =
+      engine_.call(operation, block, data, dataLength, key, keyLength, keyNumber);
+  if (!session) return status;
+  if (operation == rm::op::Discard) {
+    if (status == rm::status::Success) sessions_.erase(sessionKey);
+  } else {
+    note(operation, status, *session, static_cast<const uint8_t*>(data));
+  }
+  return status;
+}
+
+int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, void* key,
+                               uint16_t keyLength, int16_t keyNumber) {
+  const int16_t status =
+      engine_.call(rm::op::Open, block, data, dataLength, key, keyLength, keyNumber);
+  rm::BlockHandle handle;
+  rm::Position position;
+  if (status != rm::status::Success || !rm::readPositionBlock(block, handle, position))
+    return status;
+  const SessionKey sessionKey{handle.slot, handle.session};
+  const std::size_t index = bookOf(rm::bookFilePath(static_cast<const char*>(key), keyLength));
+  BookRecord& book = books_[index];
+  if (!protect(book)) {
+    engine_.call(rm::op::Discard, block, nullptr, nullptr, nullptr, 0, 0);
+    return rm::status::BackupNotWritten;
+  }
+  if (!book.opened) {
+    book.opened = true;
+    book.entriesBefore = entryCount(block);
+  }
+  sessions_[sessionKey] = Session{index, {}, {}, false};
+  if (onProgress) onProgress();
+  return rm::status::Success;
+}
+
+std::size_t RecordingManager::bookOf(const std::string& path) {
+  const auto id = rm::fileIdentity(path);
+  for (std::size_t i = 0; i < books_.size(); ++i) {
+    if (id && rm::fileIdentity(books_[i].path) == id) return i;
+  }
+  books_.push_back(BookRecord{"other", path});
+  return books_.size() - 1;
+}
+
+// Takes the backup the book needs before anything can be written to it: the
+// first of the run, or a fresh one when the file changed since the last.
+bool RecordingManager::protect(BookRecord& book) {
+  try {
+    if (mode_ == Mode::Preview) {
+      if (book.sha256Before.empty()) book.sha256Before = sha256OfFile(book.path);
+      return true;
+    }
+    struct stat st;
+    if (::stat(book.path.c_str(), &st) != 0)
+      throw std::system_error(errno, std::generic_category(), "cannot read " + book.path);
+    if (!book.backups.empty() && rm::fileIdentity(st) == book.fileAtBackup &&
+        st.st_size == book.sizeAtBackup && modifiedNanoseconds(st) == book.modifiedAtBackup)
+      return true;
+    const std::string fileName = std::filesystem::path(book.path).filename().string();
+    const std::string name =
+        book.role + "-" +
+        (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
+    CopiedFile copy = copyWithHash(book.path, folder_ / name);
+    if (book.backups.empty()) book.sha256Before = copy.sha256;
+    book.backups.push_back(std::move(copy));
+    book.fileAtBackup = rm::fileIdentity(st);
+    book.sizeAtBackup = st.st_size;
+    book.modifiedAtBackup = modifiedNanoseconds(st);
+    return true;
+  } catch (const std::exception& error) {
+    problems_.push_back(book.role + " book " + book.path +
+                        ": its backup copy could not be written, so it was left untouched: " +
+                        error.what());
+    return false;
+  }
+}
+
+long RecordingManager::entryCount(void* block) {
+  // On a copy of the block, so that the caller's position is not touched.
+  std::array<char, rm::kPositionBlockLength> copy;
+  std::memcpy(copy.data(), block, copy.size());
+  std::array<uint8_t, rm::kStatBufferLength> stat{};
+  std::array<char, rm::kKeyBufferLength> key{};
+  uint16_t length = rm::kStatBufferLength;
+  if (engine_.call(rm::op::Stat, copy.data(), stat.data(), &length, key.data(), key.size(), 0) !=
+      rm::status::Success)
+    return -1;
+  return static_cast<long>(rm::readLittleEndian<4>(stat.data() + 6));
+}
+
+Change RecordingManager::changeFor(uint16_t operation, const BookRecord& book) const {
+  if (operation == rm::op::Delete) return Change::Removed;
+  const bool update = operation == rm::op::Update;
+  switch (kind_) {
+    case RunKind::Convert:
+      if (update && book.role == "old") return Change::HandedOver;
+      if (update && book.role == "new") return Change::CarriedOver;
+      break;
+    case RunKind::Fix:
+      if (update && book.role == "old") return Change::TransferredOut;
+      if (!update && book.role == "new") return Change::TransferredIn;
+      break;
+    case RunKind::Import:
+      if (!update) return Change::Imported;
+      break;
+  }
+  return update ? Change::Rewritten : Change::Added;
+}
+
+void RecordingManager::note(uint16_t operation, int16_t status, Session& session,
+                            const uint8_t* data) {
+  if (status != rm::status::Success) return;
+  const bool get = operation == rm::op::GetNext || operation == rm::op::GetGreaterOrEqual;
+  const bool write = operation == rm::op::Insert || operation == rm::op::Update ||
+                     operation == rm::op::Delete;
+  if (write) {
+    try {
+      if (!session.changes) session.changes = std::make_unique<SessionChanges>(folder_);
+      const uint8_t* before = session.current ? session.current->data() : nullptr;
+      if (operation != rm::op::Insert && !before)
+        throw std::runtime_error("an entry was changed that was not read first");
+      session.changes->record(changeFor(operation, books_[session.book]),
+                              operation == rm::op::Insert ? nullptr : before,
+                              operation == rm::op::Delete ? nullptr : data);
+    } catch (const std::exception& error) {
+      if (!session.unrecorded)
+        problems_.push_back(books_[session.book].role + " book " + books_[session.book].path +
+                            ": a change could not be recorded: " + error.what());
+      session.unrecorded = true;
+    }
+  }
+  if (operation == rm::op::Delete) {
+    session.current.reset();
+  } else if (get || write) {
+    session.current.emplace();
+    std::memcpy(session.current->data(), data, gunbook::kStoredRecordLength);
+  }
+}
+
+int16_t RecordingManager::close(void* block, const SessionKey& key, Session& session,
+                                uint16_t* dataLength, void* data, void* keyBuffer,
+                                uint16_t keyLength, int16_t keyNumber) {
+  BookRecord& book = books_[session.book];
+  if (session.unrecorded) return rm::status::ReportNotWritten;
+  const long count = entryCount(block);
+  Tally tally{};
+  if (session.changes) {
+    try {
+      changes_.add(*session.changes, book.role, tally);
+    } catch (const std::exception& error) {
+      problems_.push_back(book.role + " book " + book.path +
+                          ": its changes could not be written to the report, so they were not "
+                          "saved: " + error.what());
+      return rm::status::ReportNotWritten;
+    }
+  }
+  // A preview ends every session without writing: the engine drops it.
+  const uint16_t ending = mode_ == Mode::Preview ? rm::op::Discard : rm::op::Close;
+  const int16_t status = engine_.call(ending, block, data, dataLength, keyBuffer, keyLength,
+                                      keyNumber);
+  if (status != rm::status::Success) {
+    if (session.changes) changes_.takeBack();
+    return status;
+  }
+  for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
+  book.entriesAfter = count;
+  sessions_.erase(key);
+  if (onProgress) onProgress();
+  return rm::status::Success;
+}
+
+}  // namespace varnok::report

@@ -1,0 +1,108 @@
+// A record manager that keeps a run's record: it passes every call on to
+// the book engine and notes what passes.
+//
+// - The first time the run opens a book (and again whenever the file has
+//   changed since), a byte-exact backup copy of the book file goes into the
+//   report folder while the engine holds the book, before anything can be
+//   written to it. When the copy cannot be made, the Open is refused with
+//   BackupNotWritten and the book left closed as it was.
+// - Every Update, Delete and Insert is noted with the entry before and after
+//   (the entry a Get made current is the entry before). A session's changes
+//   reach changes.csv when its Close succeeds; a Discard, or a refused
+//   Close that is then dropped, leaves none. When the rows cannot be
+//   written, the Close is refused with ReportNotWritten and the book kept
+//   open with its changes, as for any refused Close.
+// - In a preview every Close becomes a Discard that answers as a Close
+//   would: the passes run as they would, the report says what they would
+//   change, and no book file is written. No backup is taken.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gunbook/gun_record.h"
+#include "recordmanager/file_identity.h"
+#include "recordmanager/record_manager.h"
+#include "report/changes.h"
+#include "report/file_copy.h"
+
+namespace varnok::report {
+
+enum class RunKind { Convert, Fix, Import };
+enum class Mode { Run, Preview };
+
+// One book of the run and what became of it.
+struct BookRecord {
+  BookRecord(std::string role, std::string path) : role(std::move(role)), path(std::move(path)) {}
+
+  std::string role;  // "old", "new", or "book" for an import
+  std::string path;  // the book file
+  bool opened = false;
+  long entriesBefore = -1;  // when first opened
+  long entriesAfter = -1;   // at its last Close
+  std::string sha256Before;  // of the backup, or of the file in a preview
+  std::vector<CopiedFile> backups;  // the first is the book before the run
+  Tally tally{};                    // entries changed, by kind of change
+
+  // The file as it was when last copied.
+  rm::FileId fileAtBackup;
+  off_t sizeAtBackup = -1;
+  int64_t modifiedAtBackup = 0;  // nanoseconds
+};
+
+class RecordingManager final : public rm::RecordManager {
+ public:
+  RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode,
+                   std::filesystem::path folder, ChangesFile& changes,
+                   std::vector<BookRecord> books);
+  ~RecordingManager() override;
+
+  int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer, uint16_t* dataLength,
+               void* keyBuffer, uint16_t keyLength, int16_t keyNumber) override;
+
+  const std::vector<BookRecord>& books() const { return books_; }
+  // Why a backup or the change report could not be written, one line each.
+  const std::vector<std::string>& problems() const { return problems_; }
+  // Called after each backup and each Close that reaches changes.csv.
+  std::function<void()> onProgress;
+
+ private:
+  struct Session {
+    std::size_t book = 0;
+    std::optional<gunbook::StoredRecord> current;  // the entry a write applies to
+    std::unique_ptr<SessionChanges> changes;       // made at the first change
+    bool unrecorded = false;  // a change could not be noted: the Close is refused
+  };
+  using SessionKey = std::pair<uint32_t, uint64_t>;
+
+  int16_t open(void* block, void* dataBuffer, uint16_t* dataLength, void* keyBuffer,
+               uint16_t keyLength, int16_t keyNumber);
+  int16_t close(void* block, const SessionKey& key, Session& session, uint16_t* dataLength,
+                void* dataBuffer, void* keyBuffer, uint16_t keyLength, int16_t keyNumber);
+  void note(uint16_t operation, int16_t status, Session& session, const uint8_t* data);
+  bool protect(BookRecord& book);
+  std::size_t bookOf(const std::string& path);
+  long entryCount(void* block);
+  Change changeFor(uint16_t operation, const BookRecord& book) const;
+  Session* sessionOf(const void* block, SessionKey& key);
+
+  rm::RecordManager& engine_;
+  RunKind kind_;
+  Mode mode_;
+  std::filesystem::path folder_;
+  ChangesFile& changes_;
+  std::vector<BookRecord> books_;
+  std::map<SessionKey, Session> sessions_;
+  std::vector<std::string> problems_;
+};
+
+}  // namespace varnok::report

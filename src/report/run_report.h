@@ -1,0 +1,89 @@
+// The record every run, transfer, preview and import leaves: a report
+// folder holding summary.txt, changes.csv and the backup copy of each book
+// as it was before the run (none in a preview).
+//
+// A front end makes the report before the run, runs the conversion through
+// the report's record manager, and finishes the report afterwards:
+//
+//   report::RunReport report(report::RunKind::Convert, report::Mode::Run,
+//                            report::defaultReportsFolder(), values, rm::bookEngine());
+//   conversion::Converter converter(view, report.recordManager());
+//   converter.runConversion();
+//   const std::filesystem::path folder = report.finish(converter);
+//
+// summary.txt is written when the report is made and again as the run goes
+// (after each backup and each saved book), so that the folder of a run that
+// ended by Abort, a crash or a kill says so and what had been saved by then.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "conversion/converter.h"
+#include "conversion/form_values.h"
+#include "recordmanager/record_manager.h"
+#include "report/changes.h"
+#include "report/recording_manager.h"
+#include "report/report_folder.h"
+
+namespace varnok::report {
+
+// An import of a CSV file into one book.
+struct BookImport {
+  std::string folder;   // as typed
+  std::string csvFile;  // as named
+};
+
+class RunReport {
+ public:
+  // A run or a transfer on the books the form names, or its preview. Makes
+  // the report folder in `reports`. Throws std::runtime_error saying what
+  // and where when the folder lies inside either book's folder, or cannot
+  // be made or written.
+  RunReport(RunKind kind, Mode mode, const std::filesystem::path& reports,
+            const conversion::FormValues& form, rm::RecordManager& engine);
+  RunReport(const BookImport& import, const std::filesystem::path& reports,
+            rm::RecordManager& engine);
+  ~RunReport();
+  RunReport(const RunReport&) = delete;
+  RunReport& operator=(const RunReport&) = delete;
+
+  // The record manager the run must use.
+  rm::RecordManager& recordManager() { return *recorder_; }
+  const std::filesystem::path& folder() const { return folder_; }
+  const std::vector<BookRecord>& books() const { return recorder_->books(); }
+  // Why a backup or the change report could not be written, one line each:
+  // the front end shows them beside the run's own messages.
+  const std::vector<std::string>& problems() const { return recorder_->problems(); }
+
+  // The reconciliation of the books as they were before the run: written
+  // as reconciliation.txt, with `summary` (a few lines) in summary.txt.
+  void setReconciliation(std::string text, std::string summary);
+
+  // Writes the final summary.txt (and reconciliation.txt) and returns the
+  // folder. Throws std::system_error naming the file that could not be
+  // written; the books are as the run left them either way.
+  std::filesystem::path finish(const conversion::Converter& converter);
+  // For a run without a converter: its outcome in words, e.g. "imported
+  // 300 entries" or the refusal.
+  std::filesystem::path finish(const std::string& outcome);
+
+ private:
+  void start(const std::filesystem::path& reports, std::vector<BookRecord> books,
+             rm::RecordManager& engine);
+  void writeSummary(const std::string& outcome, int ignoredReports, bool finished);
+
+  RunKind kind_;
+  Mode mode_;
+  std::string inputs_;  // the summary's lines on the run's inputs
+  std::chrono::system_clock::time_point started_;
+  std::filesystem::path folder_;
+  std::unique_ptr<ChangesFile> changes_;
+  std::unique_ptr<RecordingManager> recorder_;
+  std::string reconciliation_, reconciliationSummary_;
+};
+
+}  // namespace varnok::report

@@ -1,0 +1,38 @@
+// summary.txt: what a run was asked to do, what it came to, and for each
+// book its entries, its hashes before and after and its backup.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "conversion/converter.h"
+#include "conversion/form_values.h"
+#include "report/recording_manager.h"
+
+namespace varnok::report {
+
+struct SummaryFacts {
+  const char* kind;  // "convert", "fix", "preview", "import"
+  bool preview;
+  const std::string& inputs;
+  std::chrono::system_clock::time_point started, ended;
+  bool finished;  // false: the run is under way, or was ended by Abort, a crash or a kill
+  const std::string& outcome;
+  int ignoredReports;
+  const std::vector<BookRecord>& books;
+  long changeRows;
+  const std::vector<std::string>& problems;
+  const std::string& reconciliation;  // a few lines; empty when none was made
+};
+
+// The summary's lines on the run's inputs.
+std::string formInputsText(RunKind kind, Mode mode, const conversion::FormValues& form);
+std::string importInputsText(const std::string& folder, const std::string& csvFile);
+// What the converter's run came to, in words.
+std::string outcomeText(const conversion::Converter& converter);
+
+// The whole summary. A finished run's books are hashed as they are now.
+std::string summaryText(const SummaryFacts& facts);
+
+}  // namespace varnok::report

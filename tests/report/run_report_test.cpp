@@ -1,0 +1,240 @@
+// A run's report against the books themselves: random pairs previewed and
+// then converted (or transferred), with changes.csv compared to the
+// difference between the books' exports before and after, and the backups
+// and book files compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "book_fixture.h"
+#include "conversion/converter.h"
+#include "fake_view.h"
+#include "faulty_record_manager.h"
+#include "random_books.h"
+#include "report/run_report.h"
+#include "report_support.h"
+
+namespace varnok::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using conversion::Converter;
+using report::Mode;
+using report::RunKind;
+using report::RunReport;
+
+void runProcedure(Converter& converter, RunKind kind) {
+  if (kind == RunKind::Convert) {
+    converter.runConversion();
+  } else {
+    converter.transferLateDisposals();
+  }
+}
+
+// Runs (or previews) on the form's books through a report; answers every
+// error report with the view's answers.
+fs::path reportedRun(RunKind kind, Mode mode, const fs::path& reports, FakeView& view,
+                     rm::RecordManager& engine = rm::bookEngine()) {
+  RunReport report(kind, mode, reports, view.form, engine);
+  Converter converter(view, report.recordManager());
+  runProcedure(converter, kind);
+  return report.finish(converter);
+}
+
+struct PairOnDisk {
+  ScratchDir dir;
+  std::string oldFolder = dir.folder("old");
+  std::string newFolder = dir.folder("new");
+  fs::path reports = dir.path() / "reports";
+  std::string oldBytes() const { return fileBytes(oldFolder + "FILE3.DAT"); }
+  std::string newBytes() const { return fileBytes(newFolder + "FILE3.DAT"); }
+};
+
+struct KindCase {
+  const char* name;
+  RunKind kind;
+  bool uniqueAcrossBooks;
+  ChangeNames oldNames, newNames;
+  uint32_t firstSeed;
+};
+
+void PrintTo(const KindCase& c, std::ostream* out) { *out << c.name; }
+
+class ReportOnRandomPairs : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(ReportOnRandomPairs, PreviewWritesNothingAndTheRunChangesWhatTheReportSays) {
+  const KindCase& c = GetParam();
+  int changedRows = 0;
+  for (uint32_t seed = c.firstSeed; seed < c.firstSeed + 40; ++seed) {
+    Generator random(seed);
+    PairOnDisk pair;
+    FakeView view;
+    const model::Inputs in = random.fillIn(view, pair.oldFolder, pair.newFolder);
+    const model::Books books = random.books(in.D, c.uniqueAcrossBooks);
+    makeBook(pair.oldFolder, books.oldBook);
+    makeBook(pair.newFolder, books.newBook);
+    const std::string oldBefore = pair.oldBytes(), newBefore = pair.newBytes();
+    const ExportedBook oldExport = exportedBook(pair.oldFolder);
+    const ExportedBook newExport = exportedBook(pair.newFolder);
+
+    FakeView previewView;
+    previewView.form = view.form;
+    const fs::path preview = reportedRun(c.kind, Mode::Preview, pair.reports, previewView);
+    ASSERT_TRUE(pair.oldBytes() == oldBefore && pair.newBytes() == newBefore)
+        << "seed " << seed << ": a preview wrote a book";
+
+    const fs::path run = reportedRun(c.kind, Mode::Run, pair.reports, view);
+    const auto oldRows =
+        expectedChanges("old", oldExport, exportedBook(pair.oldFolder), c.oldNames);
+    const auto newRows =
+        expectedChanges("new", newExport, exportedBook(pair.newFolder), c.newNames);
+    ASSERT_EQ(reportedChanges(run, "old"), oldRows) << "seed " << seed;
+    ASSERT_EQ(reportedChanges(run, "new"), newRows) << "seed " << seed;
+    ASSERT_EQ(reportedChanges(preview, "old"), oldRows) << "seed " << seed;
+    ASSERT_EQ(reportedChanges(preview, "new"), newRows) << "seed " << seed;
+    if (fs::exists(run / "old-FILE3.DAT")) {
+      ASSERT_TRUE(fileBytes(run / "old-FILE3.DAT") == oldBefore) << "seed " << seed;
+      ASSERT_TRUE(fileBytes(run / "new-FILE3.DAT") == newBefore) << "seed " << seed;
+    }
+    changedRows += static_cast<int>(oldRows.size() + newRows.size());
+  }
+  EXPECT_GT(changedRows, 1000);  // the generator reached books that change
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ReportOnRandomPairs,
+    ::testing::Values(KindCase{"Convert", RunKind::Convert, false, {"handed over", "-"},
+                               {"carried over", "-"}, 30001},
+                      KindCase{"Fix", RunKind::Fix, true, {"transferred out", "-"},
+                               {"-", "transferred in"}, 40001}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A small pair with something to change in both books.
+struct SmallPair : PairOnDisk {
+  FakeView view;
+  SmallPair() {
+    makeBook(oldFolder, {gun("A1", "20250601", "        ", "PAWN"),
+                         gun("A2", "20250601", "20250701", "SOLD"),
+                         gun("A3", "20250701", "        ", "SALE")});
+    makeBook(newFolder, {gun("B1", "20250601", "        ", "PAWN"),
+                         gun("B2", "20250601", "20250615", "SOLD")});
+    view.fillIn(oldFolder, newFolder, "06/30/2025");
+  }
+};
+
+TEST(ReportOfDroppedSessions, ADroppedSessionLeavesNoRowsAndTheBookAsItWas) {
+  struct Case {
+    RunKind kind;
+    int failedClose;  // counting every Close of the run
+    bool oldRows, newRows;
+  };
+  // Convert closes old, new (book check), old (close-out), new (rebase);
+  // the transfer closes new, then old, and drops the old book's changes
+  // when the new book's Close is let go.
+  for (const Case c :
+       {Case{RunKind::Convert, 3, false, true}, Case{RunKind::Convert, 4, true, false},
+        Case{RunKind::Fix, 1, false, false}, Case{RunKind::Fix, 2, false, true}}) {
+    SmallPair pair;
+    const std::string oldBefore = pair.oldBytes(), newBefore = pair.newBytes();
+    FaultyRecordManager faulty(rm::bookEngine());
+    faulty.failCalls(rm::op::Close, rm::status::DiskFull, c.failedClose);
+    pair.view.answers = {errortrap::Answer::Ignore};
+    const fs::path folder = reportedRun(c.kind, Mode::Run, pair.reports, pair.view, faulty);
+    const std::string which = std::to_string(int(c.kind)) + "/" + std::to_string(c.failedClose);
+    EXPECT_EQ(!reportedChanges(folder, "old").empty(), c.oldRows) << which;
+    EXPECT_EQ(!reportedChanges(folder, "new").empty(), c.newRows) << which;
+    if (!c.oldRows) {
+      EXPECT_TRUE(pair.oldBytes() == oldBefore) << which;
+    }
+    if (!c.newRows) {
+      EXPECT_TRUE(pair.newBytes() == newBefore) << which;
+    }
+  }
+}
+
+TEST(ReportBackups, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyBookIsTouched) {
+  for (const RunKind kind : {RunKind::Convert, RunKind::Fix}) {
+    for (const char* blocked : {"old-FILE3.DAT", "new-FILE3.DAT"}) {
+      SmallPair pair;
+      const std::string oldBefore = pair.oldBytes(), newBefore = pair.newBytes();
+      RunReport report(kind, Mode::Run, pair.reports, pair.view.form, rm::bookEngine());
+      fs::create_directory(report.folder() / blocked);  // the backup's name is taken
+      Converter converter(pair.view, report.recordManager());
+      runProcedure(converter, kind);
+      report.finish(converter);
+
+      EXPECT_EQ(converter.outcome(), Converter::Outcome::BookNotOpened) << blocked;
+      EXPECT_TRUE(pair.oldBytes() == oldBefore && pair.newBytes() == newBefore) << blocked;
+      ASSERT_EQ(converter.unopenedBooks().size(), 1u);
+      EXPECT_NE(converter.unopenedBooks()[0].find("backup copy could not be written"),
+                std::string::npos);
+      ASSERT_EQ(report.problems().size(), 1u);
+      EXPECT_NE(report.problems()[0].find(blocked), std::string::npos) << report.problems()[0];
+      EXPECT_TRUE(reportedChanges(report.folder(), "old").empty());
+      EXPECT_TRUE(reportedChanges(report.folder(), "new").empty());
+    }
+  }
+}
+
+TEST(ReportFolder, AFolderInsideABookOrThatCannotBeMadeIsRefusedWithItsReason) {
+  SmallPair pair;
+  std::ofstream(pair.dir.path() / "a file") << "x";
+  const struct {
+    fs::path reports;
+    const char* says;
+  } cases[] = {
+      {fs::path(pair.oldFolder) / "reports", "inside the old book's folder"},
+      {fs::path(pair.newFolder), "inside the new book's folder"},
+      {pair.dir.path() / "a file" / "reports", "a file"},
+  };
+  for (const auto& c : cases) {
+    try {
+      RunReport report(RunKind::Convert, Mode::Run, c.reports, pair.view.form, rm::bookEngine());
+      ADD_FAILURE() << c.reports << " was taken";
+    } catch (const std::exception& error) {
+      EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_FALSE(fs::exists(fs::path(pair.oldFolder) / "reports"));
+}
+
+// Entries changed more than once in a session are reported from their first
+// state to their last; one added and removed again not at all.
+TEST(ReportOfOneSession, RowsGoFromEachEntrysFirstStateToItsLast) {
+  SmallPair pair;
+  const std::string before = pair.oldBytes();
+  RunReport report(RunKind::Convert, Mode::Run, pair.reports, pair.view.form, rm::bookEngine());
+  rm::RecordManager& manager = report.recordManager();
+  gunbook::BookCursor cursor;
+  cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
+  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
+  cursor.KeyBuffer = "A1";
+  ASSERT_EQ(cursor.call(manager, rm::op::GetGreaterOrEqual), 0);
+  cursor.Record.Status = "HELD";
+  ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
+  cursor.Record.Status = "PAWN";  // back as it was
+  cursor.Record.Field06 = "MOVED";
+  ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
+  cursor.Record = gun("Z9", "20250601", "        ", "PAWN");
+  ASSERT_EQ(cursor.call(manager, rm::op::Insert), 0);
+  ASSERT_EQ(cursor.call(manager, rm::op::Delete), 0);
+  ASSERT_EQ(cursor.call(manager, rm::op::Close), 0);
+
+  const std::vector<CsvRow> expected{{"old", "A1", "handed over", "Field06", "", "MOVED"}};
+  EXPECT_EQ(reportedChanges(report.folder(), "old"), expected);
+
+  // Opened again after its file changed, the book is copied afresh; the
+  // first copy still holds the book before the run.
+  const std::string changed = pair.oldBytes();
+  cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
+  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
+  ASSERT_EQ(cursor.call(manager, rm::op::Discard), 0);
+  EXPECT_TRUE(fileBytes(report.folder() / "old-2-FILE3.DAT") == changed);
+  EXPECT_TRUE(fileBytes(report.folder() / "old-FILE3.DAT") == before);
+  ASSERT_EQ(report.books().at(0).backups.size(), 2u);
+}
+
+}  // namespace
+}  // namespace varnok::testing
