@@ -90,6 +90,8 @@ void printPreview(const report::RunReport& report) {
     if (book.opened)
       std::cout << "  " << book.role << " book: " << report::tallyText(book.tally) << std::endl;
   }
+  std::cout << "Reconciliation of the books before the run:\n"
+            << report.reconciliationSummary() << std::flush;
 }
 
 void run(const ConversionOptions& options, report::RunKind kind,

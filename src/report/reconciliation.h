@@ -75,4 +75,8 @@ Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
 // always gives the same text.
 std::string reconciliationText(const Reconciliation& reconciliation);
 
+// Two indented lines for a run's summary: the counts, and whether the books
+// reconcile.
+std::string reconciliationSummary(const Reconciliation& reconciliation);
+
 }  // namespace varnok::report

@@ -65,6 +65,7 @@ RunReport::RunReport(RunKind kind, Mode mode, const fs::path& reports,
       books.push_back(BookRecord{role, std::move(path)});
   }
   start(reports, std::move(books), engine);
+  reconcileBefore(form, engine);
 }
 
 RunReport::RunReport(const BookImport& import, const fs::path& reports,

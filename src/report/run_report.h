@@ -62,6 +62,9 @@ class RunReport {
   // The reconciliation of the books as they were before the run: written
   // as reconciliation.txt, with `summary` (a few lines) in summary.txt.
   void setReconciliation(std::string text, std::string summary);
+  // Its lines in summary.txt; "not made ..." with the reason when the books
+  // could not be read or the date is no day.
+  const std::string& reconciliationSummary() const { return reconciliationSummary_; }
 
   // Writes the final summary.txt (and reconciliation.txt) and returns the
   // folder. Throws std::system_error naming the file that could not be
@@ -75,6 +78,9 @@ class RunReport {
   void start(const std::filesystem::path& reports, std::vector<BookRecord> books,
              rm::RecordManager& engine);
   void writeSummary(const std::string& outcome, int ignoredReports, bool finished);
+  // Reads both books through `engine` (their sessions dropped: nothing is
+  // written) and reconciles them on the form's date.
+  void reconcileBefore(const conversion::FormValues& form, rm::RecordManager& engine);
 
   RunKind kind_;
   Mode mode_;

@@ -239,7 +239,12 @@ TEST_F(ConversionCliTest, APreviewWritesNoBookAndForetellsTheRun) {
   EXPECT_EQ(preview.out,
             "Number of old guns = 3 Number of new guns 3\nFinished\n"
             "Preview: no book was written. The run would change:\n"
-            "  old book: 1 removed, 1 handed over\n  new book: 1 removed, 1 carried over\n");
+            "  old book: 1 removed, 1 handed over\n  new book: 1 removed, 1 carried over\n"
+            "Reconciliation of the books before the run:\n"
+            "  on 06/30/2025 (20250630): 1 in the store (old book), 1 carried over (new book), "
+            "1 matched\n"
+            "  the books reconcile, 0 disposed of on the date (notes); the details are in "
+            "reconciliation.txt\n");
   EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
   EXPECT_EQ(fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT"), newBytes);
   EXPECT_EQ(preview.report.filename().string().substr(18), "preview");
@@ -249,6 +254,28 @@ TEST_F(ConversionCliTest, APreviewWritesNoBookAndForetellsTheRun) {
   EXPECT_EQ(fileBytes(run.report / "changes.csv"), fileBytes(preview.report / "changes.csv"));
   EXPECT_EQ(fileBytes(run.report / "old-FILE3.DAT"), oldBytes);
   EXPECT_EQ(fileBytes(run.report / "new-FILE3.DAT"), newBytes);
+}
+
+TEST_F(ConversionCliTest, EveryRunReportsTheReconciliationOfTheBooksBeforeIt) {
+  // A1 is in the store on the date, but the new book lost it.
+  std::filesystem::remove(std::filesystem::path(newFolder) / "FILE3.DAT");
+  makeBook(newFolder, {gun("A2", "20250630", "20250615", "SOLD"),
+                       gun("A4", "20250702", "        ", "SALE")});
+  const auto alone = runCli({"reconcile", "--old", oldFolder, "--new", newFolder, "--date",
+                             "06/30/2025"});
+  ASSERT_EQ(alone.exitStatus, 5) << alone.err;
+  ASSERT_NE(alone.out.find("A1: absent from the new book"), std::string::npos) << alone.out;
+
+  for (const char* kind : {"--preview", ""}) {
+    SCOPED_TRACE(kind);
+    auto arguments = args("convert");
+    if (*kind) arguments.push_back(kind);
+    const auto run = runCli(arguments);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;  // a discrepancy stops no run
+    EXPECT_EQ(fileBytes(run.report / "reconciliation.txt"), alone.out);
+    EXPECT_NE(fileBytes(run.report / "summary.txt").find("THE BOOKS DO NOT RECONCILE: 1"),
+              std::string::npos);
+  }
 }
 
 TEST_F(ConversionCliTest, FixMovesLateDisposalsIntoTheNewBook) {
