@@ -23,4 +23,18 @@ bool& FormValues::option(Option which) {
   return leaveReceivedInfo;
 }
 
+FormValues FormValues::readFrom(FormView& view) {
+  FormValues values;
+  for (int i = 0; i < 6; ++i) {
+    values.previousLicensee[i] = view.text(TextBox::PreviousLicensee, i);
+    values.newLicensee[i] = view.text(TextBox::NewLicensee, i);
+  }
+  for (TextBox box : {TextBox::OldBookFolder, TextBox::NewBookFolder, TextBox::NewBookPrefix,
+                      TextBox::ConversionDate})
+    values.box(box, 0) = view.text(box, 0);
+  for (Option option : {Option::KeepReceivedFrom, Option::KeepDateIn, Option::LeaveReceivedInfo})
+    values.option(option) = view.checked(option);
+  return values;
+}
+
 }  // namespace varnok::conversion

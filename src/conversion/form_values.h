@@ -27,6 +27,9 @@ struct FormValues {
   // throws) and ignored for the others.
   std::string& box(TextBox which, int index);
   bool& option(Option which);
+
+  // What the view's boxes and options hold now.
+  static FormValues readFrom(FormView& view);
 };
 
 class FormValuesView : public FormView {

@@ -13,6 +13,9 @@
 #include "errortrap/trap.h"
 #include "form/exit_icon.h"
 #include "form/layout_scale.h"
+#include "form/message_box.h"
+#include "report/report_folder.h"
+#include "report/run_report.h"
 #include "ui_brelmark.h"
 
 namespace varnok::form {
@@ -44,6 +47,10 @@ class InputBlocker final : public QObject {
   QWidget& window_;
 };
 
+constexpr const char* kNoReport =
+    "No book was opened: the run's report folder could not be made: ";
+constexpr const char* kReportIncomplete = "The run's report could not be finished: ";
+
 // Focus moves the operator makes inside the window; not the focus going to
 // or coming back from a message box, a menu or another application, nor a
 // move the program makes.
@@ -56,7 +63,7 @@ bool movedByOperator(Qt::FocusReason reason) {
 
 Brelmark::Brelmark(rm::RecordManager& recordManager, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::Brelmark>()), view_(*this),
-      converter_(view_, recordManager) {
+      recordManager_(recordManager), converter_(view_, recordManager_) {
   errortrap::setDefaultReporter(&view_);
   Form_Initialize();
   ui_->setupUi(this);
@@ -80,6 +87,8 @@ void Brelmark::connectControls() {
   connect(ui_->ExitVarnok, &QPushButton::clicked, this, [this] { ExitVarnok_Click(); });
   connect(ui_->mnuOption1, &QAction::triggered, this, [this] { mnuOption1_Click(); });
   connect(ui_->mnuOption2, &QAction::triggered, this, [this] { mnuOption2_Click(); });
+  connect(ui_->mnuPreview, &QAction::triggered, this, [this] { mnuPreview_Click(); });
+  connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { mnuOpenLastReport_Click(); });
   for (QLineEdit* box : text1_) box->installEventFilter(this);
   for (QLineEdit* box : text2_) box->installEventFilter(this);
   // What is written into a book takes only what a book can hold.
@@ -174,17 +183,46 @@ bool Brelmark::runQueuedChecks() {
   return passed;
 }
 
-void Brelmark::work(void (conversion::Converter::*procedure)()) {
+void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mode) {
   // A press that left a box failing its check is not acted on: the check
   // has put the focus back on that box.
   if (working_ || !runQueuedChecks()) return;
+  const auto kind = procedure == &conversion::Converter::transferLateDisposals
+                        ? report::RunKind::Fix
+                        : report::RunKind::Convert;
+  std::unique_ptr<report::RunReport> runReport;
+  try {
+    runReport = std::make_unique<report::RunReport>(kind, mode, report::defaultReportsFolder(),
+                                                    conversion::FormValues::readFrom(view_),
+                                                    recordManager_.engine);
+  } catch (const std::exception& error) {
+    MessageBox::information(this, QString::fromUtf8(kNoReport) + QString::fromUtf8(error.what()));
+    return;
+  }
+  lastReport_ = runReport->folder();
   working_ = true;
   InputBlocker blocker(*this);
   qApp->installEventFilter(&blocker);
+  recordManager_.current = &runReport->recordManager();
+  view_.beforeMessage = [&](const std::string& text) {
+    if (text == conversion::msg::Finished) showReportProblems(runReport->problems());
+  };
   (converter_.*procedure)();
+  view_.beforeMessage = nullptr;
+  recordManager_.current = &recordManager_.engine;
   qApp->removeEventFilter(&blocker);
   working_ = false;
+  try {
+    runReport->finish(converter_);
+  } catch (const std::exception& error) {
+    MessageBox::information(this, QString::fromUtf8(kReportIncomplete) +
+                                      QString::fromUtf8(error.what()));
+  }
   if (closeRequested_) close();
+}
+
+void Brelmark::showReportProblems(const std::vector<std::string>& problems) {
+  for (const std::string& problem : problems) MessageBox::information(this, QString::fromStdString(problem));
 }
 
 void Brelmark::closeEvent(QCloseEvent* event) {

@@ -15,9 +15,12 @@
 #include <functional>
 #include <memory>
 
+#include <filesystem>
+
 #include "conversion/converter.h"
 #include "form/window_view.h"
 #include "recordmanager/record_manager.h"
+#include "report/recording_manager.h"
 
 class QFocusEvent;
 class QKeyEvent;
@@ -57,6 +60,8 @@ class Brelmark : public QMainWindow {
   bool MaskEdBox1_Validate();
   void mnuOption1_Click();
   void mnuOption2_Click();
+  void mnuPreview_Click();
+  void mnuOpenLastReport_Click();
   void Text1_GotFocus(int index);
   void Text1_KeyPress(int index, int& KeyAscii);
   bool Text1_Validate(int index);
@@ -74,12 +79,31 @@ class Brelmark : public QMainWindow {
   void queueCheck(std::function<bool()> check);
   // Runs the checks queued by focus moves; false when one failed.
   bool runQueuedChecks();
-  // Runs a conversion procedure with the window closed to input.
-  void work(void (conversion::Converter::*procedure)());
+  // Runs a conversion procedure with the window closed to input, through
+  // a run report of its own (a preview writes no book).
+  void work(void (conversion::Converter::*procedure)(), report::Mode mode = report::Mode::Run);
+  // Shows why a backup or the change report could not be written, once,
+  // before the run's last message.
+  void showReportProblems(const std::vector<std::string>& problems);
+
+  // The record manager the converter calls: the book engine, or during a
+  // run the run report's recording record manager in front of it.
+  struct RunRecordManager final : rm::RecordManager {
+    explicit RunRecordManager(rm::RecordManager& engine) : engine(engine), current(&engine) {}
+    int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer, uint16_t* dataLength,
+                 void* keyBuffer, uint16_t keyLength, int16_t keyNumber) override {
+      return current->call(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
+                           keyNumber);
+    }
+    rm::RecordManager& engine;
+    rm::RecordManager* current;
+  };
 
   std::unique_ptr<Ui::Brelmark> ui_;
   WindowView view_;
+  RunRecordManager recordManager_;
   conversion::Converter converter_;
+  std::filesystem::path lastReport_;  // the folder of this window's last run
   std::array<QLineEdit*, 6> text1_{};
   std::array<QLineEdit*, 6> text2_{};
   QList<std::function<bool()>> queuedChecks_;

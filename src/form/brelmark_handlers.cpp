@@ -1,11 +1,14 @@
 // The window's event handlers (module Brelmark).
+#include <QDesktopServices>
 #include <QLineEdit>
+#include <QUrl>
 
 #include "conversion/date_check.h"
 #include "errortrap/protector.h"
 #include "errortrap/trap.h"
 #include "form/brelmark.h"
 #include "form/upper_case.h"
+#include "report/report_folder.h"
 #include "ui_brelmark.h"
 
 namespace varnok::form {
@@ -72,6 +75,26 @@ bool Brelmark::MaskEdBox1_Validate() {
 void Brelmark::mnuOption1_Click() { errortrap::Trap T(kModule, "mnuOption1_Click", &view_); }
 
 void Brelmark::mnuOption2_Click() { errortrap::Trap T(kModule, "mnuOption2_Click", &view_); }
+
+void Brelmark::mnuPreview_Click() {
+  work(&conversion::Converter::runConversion, report::Mode::Preview);
+}
+
+// The last run's report folder, or the newest one kept, in the desktop's
+// file manager.
+void Brelmark::mnuOpenLastReport_Click() {
+  errortrap::Trap T(kModule, "mnuOpenLastReport_Click", &view_);
+  T([&] {
+    const std::filesystem::path reports = report::defaultReportsFolder();
+    const std::filesystem::path folder =
+        lastReport_.empty() ? report::newestReportFolder(reports) : lastReport_;
+    if (folder.empty()) {
+      view_.messageBox("There is no report yet: each run keeps one in " + reports.string());
+    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)))) {
+      view_.messageBox("The last report is in " + folder.string());
+    }
+  });
+}
 
 void Brelmark::Text1_GotFocus(int index) {
   errortrap::Trap T(kModule, "Text1_GotFocus", &view_);

@@ -67,6 +67,7 @@ void WindowView::setMousePointer(int pointer) {
 }
 
 void WindowView::messageBox(const std::string& text) {
+  if (beforeMessage) beforeMessage(text);
   MessageBox::information(&window_, fromUtf8(text));
 }
 

@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
+#include <string>
 
 #include "conversion/form_view.h"
 
@@ -26,6 +28,9 @@ class WindowView final : public conversion::FormView {
   void setMousePointer(int pointer) override;
   void messageBox(const std::string& text) override;
   errortrap::Answer errorReport(const std::string& message) override;
+
+  // Called with each message's text just before the message is shown.
+  std::function<void(const std::string&)> beforeMessage;
 
  private:
   // The control named `name`; a run-time error when there is none.

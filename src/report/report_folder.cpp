@@ -71,4 +71,17 @@ std::filesystem::path makeReportFolder(const std::filesystem::path& reports, std
   }
 }
 
+std::filesystem::path newestReportFolder(const std::filesystem::path& reports) {
+  std::filesystem::path newest;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(reports, error)) {
+    const std::string name = entry.path().filename().string();
+    // 2026-12-09-061502-convert: a date and a time first.
+    if (!entry.is_directory(error) || name.size() < 18 || name[4] != '-' || name[17] != '-')
+      continue;
+    if (newest.empty() || name > newest.filename().string()) newest = entry.path();
+  }
+  return newest;
+}
+
 }  // namespace varnok::report

@@ -22,4 +22,8 @@ std::filesystem::path defaultReportsFolder();
 std::filesystem::path makeReportFolder(const std::filesystem::path& reports, std::string_view kind,
                                        std::chrono::system_clock::time_point at);
 
+// The newest report folder in `reports` (their names sort by time), or an
+// empty path when there is none.
+std::filesystem::path newestReportFolder(const std::filesystem::path& reports);
+
 }  // namespace varnok::report
