@@ -5,7 +5,7 @@
 
 #include "report/file_copy.h"
 #include "support/book_fixture.h"
-#include "support/run_program.h"
+#include "support/cli_run.h"
 
 namespace varnok::testing {
 namespace {
@@ -18,7 +18,7 @@ class ReconcileCli : public ::testing::Test {
                           const std::vector<std::string>& more = {"--date", "06/30/2025"}) {
     std::vector<std::string> args = {"reconcile", "--old", oldFolder, "--new", newFolder};
     args.insert(args.end(), more.begin(), more.end());
-    return runProgram(VARNOK_CLI_PATH, args);
+    return runCli(args);
   }
   std::string hashOf(const std::string& folder) {
     return report::sha256OfFile(fs::path(folder) / "FILE3.DAT");
@@ -32,9 +32,9 @@ TEST_F(ReconcileCli, TheSampleBooksReconcileWithTheirSixNotes) {
   const char* names[2] = {"old", "new"};
   for (int i = 0; i < 2; ++i) {
     folders[i] = (dir.path() / names[i]).string();
-    ASSERT_EQ(runProgram(VARNOK_CLI_PATH, {"book", "create", folders[i]}).exitStatus, 0);
+    ASSERT_EQ(runCli({"book", "create", folders[i]}).exitStatus, 0);
     const std::string csv = std::string(VARNOK_EXAMPLES_DIR) + "/" + names[i] + "-book.csv";
-    ASSERT_EQ(runProgram(VARNOK_CLI_PATH, {"book", "import", folders[i], csv}).exitStatus, 0);
+    ASSERT_EQ(runCli({"book", "import", folders[i], csv}).exitStatus, 0);
   }
   const std::string oldHash = hashOf(folders[0]), newHash = hashOf(folders[1]);
   const ProgramResult result = reconcile(folders[0], folders[1]);
