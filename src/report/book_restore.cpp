@@ -65,12 +65,7 @@ void flushFolder(const fs::path& folder) {
 }
 
 std::string localTime(std::chrono::system_clock::time_point at) {
-  const std::time_t t = std::chrono::system_clock::to_time_t(at);
-  std::tm local{};
-  localtime_r(&t, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
+  return localTimeText(at, "%Y-%m-%d %H:%M:%S");
 }
 
 void writeSummary(const RestoredBook& r, std::chrono::system_clock::time_point at) {

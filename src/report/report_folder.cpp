@@ -14,15 +14,6 @@
 namespace varnok::report {
 namespace {
 
-std::string localStamp(std::chrono::system_clock::time_point at) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &local);
-  return text;
-}
-
 // Writing a file proves the folder takes files: a folder that can be made
 // but not written in (or a full disk) is found before any book is touched.
 void proveWritable(const std::filesystem::path& folder) {
@@ -42,6 +33,14 @@ void proveWritable(const std::filesystem::path& folder) {
 
 }  // namespace
 
+std::string localTimeText(std::chrono::system_clock::time_point at, const char* format) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char text[64];
+  return std::string(text, std::strftime(text, sizeof text, format, &local));
+}
+
 std::filesystem::path defaultReportsFolder() {
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome && dataHome[0] == '/') return std::filesystem::path(dataHome) / "varnok" / "reports";
@@ -58,7 +57,7 @@ std::filesystem::path makeReportFolder(const std::filesystem::path& reports, std
   std::filesystem::create_directories(reports, error);
   if (error)
     throw std::system_error(error, "cannot make the reports folder " + reports.string());
-  const std::string name = localStamp(at) + "-" + std::string(kind);
+  const std::string name = localTimeText(at, "%Y-%m-%d-%H%M%S") + "-" + std::string(kind);
   for (int n = 1;; ++n) {
     const auto folder = reports / (n == 1 ? name : name + "-" + std::to_string(n));
     if (::mkdir(folder.c_str(), 0755) == 0) {

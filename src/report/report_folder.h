@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace varnok::report {
@@ -21,6 +22,9 @@ std::filesystem::path defaultReportsFolder();
 // folder when it cannot be made or written in.
 std::filesystem::path makeReportFolder(const std::filesystem::path& reports, std::string_view kind,
                                        std::chrono::system_clock::time_point at);
+
+// The local time `at` written by strftime's `format`.
+std::string localTimeText(std::chrono::system_clock::time_point at, const char* format);
 
 // The newest report folder in `reports` (their names sort by time), or an
 // empty path when there is none.

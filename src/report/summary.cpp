@@ -3,18 +3,14 @@
 #include <ctime>
 
 #include "report/file_copy.h"
+#include "report/report_folder.h"
 #include "varnok/version.h"
 
 namespace varnok::report {
 namespace {
 
 std::string timeText(std::chrono::system_clock::time_point at) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
-  return text;
+  return localTimeText(at, "%Y-%m-%d %H:%M:%S %z");
 }
 
 std::string licensee(const std::array<std::string, 6>& parts) {
