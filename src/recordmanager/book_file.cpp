@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
+#include "recordmanager/book_copy.h"
 #include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
 
@@ -413,6 +415,34 @@ int16_t BookFile::commit(const std::vector<EntryWrite>& writes) {
       (exec(db_, "ROLLBACK TO close_writes") != SQLITE_OK ||
        exec(db_, "RELEASE close_writes") != SQLITE_OK))
     exec(db_, "ROLLBACK");
+  return result;
+}
+
+// SQLite takes the copy as immutable: no lock, no journal, no write.
+int16_t readBookCopy(const std::string& path, const std::function<void(const uint8_t*)>& take) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return statusForErrno(errno);
+  if (const int16_t refused = checkHeader(path, st.st_size)) return refused;
+  std::string uri = "file:";
+  for (const char c : std::filesystem::absolute(path).string()) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char* const kHex = "0123456789ABCDEF";
+      uri += {'%', kHex[uint8_t(c) >> 4], kHex[uint8_t(c) & 0xF]};
+    } else {
+      uri += c;
+    }
+  }
+  uri += "?immutable=1";
+  sqlite3* db = nullptr;
+  int16_t result =
+      statusForSqlite(sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr));
+  if (result == status::Success) {
+    result = loadEntries(db, [&](int64_t, const uint8_t* data) {
+      take(data);
+      return true;
+    });
+  }
+  sqlite3_close_v2(db);
   return result;
 }
 

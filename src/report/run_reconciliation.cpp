@@ -1,37 +1,82 @@
-// A run's reconciliation: the two books as they are before the run, read
-// once more before its first Open, reconciled on the run's date.
+// A run's reconciliation: the two books as they were before the run,
+// reconciled on the run's date. A run reads them from its backups once it
+// has ended (the backups are the books byte for byte as the run found
+// them); a preview, which takes no backups, reads the books before it
+// starts.
 #include <vector>
 
 #include "booktool/book_tool.h"
 #include "conversion/date_check.h"
 #include "gunbook/myroutines.h"
 #include "gunbook/windows1252.h"
+#include "recordmanager/book_copy.h"
+#include "recordmanager/status.h"
 #include "report/reconciliation.h"
 #include "report/run_report.h"
 
 namespace varnok::report {
+namespace {
 
-void RunReport::reconcileBefore(const conversion::FormValues& form, rm::RecordManager& engine) {
+using Entries = std::vector<gunbook::GunRecord>;
+
+// Empty when the backup was read whole, else why not.
+std::string readBackup(const BookRecord& book, Entries& entries) {
+  if (book.backups.empty()) return "the " + book.role + " book was not opened by the run";
+  const auto& backup = book.backups.front().path;
+  // A book file holds a little more than its entries.
+  entries.reserve(book.backups.front().bytes / gunbook::kStoredRecordLength);
+  const int16_t status = rm::readBookCopy(backup, [&](const uint8_t* stored) {
+    gunbook::fromStored(stored, entries.emplace_back());
+  });
+  if (status == rm::status::Success) return {};
+  return "the backup " + backup.string() + " could not be read (status " +
+         std::to_string(status) + ")";
+}
+
+}  // namespace
+
+void RunReport::prepareReconciliation(const conversion::FormValues& form,
+                                      rm::RecordManager& engine) {
   if (!conversion::isValidDate(form.conversionDate)) {
-    setReconciliation({}, "  not made: the conversion date \"" + form.conversionDate +
-                              "\" is no day of the calendar\n");
+    reconciliationSummary_ = "  not made: the conversion date \"" + form.conversionDate +
+                             "\" is no day of the calendar\n";
     return;
   }
-  std::vector<gunbook::GunRecord> books[2];
+  bookDate_ = gunbook::bookDateFromFormDate(form.conversionDate);
+  prefix_ = gunbook::toWindows1252(form.newBookPrefix);
+  if (mode_ == Mode::Run) return;  // made from the backups at the end
+  Entries books[2];
   const std::string* folders[2] = {&form.oldBookFolder, &form.newBookFolder};
-  const char* roles[2] = {"old", "new"};
   for (int i = 0; i < 2; ++i) {
     const auto outcome = booktool::readEntries(engine, *folders[i], books[i]);
     if (!outcome.ok) {
-      setReconciliation({}, std::string("  not made: the ") + roles[i] +
-                                " book could not be read: " + outcome.problem + "\n");
+      reconciliationSummary_ = std::string("  not made: the ") + (i == 0 ? "old" : "new") +
+                               " book could not be read: " + outcome.problem + "\n";
       return;
     }
   }
-  const Reconciliation reconciliation =
-      reconcile(books[0], books[1], gunbook::bookDateFromFormDate(form.conversionDate),
-                gunbook::toWindows1252(form.newBookPrefix));
-  setReconciliation(reconciliationText(reconciliation), report::reconciliationSummary(reconciliation));
+  reconcileEntries(books[0], books[1]);
+}
+
+void RunReport::reconcileFromBackups() {
+  if (bookDate_.empty() || mode_ != Mode::Run) return;
+  const std::vector<BookRecord>& records = recorder_->books();
+  if (records.size() != 2) return;  // a book folder left empty: refused before any Open
+  Entries books[2];
+  for (int i = 0; i < 2; ++i) {
+    if (std::string why = readBackup(records[i], books[i]); !why.empty()) {
+      reconciliationSummary_ = "  not made: " + why + "\n";
+      return;
+    }
+  }
+  reconcileEntries(books[0], books[1]);
+}
+
+void RunReport::reconcileEntries(const std::vector<gunbook::GunRecord>& oldBook,
+                                 const std::vector<gunbook::GunRecord>& newBook) {
+  const Reconciliation reconciliation = reconcile(oldBook, newBook, bookDate_, prefix_);
+  setReconciliation(reconciliationText(reconciliation),
+                    report::reconciliationSummary(reconciliation));
 }
 
 }  // namespace varnok::report

@@ -65,7 +65,7 @@ RunReport::RunReport(RunKind kind, Mode mode, const fs::path& reports,
       books.push_back(BookRecord{role, std::move(path)});
   }
   start(reports, std::move(books), engine);
-  reconcileBefore(form, engine);
+  prepareReconciliation(form, engine);
 }
 
 RunReport::RunReport(const BookImport& import, const fs::path& reports,
@@ -108,6 +108,7 @@ void RunReport::setReconciliation(std::string text, std::string summary) {
 
 fs::path RunReport::finish(const conversion::Converter& converter) {
   recorder_->onProgress = nullptr;
+  reconcileFromBackups();
   writeSummary(outcomeText(converter), converter.ignoredReports(), true);
   return folder_;
 }

@@ -24,6 +24,7 @@
 
 #include "conversion/converter.h"
 #include "conversion/form_values.h"
+#include "gunbook/gun_record.h"
 #include "recordmanager/record_manager.h"
 #include "report/changes.h"
 #include "report/recording_manager.h"
@@ -78,9 +79,13 @@ class RunReport {
   void start(const std::filesystem::path& reports, std::vector<BookRecord> books,
              rm::RecordManager& engine);
   void writeSummary(const std::string& outcome, int ignoredReports, bool finished);
-  // Reads both books through `engine` (their sessions dropped: nothing is
-  // written) and reconciles them on the form's date.
-  void reconcileBefore(const conversion::FormValues& form, rm::RecordManager& engine);
+  // The reconciliation of the books before the run: a preview reads both
+  // books through `engine` now (their sessions dropped: nothing is
+  // written); a run reads its backups when it has ended.
+  void prepareReconciliation(const conversion::FormValues& form, rm::RecordManager& engine);
+  void reconcileFromBackups();
+  void reconcileEntries(const std::vector<gunbook::GunRecord>& oldBook,
+                        const std::vector<gunbook::GunRecord>& newBook);
 
   RunKind kind_;
   Mode mode_;
@@ -90,6 +95,7 @@ class RunReport {
   std::unique_ptr<ChangesFile> changes_;
   std::unique_ptr<RecordingManager> recorder_;
   std::string reconciliation_, reconciliationSummary_;
+  std::string bookDate_, prefix_;  // the run's, in book form
 };
 
 }  // namespace varnok::report
