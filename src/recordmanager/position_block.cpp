@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "recordmanager/record_manager.h"
+
 namespace varnok::rm {
 namespace {
 
@@ -42,6 +44,14 @@ void writePositionBlock(void* block, const BlockHandle& handle, const Position& 
   bytes[kStateAt] = uint8_t(position.state);
   std::memcpy(bytes + kSeqAt, &position.seq, sizeof position.seq);
   std::memcpy(bytes + kKeyBytesAt, position.keyBytes.data(), kMaxKeyLength);
+}
+
+bool sessionNamedBy(const void* positionBlock, std::pair<uint32_t, uint64_t>& session) {
+  BlockHandle handle;
+  Position position;
+  if (positionBlock == nullptr || !readPositionBlock(positionBlock, handle, position)) return false;
+  session = {handle.slot, handle.session};
+  return true;
 }
 
 }  // namespace varnok::rm

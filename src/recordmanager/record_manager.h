@@ -66,6 +66,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "recordmanager/book_format.h"
 #include "recordmanager/status.h"
@@ -88,6 +89,12 @@ class RecordManager {
 
 // The process's book engine (the SQLite-backed record manager).
 RecordManager& bookEngine();
+
+// The session a position block names, as its Open wrote it there: a pair
+// no other Open of this process is given. False for a block no Open has
+// filled in. For layers in front of the engine that keep something per
+// session; it says nothing of whether the session is still open.
+bool sessionNamedBy(const void* positionBlock, std::pair<uint32_t, uint64_t>& session);
 
 }  // namespace varnok::rm
 

@@ -8,7 +8,7 @@
 
 #include "recordmanager/book_path.h"
 #include "recordmanager/little_endian.h"
-#include "recordmanager/position_block.h"
+#include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
 
 namespace varnok::report {
@@ -33,10 +33,7 @@ RecordingManager::RecordingManager(rm::RecordManager& engine, RunKind kind, Mode
 RecordingManager::~RecordingManager() = default;
 
 RecordingManager::Session* RecordingManager::sessionOf(const void* block, SessionKey& key) {
-  rm::BlockHandle handle;
-  rm::Position position;
-  if (block == nullptr || !rm::readPositionBlock(block, handle, position)) return nullptr;
-  key = {handle.slot, handle.session};
+  if (!rm::sessionNamedBy(block, key)) return nullptr;
   const auto found = sessions_.find(key);
   return found == sessions_.end() ? nullptr : &found->second;
 }
@@ -64,11 +61,8 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
                                uint16_t keyLength, int16_t keyNumber) {
   const int16_t status =
       engine_.call(rm::op::Open, block, data, dataLength, key, keyLength, keyNumber);
-  rm::BlockHandle handle;
-  rm::Position position;
-  if (status != rm::status::Success || !rm::readPositionBlock(block, handle, position))
-    return status;
-  const SessionKey sessionKey{handle.slot, handle.session};
+  SessionKey sessionKey;
+  if (status != rm::status::Success || !rm::sessionNamedBy(block, sessionKey)) return status;
   const std::size_t index = bookOf(rm::bookFilePath(static_cast<const char*>(key), keyLength));
   BookRecord& book = books_[index];
   if (!protect(book)) {
