@@ -50,8 +50,10 @@ void Converter::runConversion() {
   trap([&] { view_.setVisible(Shown::OldBookBar, false); });
   trap([&] { view_.setVisible(Shown::NewBookBar, false); });
 
-  trap([&] { view_.messageBox(msg::Finished); });
+  // Settled before "Finished", so that a front end can say what the run
+  // came to as the message shows.
   if (outcome_ == Outcome::NotRun) outcome_ = Outcome::Completed;
+  trap([&] { view_.messageBox(msg::Finished); });
 
   trap([&] { view_.setMousePointer(kDefaultPointer); });
 }

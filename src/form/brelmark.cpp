@@ -204,25 +204,34 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   InputBlocker blocker(*this);
   qApp->installEventFilter(&blocker);
   recordManager_.current = &runReport->recordManager();
+  // The report is complete by the time "Finished" shows; a transfer, which
+  // ends without a message, has it finished once it returns.
+  bool reported = false;
   view_.beforeMessage = [&](const std::string& text) {
-    if (text == conversion::msg::Finished) showReportProblems(runReport->problems());
+    if (text != conversion::msg::Finished || reported) return;
+    finishReport(*runReport);
+    reported = true;
   };
   (converter_.*procedure)();
   view_.beforeMessage = nullptr;
   recordManager_.current = &recordManager_.engine;
+  if (!reported) finishReport(*runReport);
   qApp->removeEventFilter(&blocker);
   working_ = false;
+  if (closeRequested_) close();
+}
+
+// Why a backup or the change report could not be written, then the report
+// finished; a report that cannot be finished says why.
+void Brelmark::finishReport(report::RunReport& runReport) {
+  for (const std::string& problem : runReport.problems())
+    MessageBox::information(this, QString::fromStdString(problem));
   try {
-    runReport->finish(converter_);
+    runReport.finish(converter_);
   } catch (const std::exception& error) {
     MessageBox::information(this, QString::fromUtf8(kReportIncomplete) +
                                       QString::fromUtf8(error.what()));
   }
-  if (closeRequested_) close();
-}
-
-void Brelmark::showReportProblems(const std::vector<std::string>& problems) {
-  for (const std::string& problem : problems) MessageBox::information(this, QString::fromStdString(problem));
 }
 
 void Brelmark::closeEvent(QCloseEvent* event) {

@@ -20,7 +20,7 @@
 #include "conversion/converter.h"
 #include "form/window_view.h"
 #include "recordmanager/record_manager.h"
-#include "report/recording_manager.h"
+#include "report/run_report.h"
 
 class QFocusEvent;
 class QKeyEvent;
@@ -82,9 +82,9 @@ class Brelmark : public QMainWindow {
   // Runs a conversion procedure with the window closed to input, through
   // a run report of its own (a preview writes no book).
   void work(void (conversion::Converter::*procedure)(), report::Mode mode = report::Mode::Run);
-  // Shows why a backup or the change report could not be written, once,
-  // before the run's last message.
-  void showReportProblems(const std::vector<std::string>& problems);
+  // Shows why a backup or the change report could not be written, then
+  // writes the report's summary.
+  void finishReport(report::RunReport& runReport);
 
   // The record manager the converter calls: the book engine, or during a
   // run the run report's recording record manager in front of it.
