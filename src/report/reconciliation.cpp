@@ -158,9 +158,8 @@ void findNotInStore(const Index& oldIndex, const Index& newIndex, const std::str
 
 }  // namespace
 
-bool Reconciliation::hasDiscrepancy() const {
-  return !notCarriedOver.empty() || !notInStore.empty() || !carriedTwice.empty() ||
-         !differences.empty();
+std::size_t Reconciliation::discrepancies() const {
+  return notCarriedOver.size() + notInStore.size() + carriedTwice.size() + differences.size();
 }
 
 Reconciliation reconcile(const std::vector<GunRecord>& oldBook,

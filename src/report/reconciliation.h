@@ -54,8 +54,9 @@ struct Reconciliation {
   std::vector<FieldDifference> differences;     // serial number, make or model changed
   std::vector<std::string> disposedOnDate;      // left on D and carried over: a note only
 
-  // Any of the lists above but the last is not empty.
-  bool hasDiscrepancy() const;
+  // The entries of the lists above but the last; any is a discrepancy.
+  std::size_t discrepancies() const;
+  bool hasDiscrepancy() const { return discrepancies() > 0; }
 };
 
 // Reconciles two books' entries (each with unique stock numbers, as key 0

@@ -54,13 +54,8 @@ void listDifferences(std::string& out, const std::vector<FieldDifference>& diffe
 
 }  // namespace
 
-std::size_t discrepancies(const Reconciliation& r) {
-  return r.notCarriedOver.size() + r.notInStore.size() + r.carriedTwice.size() +
-         r.differences.size();
-}
-
 std::string reconciliationText(const Reconciliation& r) {
-  const std::size_t discrepancies = report::discrepancies(r);
+  const std::size_t discrepancies = r.discrepancies();
   std::string out = "Reconciliation on " + dateLine(r.bookDate) + "\n";
   count(out, "In the store at the end of the date (old book)", r.inStore);
   count(out, "Carried over (new book)", r.carriedOver);
@@ -89,7 +84,7 @@ std::string reconciliationSummary(const Reconciliation& r) {
   std::string out = "  on " + dateLine(r.bookDate) + ": " + std::to_string(r.inStore) +
                     " in the store (old book), " + std::to_string(r.carriedOver) +
                     " carried over (new book), " + std::to_string(r.matched) + " matched\n";
-  const std::size_t found = discrepancies(r);
+  const std::size_t found = r.discrepancies();
   out += found == 0 ? "  the books reconcile"
                     : "  THE BOOKS DO NOT RECONCILE: " + std::to_string(found) + " discrepancies";
   out += ", " + std::to_string(r.disposedOnDate.size()) +
