@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "report/file_io.h"
+
 namespace varnok::report {
 namespace {
 
@@ -74,16 +76,6 @@ void readAll(int fd, const std::filesystem::path& from, Take take) {
   }
 }
 
-void writeAll(int fd, const char* bytes, std::size_t length, const std::filesystem::path& to) {
-  while (length > 0) {
-    const ssize_t put = ::write(fd, bytes, length);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) fail("cannot write", to, errno);
-    bytes += put;
-    length -= static_cast<std::size_t>(put);
-  }
-}
-
 }  // namespace
 
 std::string sha256OfFile(const std::filesystem::path& file) {
@@ -104,7 +96,7 @@ CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem
     Sha256 hash;
     readAll(in.get(), from, [&](const char* bytes, std::size_t length) {
       hash.add(bytes, length);
-      writeAll(out.get(), bytes, length, to);
+      writeAll(out.get(), std::string_view(bytes, length), to.string());
       copy.bytes += length;
     });
     if (::fsync(out.get()) != 0) fail("cannot flush", to, errno);
