@@ -75,8 +75,8 @@ void RunReport::reconcileFromBackups() {
 void RunReport::reconcileEntries(const std::vector<gunbook::GunRecord>& oldBook,
                                  const std::vector<gunbook::GunRecord>& newBook) {
   const Reconciliation reconciliation = reconcile(oldBook, newBook, bookDate_, prefix_);
-  setReconciliation(reconciliationText(reconciliation),
-                    report::reconciliationSummary(reconciliation));
+  reconciliation_ = reconciliationText(reconciliation);
+  reconciliationSummary_ = report::reconciliationSummary(reconciliation);
 }
 
 }  // namespace varnok::report

@@ -101,11 +101,6 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
   };
 }
 
-void RunReport::setReconciliation(std::string text, std::string summary) {
-  reconciliation_ = std::move(text);
-  reconciliationSummary_ = std::move(summary);
-}
-
 fs::path RunReport::finish(const conversion::Converter& converter) {
   recorder_->onProgress = nullptr;
   reconcileFromBackups();

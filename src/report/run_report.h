@@ -60,11 +60,10 @@ class RunReport {
   // the front end shows them beside the run's own messages.
   const std::vector<std::string>& problems() const { return recorder_->problems(); }
 
-  // The reconciliation of the books as they were before the run: written
-  // as reconciliation.txt, with `summary` (a few lines) in summary.txt.
-  void setReconciliation(std::string text, std::string summary);
-  // Its lines in summary.txt; "not made ..." with the reason when the books
-  // could not be read or the date is no day.
+  // The reconciliation of the books as they were before the run, in its
+  // lines of summary.txt (the whole of it goes to reconciliation.txt);
+  // "not made ..." with the reason when the books could not be read or the
+  // date is no day. A run's is made by finish(), a preview's at the start.
   const std::string& reconciliationSummary() const { return reconciliationSummary_; }
 
   // Writes the final summary.txt (and reconciliation.txt) and returns the
