@@ -159,8 +159,8 @@ void runRestore(const BookOptions& options) {
   std::cout << "restored " << restored.book.string() << " from " << options.file
             << " (SHA-256 " << restored.restoredSha256 << ")\n"
             << "the replaced book is kept as " << restored.keptBook.string() << " (SHA-256 "
-            << restored.replacedSha256 << ")\n"
-            << "Report: " << restored.reportFolder.string() << std::endl;
+            << restored.replacedSha256 << ")\n";
+  sayWhereTheReportIs(restored.reportFolder);
 }
 
 CLI::App* addFolderCommand(CLI::App& book, const char* name, const char* description,

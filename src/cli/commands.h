@@ -31,6 +31,8 @@ int exitStatus();
 // when not given).
 void addReportDirOption(CLI::App& command, std::string& reportDir);
 std::filesystem::path reportsFolder(const std::string& reportDir);
+// The last line of a command that leaves a report: "Report: <folder>".
+void sayWhereTheReportIs(const std::filesystem::path& folder);
 // Finishes a report and prints where it is, as the command's last line; a
 // report that cannot be finished is said on standard error.
 void finishReport(const std::function<std::filesystem::path()>& finish,

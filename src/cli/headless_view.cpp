@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/commands.h"
+
 namespace varnok::cli {
 
 using conversion::Bar;
@@ -125,7 +127,7 @@ errortrap::Answer HeadlessView::errorReport(const std::string& message) {
   const errortrap::Answer answer = askOperator(message);
   drawnBar1_ = drawnBar2_ = -1;
   if (answer == errortrap::Answer::Abort && !reportFolder.empty())
-    std::cout << "Report: " << reportFolder << std::endl;
+    sayWhereTheReportIs(reportFolder);
   return answer;
 }
 

@@ -26,6 +26,10 @@ void finishReport(const std::function<std::filesystem::path()>& finish,
   } catch (const std::exception& error) {
     std::cerr << "varnok-cli: the report is incomplete: " << error.what() << std::endl;
   }
+  sayWhereTheReportIs(folder);
+}
+
+void sayWhereTheReportIs(const std::filesystem::path& folder) {
   std::cout << "Report: " << folder.string() << std::endl;
 }
 
