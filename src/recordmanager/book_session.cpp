@@ -49,7 +49,7 @@ bool BookSession::load(int64_t seq, const uint8_t* data) {
   // The lowest seq is kept for probes before every entry; the highest would
   // leave no seq for the next insert.
   if (seq == kBeforeAnySeq || seq == std::numeric_limits<int64_t>::max()) return false;
-  Entry& entry = entries_.emplace_back();
+  Entry& entry = entries_.add();
   entry.seq = seq;
   entry.inFile = true;
   std::copy_n(data, kRecordLength, entry.data.begin());
@@ -148,7 +148,7 @@ int16_t BookSession::insert(Position& position, const uint8_t* record, int keyNu
   const auto follower = indexes_[0].lower_bound(wanted);
   if (follower != indexes_[0].end() && sameBytes(follower->key, wanted))
     return status::DuplicateKey;
-  Entry& entry = entries_.emplace_back();
+  Entry& entry = entries_.add();
   entry.seq = nextSeq_++;
   std::copy_n(record, kRecordLength, entry.data.begin());
   entry.places[0] = indexes_[0].emplace_hint(follower, IndexItem{entryKey(&entry, 0), &entry});

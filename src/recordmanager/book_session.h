@@ -7,12 +7,12 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "recordmanager/book_file.h"
+#include "recordmanager/entry_blocks.h"
 #include "recordmanager/key_index.h"
 #include "recordmanager/position_block.h"
 
@@ -54,7 +54,7 @@ class BookSession {
   KeyIndex::iterator insertInto(int keyNumber, Entry* entry);
 
   std::unique_ptr<BookFile> file_;
-  std::deque<Entry> entries_;  // stable addresses; deleted ones stay till the end
+  EntryBlocks entries_;  // deleted ones stay till the end
   std::array<KeyIndex, kKeyCount> indexes_;
   // Each key's order is built at the first call that needs that key, so
   // that a session pays only for the keys it uses (a pass walks one or two
