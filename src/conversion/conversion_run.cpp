@@ -8,6 +8,7 @@
 #include "conversion/date_check.h"
 #include "conversion/input_check.h"
 #include "errortrap/trap.h"
+#include "recordmanager/record_manager.h"
 
 namespace varnok::conversion {
 
@@ -30,19 +31,24 @@ void Converter::runConversion() {
 
   trap([&] { view_.setMousePointer(kHourglass); });
 
-  checkBooks();
+  {
+    // Each book stays open from its check to its pass: it is read once, and
+    // nothing else can write to it between the counts shown and the pass.
+    rm::BookHold hold;
+    checkBooks();
 
-  if (booksValid) {
-    trap([&] { view_.setVisible(Shown::OldBookLabel, true); });
-    trap([&] { view_.setVisible(Shown::NewBookLabel, true); });
-    trap([&] { view_.setVisible(Shown::OldBookBar, true); });
-    trap([&] { view_.setVisible(Shown::NewBookBar, true); });
-    // Each pass marks the outcome when it cannot open its book. The rebase
-    // runs whatever the close-out came to.
-    closeOutOldBook();
-    rebaseNewBook();
-  } else {
-    outcome_ = Outcome::BookNotOpened;
+    if (booksValid) {
+      trap([&] { view_.setVisible(Shown::OldBookLabel, true); });
+      trap([&] { view_.setVisible(Shown::NewBookLabel, true); });
+      trap([&] { view_.setVisible(Shown::OldBookBar, true); });
+      trap([&] { view_.setVisible(Shown::NewBookBar, true); });
+      // Each pass marks the outcome when it cannot open its book. The
+      // rebase runs whatever the close-out came to.
+      closeOutOldBook();
+      rebaseNewBook();
+    } else {
+      outcome_ = Outcome::BookNotOpened;
+    }
   }
 
   trap([&] { view_.setVisible(Shown::OldBookLabel, false); });

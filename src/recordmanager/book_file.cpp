@@ -285,15 +285,20 @@ int16_t BookFile::create(const std::string& path) {
   return result;
 }
 
-int16_t BookFile::open(const std::string& path, const Loader& load,
-                       std::unique_ptr<BookFile>& out) {
+int16_t BookFile::reachable(const std::string& path, struct stat& st) {
   if (path.empty()) return status::InvalidFileName;
-  struct stat st;
   if (::stat(path.c_str(), &st) != 0) return statusForErrno(errno);
   if (!S_ISREG(st.st_mode)) return status::InvalidFileName;
   if (::access(path.c_str(), R_OK | W_OK) != 0) return statusForErrno(errno);
   // Every commit writes its journal beside the book.
   if (::access(folderOf(path).c_str(), W_OK | X_OK) != 0) return statusForErrno(errno);
+  return status::Success;
+}
+
+int16_t BookFile::open(const std::string& path, const Loader& load,
+                       std::unique_ptr<BookFile>& out) {
+  struct stat st;
+  if (int16_t result = reachable(path, st)) return result;
   if (int16_t result = checkHeader(path, st.st_size)) return result;
 
   sqlite3* db = nullptr;

@@ -58,6 +58,10 @@ class BookFile {
   // failure, and a half-made book is never visible under path.
   static int16_t create(const std::string& path);
 
+  // What Open asks of a path before it reads the file: a regular file this
+  // process may read and write, in a folder where it may write a journal.
+  static int16_t reachable(const std::string& path, struct stat& st);
+
   // Checks the file, locks it and loads it. Any refusal leaves the file's
   // bytes as they were.
   static int16_t open(const std::string& path, const Loader& load, std::unique_ptr<BookFile>& out);

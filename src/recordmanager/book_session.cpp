@@ -156,6 +156,7 @@ int16_t BookSession::insert(Position& position, const uint8_t* record, int keyNu
     if (built_[key]) insertInto(key, &entry);
   const KeyIndex::iterator at = entry.places[current];
   ++live_;
+  changed_ = true;
   place(position, current, at, nullptr);
   return status::Success;
 }
@@ -174,6 +175,7 @@ int16_t BookSession::update(Position& position, const uint8_t* record) {
   }
   std::copy_n(record, kRecordLength, entry->data.begin());
   entry->changed = true;
+  changed_ = true;
   for (int key = 0; key < kKeyCount; ++key) {
     if (!moves[key]) continue;
     const auto it = insertInto(key, entry);
@@ -188,6 +190,7 @@ int16_t BookSession::remove(Position& position) {
   for (int key = 0; key < kKeyCount; ++key) eraseFrom(key, entry);
   entry->deleted = true;
   --live_;
+  changed_ = true;
   position.state = Position::State::DeletedPlace;
   return status::Success;
 }

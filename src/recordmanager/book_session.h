@@ -39,6 +39,10 @@ class BookSession {
   int16_t commit();
 
   uint32_t count() const { return uint32_t(live_); }
+  // True once an Insert, Delete or an Update that changed bytes was made.
+  bool changed() const { return changed_; }
+  // Taken up again by a new Open (see BookHold): no position carries over.
+  void forgetPosition() { hintKey_ = -1; }
   int pageSize() const { return file_->pageSize(); }
   const FileId& fileId() const { return file_->fileId(); }
 
@@ -64,6 +68,7 @@ class BookSession {
   std::array<bool, kKeyCount> built_{};
   std::vector<IndexItem> field00Items_;
   std::size_t live_ = 0;
+  bool changed_ = false;
   int64_t nextSeq_ = 1;
   // Where the last call left the position: lets Get Next step on without a
   // search. Checked against the position before use.

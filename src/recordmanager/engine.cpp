@@ -1,6 +1,7 @@
 // The book engine: checks each call's arguments, finds the open book its
 // position block names, and hands the call to that book's session.
 #include <malloc.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <limits>
@@ -32,6 +33,11 @@ class BookEngine final : public RecordManager {
     // four sessions). Kept in the process, the next session reuses it; the
     // peak stays that of the largest session.
     ::mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+  }
+
+  void hold() { ++holds_; }
+  void endHold() {
+    if (--holds_ == 0) held_.clear();
   }
 
   int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer, uint16_t* dataLength,
@@ -82,10 +88,13 @@ class BookEngine final : public RecordManager {
     int16_t result = status::Success;
     switch (operation) {
       case op::Close:
-        result = book->commit();
-        if (result == status::Success) release(handle.slot);
-        return result;
       case op::Discard:
+        if (holds_ > 0 && !book->changed()) {
+          held_.push_back(std::move(slots_[handle.slot].book));
+        } else if (operation == op::Close) {
+          result = book->commit();
+          if (result != status::Success) return result;
+        }
         release(handle.slot);
         return status::Success;
       case op::Stat: return stat(*book, data, dataLength);
@@ -131,8 +140,10 @@ class BookEngine final : public RecordManager {
       for (const Slot& slot : slots_)
         if (slot.book && slot.book->fileId() == *id) return status::FileLocked;
     }
-    std::unique_ptr<BookSession> book;
-    if (int16_t result = BookSession::open(path, book)) return result;
+    std::unique_ptr<BookSession> book = takeHeld(path);
+    if (!book) {
+      if (int16_t result = BookSession::open(path, book)) return result;
+    }
 
     std::size_t free = 0;
     while (free < slots_.size() && slots_[free].book) ++free;
@@ -141,6 +152,21 @@ class BookEngine final : public RecordManager {
     slots_[free].session = nextSession_++;
     writePositionBlock(block, BlockHandle{uint32_t(free), slots_[free].session}, Position{});
     return status::Success;
+  }
+
+  // The book a hold kept, when the path still names that very file and the
+  // file is still one Open would accept the path of.
+  std::unique_ptr<BookSession> takeHeld(const std::string& path) {
+    struct stat st;
+    if (held_.empty() || BookFile::reachable(path, st) != status::Success) return nullptr;
+    for (auto it = held_.begin(); it != held_.end(); ++it) {
+      if ((*it)->fileId() != fileIdentity(st)) continue;
+      std::unique_ptr<BookSession> book = std::move(*it);
+      held_.erase(it);
+      book->forgetPosition();
+      return book;
+    }
+    return nullptr;
   }
 
   static int16_t stat(const BookSession& book, uint8_t* data, uint16_t* dataLength) {
@@ -168,16 +194,24 @@ class BookEngine final : public RecordManager {
 
   std::vector<Slot> slots_;
   uint64_t nextSession_;
+  // Books closed unchanged while a hold lasts: open, locked, loaded.
+  std::vector<std::unique_ptr<BookSession>> held_;
+  int holds_ = 0;
 };
 
-}  // namespace
-
-RecordManager& bookEngine() {
+BookEngine& engine() {
   // Destroyed at exit: a book still open then is closed without its changes,
   // as if the process had died.
   static BookEngine engine;
   return engine;
 }
+
+}  // namespace
+
+RecordManager& bookEngine() { return engine(); }
+
+BookHold::BookHold() { engine().hold(); }
+BookHold::~BookHold() { engine().endHold(); }
 
 }  // namespace varnok::rm
 

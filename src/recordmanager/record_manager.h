@@ -90,6 +90,21 @@ class RecordManager {
 // The process's book engine (the SQLite-backed record manager).
 RecordManager& bookEngine();
 
+// While a BookHold lives, a Close or Discard that leaves its book unchanged
+// keeps the book open and locked in the engine, and the next Open of that
+// same file in this process takes it up again as it was, without reading
+// the file a second time. When the last hold ends, every book still kept is
+// closed, with nothing written. A run holds its books from their check to
+// their passes: each book is read once, and no other program can write to
+// it in between. Holds nest; they belong to the calling thread's engine.
+class BookHold {
+ public:
+  BookHold();
+  ~BookHold();
+  BookHold(const BookHold&) = delete;
+  BookHold& operator=(const BookHold&) = delete;
+};
+
 // The session a position block names, as its Open wrote it there: a pair
 // no other Open of this process is given. False for a block no Open has
 // filled in. For layers in front of the engine that keep something per

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "book_lock.h"
 #include "pass_fixture.h"
 
 namespace varnok::testing {
@@ -216,6 +217,33 @@ TEST(ConversionRun, RunningAgainAfterTheRebaseCouldNotOpenItsBookConvertsOnce) {
   EXPECT_EQ(again.outcome(), Outcome::Completed);
   EXPECT_EQ(f.oldBook(), reference.oldBook());
   EXPECT_EQ(f.newBook(), reference.newBook());
+}
+
+// Between the counts the operator is shown and the passes, no other
+// program can write to either book; once the run is over, both are free.
+class LockWatchingView : public FakeView {
+ public:
+  std::vector<std::string> files;
+  std::vector<bool> lockedWhileCountsShow;
+  void messageBox(const std::string& text) override {
+    if (text.rfind("Number of old guns", 0) == 0)
+      for (const std::string& file : files) lockedWhileCountsShow.push_back(lockedElsewhere(file));
+    FakeView::messageBox(text);
+  }
+};
+
+TEST(ConversionRun, KeepsBothBooksFromOtherWritersFromTheirCountsToTheirPasses) {
+  BasicPassFixture<LockWatchingView> f;
+  makeBook(f.oldFolder,
+           {gun("O1", kD, kBlankDate, "PAWN"), gun("O2", kDayAfter, kBlankDate, "SALE")});
+  makeBook(f.newFolder, {gun("N1", kDayBefore, kBlankDate, "PAWN")});
+  f.view.files = {f.oldFolder + "FILE3.DAT", f.newFolder + "FILE3.DAT"};
+
+  f.converter.runConversion();
+
+  EXPECT_EQ(f.view.messages.back(), msg::Finished);
+  EXPECT_EQ(f.view.lockedWhileCountsShow, (std::vector<bool>{true, true}));
+  for (const std::string& file : f.view.files) EXPECT_FALSE(lockedElsewhere(file)) << file;
 }
 
 }  // namespace
