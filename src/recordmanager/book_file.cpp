@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "recordmanager/book_copy.h"
+#include "recordmanager/buffered_files.h"
 #include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
 
@@ -223,7 +224,8 @@ int16_t loadEntries(sqlite3* db, const BookFile::Loader& load) {
 
 int16_t initialise(const std::string& path) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(sqliteName(path).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(sqliteName(path).c_str(), &db, SQLITE_OPEN_READWRITE,
+                           bufferedFileLayer());
   if (rc == SQLITE_OK) {
     const std::string sql = "PRAGMA page_size=" + std::to_string(kPageSize) +
                             "; PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;"
@@ -303,7 +305,7 @@ int16_t BookFile::open(const std::string& path, const Loader& load,
 
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(sqliteName(path).c_str(), &db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, bufferedFileLayer());
   std::unique_ptr<BookFile> file(new BookFile(db));  // closes db on every way out
   if (rc == SQLITE_CANTOPEN) return statusForErrno(sqlite3_system_errno(db));
   if (rc != SQLITE_OK) return statusForSqlite(rc);
@@ -440,7 +442,8 @@ int16_t readBookCopy(const std::string& path, const std::function<void(const uin
   uri += "?immutable=1";
   sqlite3* db = nullptr;
   int16_t result =
-      statusForSqlite(sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr));
+      statusForSqlite(sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                     bufferedFileLayer()));
   if (result == status::Success) {
     result = loadEntries(db, [&](int64_t, const uint8_t* data) {
       take(data);
