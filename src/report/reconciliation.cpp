@@ -1,5 +1,7 @@
 #include "report/reconciliation.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "gunbook/blanks.h"
@@ -8,8 +10,9 @@
 namespace varnok::report {
 namespace {
 
-using gunbook::GunRecord;
-using Index = std::map<std::string_view, const GunRecord*>;
+using GunRecord = ReconciledEntry;
+// A book's entries in stock-number order.
+using Index = std::vector<const GunRecord*>;
 
 // Status as the passes read it: only its first four characters count.
 bool onHand(const GunRecord& e) {
@@ -57,13 +60,25 @@ std::string whyGone(const GunRecord& e, std::string_view date) {
 
 Index indexByStockNumber(const std::vector<GunRecord>& book) {
   Index index;
-  for (const GunRecord& e : book) index.emplace(e.Field00.view(), &e);
+  index.reserve(book.size());
+  for (const GunRecord& e : book) index.push_back(&e);
+  std::stable_sort(index.begin(), index.end(), [](const GunRecord* a, const GunRecord* b) {
+    return a->Field00.view() < b->Field00.view();
+  });
+  // Key 0 keeps stock numbers unique; should a book not, its first counts.
+  index.erase(std::unique(index.begin(), index.end(),
+                          [](const GunRecord* a, const GunRecord* b) {
+                            return a->Field00 == b->Field00;
+                          }),
+              index.end());
   return index;
 }
 
 const GunRecord* find(const Index& index, std::string_view stockNumber) {
-  const auto found = index.find(stockNumber);
-  return found == index.end() ? nullptr : found->second;
+  const auto found = std::lower_bound(
+      index.begin(), index.end(), stockNumber,
+      [](const GunRecord* e, std::string_view wanted) { return e->Field00.view() < wanted; });
+  return found == index.end() || (*found)->Field00.view() != stockNumber ? nullptr : *found;
 }
 
 std::string trimmedPrefix(std::string_view prefix) {
@@ -114,7 +129,8 @@ class SerialGroups {
 };
 
 void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconciliation& r) {
-  for (const auto& [key, o] : oldIndex) {
+  for (const GunRecord* o : oldIndex) {
+    const std::string_view key = o->Field00.view();
     if (!inStoreAtEnd(*o, r.bookDate)) continue;
     ++r.inStore;
     const GunRecord* n = find(newIndex, key);
@@ -134,7 +150,8 @@ void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconcilia
 void findNotInStore(const Index& oldIndex, const Index& newIndex, const std::string& prefix,
                     Reconciliation& r) {
   SerialGroups serials;
-  for (const auto& [key, n] : newIndex) {
+  for (const GunRecord* n : newIndex) {
+    const std::string_view key = n->Field00.view();
     if (!carriedOver(*n, r.bookDate)) continue;
     ++r.carriedOver;
     serials.add(*n);
@@ -162,8 +179,41 @@ std::size_t Reconciliation::discrepancies() const {
   return notCarriedOver.size() + notInStore.size() + carriedTwice.size() + differences.size();
 }
 
-Reconciliation reconcile(const std::vector<GunRecord>& oldBook,
-                         const std::vector<GunRecord>& newBook, std::string_view bookDate,
+ReconciledEntry reconciledEntry(const gunbook::GunRecord& record) {
+  return {record.Field00, record.Field01, record.Field03, record.Field06,
+          record.DateIn,  record.DateOut, record.Status};
+}
+
+ReconciledEntry reconciledEntry(const uint8_t* stored) {
+  ReconciledEntry entry;
+  const auto take = [stored](auto& text, std::size_t field) {
+    const gunbook::GunField& where = gunbook::kGunFields[field];
+    std::memcpy(text.data(), stored + where.offset, where.width);
+  };
+  take(entry.Field00, 0);
+  take(entry.Field01, 1);
+  take(entry.Field03, 3);
+  take(entry.DateIn, 4);
+  take(entry.Field06, 6);
+  take(entry.DateOut, 7);
+  take(entry.Status, 20);
+  return entry;
+}
+
+Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
+                         const std::vector<gunbook::GunRecord>& newBook, std::string_view bookDate,
+                         std::string_view prefix) {
+  std::vector<ReconciledEntry> books[2];
+  for (int i = 0; i < 2; ++i) {
+    const auto& book = i == 0 ? oldBook : newBook;
+    books[i].reserve(book.size());
+    for (const gunbook::GunRecord& record : book) books[i].push_back(reconciledEntry(record));
+  }
+  return reconcile(books[0], books[1], bookDate, prefix);
+}
+
+Reconciliation reconcile(const std::vector<ReconciledEntry>& oldBook,
+                         const std::vector<ReconciledEntry>& newBook, std::string_view bookDate,
                          std::string_view prefix) {
   Reconciliation r;
   r.bookDate = std::string(bookDate);

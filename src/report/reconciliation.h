@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,22 @@ struct Reconciliation {
   bool hasDiscrepancy() const { return discrepancies() > 0; }
 };
 
+// What the reconciliation reads of an entry: a tenth of the whole, so that
+// two large books fit in memory beside a run.
+struct ReconciledEntry {
+  gunbook::FixedText<15> Field00;
+  gunbook::FixedText<12> Field01;
+  gunbook::FixedText<15> Field03;
+  gunbook::FixedText<15> Field06;
+  gunbook::FixedText<8> DateIn;
+  gunbook::FixedText<8> DateOut;
+  gunbook::FixedText<15> Status;
+  friend bool operator==(const ReconciledEntry&, const ReconciledEntry&) = default;
+};
+ReconciledEntry reconciledEntry(const gunbook::GunRecord& record);
+// From the 376-byte stored form.
+ReconciledEntry reconciledEntry(const uint8_t* stored);
+
 // Reconciles two books' entries (each with unique stock numbers, as key 0
 // keeps them) on the book date D. The serial number (Field01), make (Field03)
 // and model (Field06) are compared for every gun carried over that the old
@@ -67,6 +84,9 @@ struct Reconciliation {
 // field's width, is the same model. The prefix is book text
 // (Windows-1252); as the rebase does, its leading and trailing blanks are
 // dropped and it is upper-cased first. Every list is in stock-number order.
+Reconciliation reconcile(const std::vector<ReconciledEntry>& oldBook,
+                         const std::vector<ReconciledEntry>& newBook, std::string_view bookDate,
+                         std::string_view prefix = {});
 Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
                          const std::vector<gunbook::GunRecord>& newBook, std::string_view bookDate,
                          std::string_view prefix = {});

@@ -17,7 +17,7 @@
 namespace varnok::report {
 namespace {
 
-using Entries = std::vector<gunbook::GunRecord>;
+using Entries = std::vector<ReconciledEntry>;
 
 // Empty when the backup was read whole, else why not.
 std::string readBackup(const BookRecord& book, Entries& entries) {
@@ -26,7 +26,7 @@ std::string readBackup(const BookRecord& book, Entries& entries) {
   // A book file holds a little more than its entries.
   entries.reserve(book.backups.front().bytes / gunbook::kStoredRecordLength);
   const int16_t status = rm::readBookCopy(backup, [&](const uint8_t* stored) {
-    gunbook::fromStored(stored, entries.emplace_back());
+    entries.push_back(reconciledEntry(stored));
   });
   if (status == rm::status::Success) return {};
   return "the backup " + backup.string() + " could not be read (status " +
@@ -45,7 +45,7 @@ void RunReport::prepareReconciliation(const conversion::FormValues& form,
   bookDate_ = gunbook::bookDateFromFormDate(form.conversionDate);
   prefix_ = gunbook::toWindows1252(form.newBookPrefix);
   if (mode_ == Mode::Run) return;  // made from the backups at the end
-  Entries books[2];
+  std::vector<gunbook::GunRecord> books[2];
   const std::string* folders[2] = {&form.oldBookFolder, &form.newBookFolder};
   for (int i = 0; i < 2; ++i) {
     const auto outcome = booktool::readEntries(engine, *folders[i], books[i]);
@@ -55,7 +55,7 @@ void RunReport::prepareReconciliation(const conversion::FormValues& form,
       return;
     }
   }
-  reconcileEntries(books[0], books[1]);
+  keep(reconcile(books[0], books[1], bookDate_, prefix_));
 }
 
 void RunReport::reconcileFromBackups() {
@@ -69,12 +69,10 @@ void RunReport::reconcileFromBackups() {
       return;
     }
   }
-  reconcileEntries(books[0], books[1]);
+  keep(reconcile(books[0], books[1], bookDate_, prefix_));
 }
 
-void RunReport::reconcileEntries(const std::vector<gunbook::GunRecord>& oldBook,
-                                 const std::vector<gunbook::GunRecord>& newBook) {
-  const Reconciliation reconciliation = reconcile(oldBook, newBook, bookDate_, prefix_);
+void RunReport::keep(const Reconciliation& reconciliation) {
   reconciliation_ = reconciliationText(reconciliation);
   reconciliationSummary_ = report::reconciliationSummary(reconciliation);
 }

@@ -27,6 +27,7 @@
 #include "gunbook/gun_record.h"
 #include "recordmanager/record_manager.h"
 #include "report/changes.h"
+#include "report/reconciliation.h"
 #include "report/recording_manager.h"
 #include "report/report_folder.h"
 
@@ -83,8 +84,7 @@ class RunReport {
   // written); a run reads its backups when it has ended.
   void prepareReconciliation(const conversion::FormValues& form, rm::RecordManager& engine);
   void reconcileFromBackups();
-  void reconcileEntries(const std::vector<gunbook::GunRecord>& oldBook,
-                        const std::vector<gunbook::GunRecord>& newBook);
+  void keep(const Reconciliation& reconciliation);
 
   RunKind kind_;
   Mode mode_;

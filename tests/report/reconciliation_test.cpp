@@ -178,6 +178,11 @@ TEST(ReconcilingTheSampleBooks, TheyReconcileWithSixNotes) {
             (std::vector<std::string>{"G-2025-00287", "G-2025-00300", "G-2025-00322",
                                       "G-2025-00344", "G-2025-00360", "G-2025-00366"}));
   EXPECT_FALSE(r.hasDiscrepancy()) << reconciliationText(r);
+
+  // A run reads its entries from the stored form: the same fields.
+  for (const GunRecord& record : sampleBook("new-book.csv"))
+    ASSERT_EQ(reconciledEntry(gunbook::toStored(record).data()), reconciledEntry(record))
+        << record.Field00.str();
 }
 
 }  // namespace
