@@ -86,6 +86,34 @@ std::string sha256OfFile(const std::filesystem::path& file) {
   return hash.hex();
 }
 
+std::uintmax_t copyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) fail("cannot open", from, errno);
+  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (out.get() < 0) fail("cannot create", to, errno);
+  std::uintmax_t bytes = 0;
+  try {
+    readAll(in.get(), from, [&](const char* data, std::size_t length) {
+      writeAll(out.get(), std::string_view(data, length), to.string());
+      bytes += length;
+    });
+    if (::close(out.release()) != 0) fail("cannot write", to, errno);
+  } catch (...) {
+    ::unlink(to.c_str());
+    throw;
+  }
+  return bytes;
+}
+
+std::string flushAndHash(const std::filesystem::path& file) {
+  const Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) fail("cannot open", file, errno);
+  if (::fsync(fd.get()) != 0) fail("cannot flush", file, errno);
+  Sha256 hash;
+  readAll(fd.get(), file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
+  return hash.hex();
+}
+
 CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem::path& to) {
   const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) fail("cannot open", from, errno);

@@ -18,6 +18,16 @@ struct CopiedFile {
   std::uintmax_t bytes = 0;
 };
 
+// Copies `from` into the new file `to` and returns the bytes copied; the
+// copy is not flushed (flushAndHash does that). `to` must not exist yet (an
+// existing file is never overwritten). Throws std::system_error naming the
+// file that could not be read or written; a copy cut short is removed.
+std::uintmax_t copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Flushes the file to disk and returns its SHA-256. Throws
+// std::system_error naming the file.
+std::string flushAndHash(const std::filesystem::path& file);
+
 // Copies `from` into the new file `to`, hashing the bytes on the way, and
 // flushes the copy to disk before returning. `to` must not exist yet (an
 // existing file is never overwritten). Throws std::system_error naming the

@@ -65,7 +65,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
   if (status != rm::status::Success || !rm::sessionNamedBy(block, sessionKey)) return status;
   const std::size_t index = bookOf(rm::bookFilePath(static_cast<const char*>(key), keyLength));
   BookRecord& book = books_[index];
-  if (!protect(book)) {
+  if (!protect(index)) {
     engine_.call(rm::op::Discard, block, nullptr, nullptr, nullptr, 0, 0);
     return rm::status::BackupNotWritten;
   }
@@ -89,7 +89,8 @@ std::size_t RecordingManager::bookOf(const std::string& path) {
 
 // Takes the backup the book needs before anything can be written to it: the
 // first of the run, or a fresh one when the file changed since the last.
-bool RecordingManager::protect(BookRecord& book) {
+bool RecordingManager::protect(std::size_t index) {
+  BookRecord& book = books_[index];
   try {
     if (mode_ == Mode::Preview) {
       if (book.sha256Before.empty()) book.sha256Before = sha256OfFile(book.path);
@@ -105,9 +106,10 @@ bool RecordingManager::protect(BookRecord& book) {
     const std::string name =
         book.role + "-" +
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
-    CopiedFile copy = copyWithHash(book.path, folder_ / name);
-    if (book.backups.empty()) book.sha256Before = copy.sha256;
-    book.backups.push_back(std::move(copy));
+    const std::filesystem::path copy = folder_ / name;
+    book.backups.push_back(CopiedFile{copy, {}, copyFile(book.path, copy)});
+    pendingBackups_.push_back(PendingBackup{index, book.backups.size() - 1,
+                                            std::async(std::launch::async, flushAndHash, copy)});
     book.fileAtBackup = rm::fileIdentity(st);
     book.sizeAtBackup = st.st_size;
     book.modifiedAtBackup = modifiedNanoseconds(st);
@@ -118,6 +120,39 @@ bool RecordingManager::protect(BookRecord& book) {
                         error.what());
     return false;
   }
+}
+
+bool RecordingManager::settleBackups() {
+  for (PendingBackup& pending : pendingBackups_) {
+    BookRecord& book = books_[pending.book];
+    try {
+      book.backups[pending.backup].sha256 = pending.sha256.get();
+      if (pending.backup == 0) book.sha256Before = book.backups[0].sha256;
+    } catch (const std::exception& error) {
+      backupFailed_ = true;
+      problems_.push_back(book.role + " book " + book.path +
+                          ": its backup copy could not be written, so it was left untouched: " +
+                          error.what());
+    }
+  }
+  pendingBackups_.clear();
+  return !backupFailed_;
+}
+
+void RecordingManager::finishBooks() {
+  settleBackups();
+  for (std::size_t i = 0; i < books_.size(); ++i) {
+    if (books_[i].opened && !hashesAfter_.count(i))
+      hashesAfter_[i] = std::async(std::launch::async, sha256OfFile, books_[i].path);
+  }
+  for (auto& [index, hash] : hashesAfter_) {
+    try {
+      books_[index].sha256After = hash.get();
+    } catch (const std::exception& error) {
+      books_[index].sha256After = std::string("cannot be read: ") + error.what();
+    }
+  }
+  hashesAfter_.clear();
 }
 
 long RecordingManager::entryCount(void* block) {
@@ -187,6 +222,9 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
                                 uint16_t keyLength, int16_t keyNumber) {
   BookRecord& book = books_[session.book];
   if (session.unrecorded) return rm::status::ReportNotWritten;
+  // No book is written before every backup of the run is safe on disk.
+  if (mode_ == Mode::Run && session.changes && !settleBackups())
+    return rm::status::BackupNotWritten;
   const long count = entryCount(block);
   Tally tally{};
   if (session.changes) {
@@ -209,6 +247,8 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   }
   for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
   book.entriesAfter = count;
+  if (mode_ == Mode::Run && session.changes)
+    hashesAfter_[session.book] = std::async(std::launch::async, sha256OfFile, book.path);
   sessions_.erase(key);
   if (onProgress) onProgress();
   return rm::status::Success;

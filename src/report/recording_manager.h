@@ -5,7 +5,10 @@
 //   changed since), a byte-exact backup copy of the book file goes into the
 //   report folder while the engine holds the book, before anything can be
 //   written to it. When the copy cannot be made, the Open is refused with
-//   BackupNotWritten and the book left closed as it was.
+//   BackupNotWritten and the book left closed as it was. The copy's flush
+//   and hash go on beside the run; the first Close that would write a book
+//   waits for them, and should a flush fail, every Close that would write
+//   is refused with BackupNotWritten.
 // - Every Update, Delete and Insert is noted with the entry before and after
 //   (the entry a Get made current is the entry before). A session's changes
 //   reach changes.csv when its Close succeeds; a Discard, or a refused
@@ -22,6 +25,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -50,6 +54,7 @@ struct BookRecord {
   long entriesBefore = -1;  // when first opened
   long entriesAfter = -1;   // at its last Close
   std::string sha256Before;  // of the backup, or of the file in a preview
+  std::string sha256After;   // once the run has ended (finishBooks)
   std::vector<CopiedFile> backups;  // the first is the book before the run
   Tally tally{};                    // entries changed, by kind of change
 
@@ -75,6 +80,13 @@ class RecordingManager final : public rm::RecordManager {
   // Called after each backup and each Close that reaches changes.csv.
   std::function<void()> onProgress;
 
+  // Waits until every backup taken so far is on disk and hashed. False,
+  // with the problem noted, when one could not be flushed; from then on
+  // every Close that would write is refused with BackupNotWritten.
+  bool settleBackups();
+  // Once the run has ended: each opened book's SHA-256 as the run left it.
+  void finishBooks();
+
  private:
   struct Session {
     std::size_t book = 0;
@@ -89,7 +101,7 @@ class RecordingManager final : public rm::RecordManager {
   int16_t close(void* block, const SessionKey& key, Session& session, uint16_t* dataLength,
                 void* dataBuffer, void* keyBuffer, uint16_t keyLength, int16_t keyNumber);
   void note(uint16_t operation, int16_t status, Session& session, const uint8_t* data);
-  bool protect(BookRecord& book);
+  bool protect(std::size_t index);
   std::size_t bookOf(const std::string& path);
   long entryCount(void* block);
   Change changeFor(uint16_t operation, const BookRecord& book) const;
@@ -103,6 +115,17 @@ class RecordingManager final : public rm::RecordManager {
   std::vector<BookRecord> books_;
   std::map<SessionKey, Session> sessions_;
   std::vector<std::string> problems_;
+  // A backup is copied at once, under the book's lock; its flush and hash
+  // go on beside the run until the first Close that writes a book.
+  struct PendingBackup {
+    std::size_t book, backup;
+    std::future<std::string> sha256;
+  };
+  std::vector<PendingBackup> pendingBackups_;
+  bool backupFailed_ = false;
+  // The hash of each book after its last Close that wrote it, made beside
+  // the rest of the run.
+  std::map<std::size_t, std::future<std::string>> hashesAfter_;
 };
 
 }  // namespace varnok::report

@@ -3,6 +3,7 @@
 // has ended (the backups are the books byte for byte as the run found
 // them); a preview, which takes no backups, reads the books before it
 // starts.
+#include <array>
 #include <vector>
 
 #include "booktool/book_tool.h"
@@ -19,18 +20,31 @@ namespace {
 
 using Entries = std::vector<ReconciledEntry>;
 
+struct BackupToRead {
+  std::string role;
+  std::filesystem::path path;
+  std::uintmax_t bytes = 0;
+};
+
 // Empty when the backup was read whole, else why not.
-std::string readBackup(const BookRecord& book, Entries& entries) {
-  if (book.backups.empty()) return "the " + book.role + " book was not opened by the run";
-  const auto& backup = book.backups.front().path;
+std::string readBackup(const BackupToRead& backup, Entries& entries) {
   // A book file holds a little more than its entries.
-  entries.reserve(book.backups.front().bytes / gunbook::kStoredRecordLength);
-  const int16_t status = rm::readBookCopy(backup, [&](const uint8_t* stored) {
+  entries.reserve(backup.bytes / gunbook::kStoredRecordLength);
+  const int16_t status = rm::readBookCopy(backup.path, [&](const uint8_t* stored) {
     entries.push_back(reconciledEntry(stored));
   });
   if (status == rm::status::Success) return {};
-  return "the backup " + backup.string() + " could not be read (status " +
+  return "the backup " + backup.path.string() + " could not be read (status " +
          std::to_string(status) + ")";
+}
+
+BackupReconciliation reconcileBackups(const std::array<BackupToRead, 2>& backups,
+                                      const std::string& bookDate, const std::string& prefix) {
+  Entries books[2];
+  for (int i = 0; i < 2; ++i) {
+    if (std::string why = readBackup(backups[i], books[i]); !why.empty()) return {{}, why};
+  }
+  return {reconcile(books[0], books[1], bookDate, prefix), {}};
 }
 
 }  // namespace
@@ -58,18 +72,37 @@ void RunReport::prepareReconciliation(const conversion::FormValues& form,
   keep(reconcile(books[0], books[1], bookDate_, prefix_));
 }
 
+void RunReport::startReconciling() {
+  if (bookDate_.empty() || mode_ != Mode::Run || reconciling_.valid()) return;
+  const std::vector<BookRecord>& records = recorder_->books();
+  if (records.size() != 2 || records[0].backups.empty() || records[1].backups.empty()) return;
+  std::array<BackupToRead, 2> backups;
+  for (int i = 0; i < 2; ++i) {
+    const CopiedFile& first = records[i].backups.front();
+    backups[i] = {records[i].role, first.path, first.bytes};
+  }
+  // The backups are whole once copied: read beside the rest of the run.
+  reconciling_ = std::async(std::launch::async, [backups, date = bookDate_, prefix = prefix_] {
+    return reconcileBackups(backups, date, prefix);
+  });
+}
+
 void RunReport::reconcileFromBackups() {
   if (bookDate_.empty() || mode_ != Mode::Run) return;
   const std::vector<BookRecord>& records = recorder_->books();
   if (records.size() != 2) return;  // a book folder left empty: refused before any Open
-  Entries books[2];
-  for (int i = 0; i < 2; ++i) {
-    if (std::string why = readBackup(records[i], books[i]); !why.empty()) {
-      reconciliationSummary_ = "  not made: " + why + "\n";
-      return;
-    }
+  startReconciling();
+  if (!reconciling_.valid()) {
+    const BookRecord& unopened = records[0].backups.empty() ? records[0] : records[1];
+    reconciliationSummary_ = "  not made: the " + unopened.role + " book was not opened by the run\n";
+    return;
   }
-  keep(reconcile(books[0], books[1], bookDate_, prefix_));
+  const BackupReconciliation outcome = reconciling_.get();
+  if (!outcome.notMade.empty()) {
+    reconciliationSummary_ = "  not made: " + outcome.notMade + "\n";
+    return;
+  }
+  keep(outcome.reconciliation);
 }
 
 void RunReport::keep(const Reconciliation& reconciliation) {

@@ -92,6 +92,7 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
                                                  std::move(books));
   writeSummary({}, 0, false);
   recorder_->onProgress = [this] {
+    startReconciling();
     try {
       writeSummary({}, 0, false);
     } catch (const std::exception&) {
@@ -103,6 +104,7 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
 
 fs::path RunReport::finish(const conversion::Converter& converter) {
   recorder_->onProgress = nullptr;
+  recorder_->finishBooks();
   reconcileFromBackups();
   writeSummary(outcomeText(converter), converter.ignoredReports(), true);
   return folder_;
@@ -110,6 +112,7 @@ fs::path RunReport::finish(const conversion::Converter& converter) {
 
 fs::path RunReport::finish(const std::string& outcome) {
   recorder_->onProgress = nullptr;
+  recorder_->finishBooks();
   writeSummary(outcome, 0, true);
   return folder_;
 }

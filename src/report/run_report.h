@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,12 @@ namespace varnok::report {
 struct BookImport {
   std::string folder;   // as typed
   std::string csvFile;  // as named
+};
+
+// A run's reconciliation from its backups, or why none could be made.
+struct BackupReconciliation {
+  Reconciliation reconciliation;
+  std::string notMade;
 };
 
 class RunReport {
@@ -83,6 +90,8 @@ class RunReport {
   // books through `engine` now (their sessions dropped: nothing is
   // written); a run reads its backups when it has ended.
   void prepareReconciliation(const conversion::FormValues& form, rm::RecordManager& engine);
+  // Begins once both books' backups are copied, beside the rest of the run.
+  void startReconciling();
   void reconcileFromBackups();
   void keep(const Reconciliation& reconciliation);
 
@@ -93,6 +102,7 @@ class RunReport {
   std::filesystem::path folder_;
   std::unique_ptr<ChangesFile> changes_;
   std::unique_ptr<RecordingManager> recorder_;
+  std::future<BackupReconciliation> reconciling_;
   std::string reconciliation_, reconciliationSummary_;
   std::string bookDate_, prefix_;  // the run's, in book form
 };

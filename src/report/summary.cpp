@@ -31,19 +31,17 @@ std::string bookText(const BookRecord& book, bool finished, bool preview) {
             count(book.entriesAfter < 0 ? book.entriesBefore : book.entriesAfter) +
             (preview ? " after the run (previewed)\n" : " after\n");
   }
-  text += "    SHA-256 before: " + book.sha256Before + "\n";
+  const auto hash = [](const std::string& sha256) {
+    return sha256.empty() ? std::string("not worked out yet") : sha256;
+  };
+  text += "    SHA-256 before: " + hash(book.sha256Before) + "\n";
   if (finished) {
-    std::string after;
-    try {
-      after = sha256OfFile(book.path);
-      if (after == book.sha256Before) after += " (unchanged)";
-    } catch (const std::exception& error) {
-      after = std::string("cannot be read: ") + error.what();
-    }
-    text += "    SHA-256 after:  " + after + "\n";
+    text += "    SHA-256 after:  " + hash(book.sha256After) +
+            (book.sha256After == book.sha256Before ? " (unchanged)" : "") + "\n";
   }
   for (const CopiedFile& backup : book.backups)
-    text += "    backup: " + backup.path.filename().string() + ", SHA-256 " + backup.sha256 + "\n";
+    text += "    backup: " + backup.path.filename().string() + ", SHA-256 " + hash(backup.sha256) +
+            "\n";
   if (book.backups.empty())
     text += preview ? "    backup: none (a preview writes no book)\n" : "    backup: none\n";
   text += (preview ? "    would change: " : "    changed: ") + tallyText(book.tally) + "\n";
