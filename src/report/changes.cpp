@@ -57,10 +57,6 @@ bool afterOf(const uint8_t* event, gunbook::StoredRecord& after) {
   return true;
 }
 
-std::string field00Of(const uint8_t* stored) {
-  return std::string(reinterpret_cast<const char*>(stored), gunbook::kGunFields[0].width);
-}
-
 // The rows of one entry: every field that differs, or every field when the
 // entry was added or removed. Returns how many.
 long appendEntryRows(std::string& out, std::string_view book, Change change,
@@ -120,10 +116,9 @@ SessionChanges::~SessionChanges() {
 }
 
 uint32_t SessionChanges::entryOf(const uint8_t* stored) {
-  const auto [where, added] =
-      entryOfKey_.try_emplace(field00Of(stored), static_cast<uint32_t>(tracks_.size()));
+  const auto [entry, added] = entryOfKey_.findOrAdd(stored, static_cast<uint32_t>(tracks_.size()));
   if (added) tracks_.push_back(Track{spooled_, spooled_});
-  return where->second;
+  return entry;
 }
 
 void SessionChanges::record(Change change, const uint8_t* before, const uint8_t* after) {
@@ -131,8 +126,8 @@ void SessionChanges::record(Change change, const uint8_t* before, const uint8_t*
   // stock number moves the entry to its new one.
   const uint32_t entry = entryOf(before ? before : after);
   if (before && after && std::memcmp(before, after, gunbook::kGunFields[0].width) != 0) {
-    entryOfKey_.erase(field00Of(before));
-    entryOfKey_[field00Of(after)] = entry;
+    entryOfKey_.erase(before);
+    entryOfKey_.set(after, entry);
   }
   tracks_[entry].last = spooled_;
   const std::size_t start = pending_.size();

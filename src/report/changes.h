@@ -14,10 +14,10 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "gunbook/gun_record.h"
+#include "report/stock_number_index.h"
 
 namespace varnok::report {
 
@@ -70,7 +70,7 @@ class SessionChanges {
   int fd_ = -1;
   std::string pending_;
   uint64_t spooled_ = 0;  // bytes, pending_ included
-  std::unordered_map<std::string, uint32_t> entryOfKey_;
+  StockNumberIndex entryOfKey_;
   std::vector<Track> tracks_;
 };
 

@@ -1,0 +1,94 @@
+// Which entry of a session each stock number (the 15 bytes of Field00)
+// stands for. A session may touch every entry of a large book, so this is
+// one flat table with open addressing rather than a node per stock number.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace varnok::report {
+
+class StockNumberIndex {
+ public:
+  static constexpr std::size_t kKeyLength = 15;
+
+  // The entry `stock` stands for, and false; or, when it stands for none,
+  // `fresh`, now its entry, and true.
+  std::pair<uint32_t, bool> findOrAdd(const uint8_t* stock, uint32_t fresh) {
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    std::size_t at = home(stock);
+    for (; slots_[at].used; at = next(at))
+      if (std::memcmp(slots_[at].key.data(), stock, kKeyLength) == 0) return {slots_[at].entry, false};
+    place(at, stock, fresh);
+    return {fresh, true};
+  }
+
+  // `stock` now stands for `entry`.
+  void set(const uint8_t* stock, uint32_t entry) {
+    const auto [found, added] = findOrAdd(stock, entry);
+    if (!added) slots_[find(stock)].entry = entry;
+  }
+
+  void erase(const uint8_t* stock) {
+    if (slots_.empty()) return;
+    std::size_t hole = find(stock);
+    if (!slots_[hole].used) return;
+    slots_[hole].used = false;
+    --used_;
+    // Moves back each later slot of the run that may no longer be found
+    // past the hole.
+    for (std::size_t at = next(hole); slots_[at].used; at = next(at)) {
+      const std::size_t wanted = home(slots_[at].key.data());
+      const bool reachable = hole <= at ? hole < wanted && wanted <= at : hole < wanted || wanted <= at;
+      if (reachable) continue;
+      slots_[hole] = slots_[at];
+      slots_[at].used = false;
+      hole = at;
+    }
+  }
+
+ private:
+  struct Slot {
+    std::array<uint8_t, kKeyLength> key;
+    bool used = false;
+    uint32_t entry = 0;
+  };
+
+  std::size_t home(const uint8_t* stock) const {
+    uint64_t low = 0, high = 0;
+    std::memcpy(&low, stock, 8);
+    std::memcpy(&high, stock + 8, kKeyLength - 8);
+    const uint64_t mixed = (low ^ (high * 0x9E3779B97F4A7C15ULL)) * 0xBF58476D1CE4E5B9ULL;
+    return std::size_t(mixed >> 32) & (slots_.size() - 1);
+  }
+  std::size_t next(std::size_t at) const { return (at + 1) & (slots_.size() - 1); }
+  // The slot holding `stock`, or the free slot that ends its run.
+  std::size_t find(const uint8_t* stock) const {
+    std::size_t at = home(stock);
+    while (slots_[at].used && std::memcmp(slots_[at].key.data(), stock, kKeyLength) != 0)
+      at = next(at);
+    return at;
+  }
+  void place(std::size_t at, const uint8_t* stock, uint32_t entry) {
+    std::memcpy(slots_[at].key.data(), stock, kKeyLength);
+    slots_[at].used = true;
+    slots_[at].entry = entry;
+    ++used_;
+  }
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    used_ = 0;
+    for (const Slot& slot : old)
+      if (slot.used) place(find(slot.key.data()), slot.key.data(), slot.entry);
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace varnok::report
