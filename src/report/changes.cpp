@@ -107,12 +107,86 @@ std::string tallyText(const Tally& tally) {
   return text.empty() ? "no changes" : text;
 }
 
-SessionChanges::SessionChanges(const std::filesystem::path& folder) {
+SessionChanges::SessionChanges(const std::filesystem::path& folder, std::string book)
+    : book_(std::move(book)) {
   fd_ = openUnnamedFile(folder);
+  try {
+    rowsFd_ = openUnnamedFile(folder);
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+  batch_.reserve(kFlushAt + 2 * kStoredRecordLength);
+  worker_ = std::thread(&SessionChanges::work, this);
 }
 
 SessionChanges::~SessionChanges() {
-  if (fd_ >= 0) ::close(fd_);
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+    queue_.clear();
+  }
+  changed_.notify_all();
+  worker_.join();
+  ::close(fd_);
+  ::close(rowsFd_);
+}
+
+void SessionChanges::record(Change change, const uint8_t* before, const uint8_t* after) {
+  batch_.push_back(static_cast<uint8_t>(change));
+  batch_.push_back(static_cast<uint8_t>((before ? kHasBefore : 0) | (after ? kHasAfter : 0)));
+  if (before) batch_.insert(batch_.end(), before, before + kStoredRecordLength);
+  if (after) batch_.insert(batch_.end(), after, after + kStoredRecordLength);
+  if (batch_.size() >= kFlushAt) hand(batch_);
+}
+
+void SessionChanges::hand(std::vector<uint8_t>& batch) {
+  if (batch.empty()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(batch));
+    batch = {};
+    if (!spare_.empty()) {
+      batch = std::move(spare_.back());
+      spare_.pop_back();
+    }
+  }
+  changed_.notify_all();
+  batch.reserve(kFlushAt + 2 * kStoredRecordLength);
+}
+
+void SessionChanges::work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (stopping_) return;
+    std::vector<uint8_t> batch = std::move(queue_.front());
+    queue_.pop_front();
+    working_ = true;
+    const bool failed = failure_ != nullptr;
+    lock.unlock();
+    std::exception_ptr failure;
+    try {
+      for (const uint8_t* at = batch.data(); !failed && at < batch.data() + batch.size();) {
+        const auto change = static_cast<Change>(at[0]);
+        const uint8_t flags = at[1];
+        at += 2;
+        const uint8_t* before = flags & kHasBefore ? at : nullptr;
+        if (before) at += kStoredRecordLength;
+        const uint8_t* after = flags & kHasAfter ? at : nullptr;
+        if (after) at += kStoredRecordLength;
+        take(change, before, after);
+      }
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    batch.clear();
+    lock.lock();
+    spare_.push_back(std::move(batch));
+    if (failure && !failure_) failure_ = failure;
+    working_ = false;
+    changed_.notify_all();
+  }
 }
 
 uint32_t SessionChanges::entryOf(const uint8_t* stored) {
@@ -121,7 +195,7 @@ uint32_t SessionChanges::entryOf(const uint8_t* stored) {
   return entry;
 }
 
-void SessionChanges::record(Change change, const uint8_t* before, const uint8_t* after) {
+void SessionChanges::take(Change change, const uint8_t* before, const uint8_t* after) {
   // An entry is followed by its stock number; a rewrite that changes the
   // stock number moves the entry to its new one.
   const uint32_t entry = entryOf(before ? before : after);
@@ -130,6 +204,14 @@ void SessionChanges::record(Change change, const uint8_t* before, const uint8_t*
     entryOfKey_.set(after, entry);
   }
   tracks_[entry].last = spooled_;
+  // Its rows as the entry's only event: what nearly every entry is.
+  const std::size_t rowsStart = pendingRows_.size();
+  const long rows = appendEntryRows(pendingRows_, book_, change, before, after);
+  events_.push_back(Event{spooled_, rowsSpooled_,
+                          static_cast<uint32_t>(pendingRows_.size() - rowsStart),
+                          static_cast<uint32_t>(rows), entry, change});
+  rowsSpooled_ += pendingRows_.size() - rowsStart;
+
   const std::size_t start = pending_.size();
   pending_.resize(start + kHeadLength);
   const auto append = [&](const uint8_t* bytes, std::size_t length) {
@@ -150,12 +232,14 @@ void SessionChanges::record(Change change, const uint8_t* before, const uint8_t*
   std::memcpy(head + 2, &length, sizeof length);
   std::memcpy(head + 4, &entry, sizeof entry);
   spooled_ += length;
-  if (pending_.size() >= kFlushAt) flush();
+  if (pending_.size() >= kFlushAt || pendingRows_.size() >= kFlushAt) flush();
 }
 
 void SessionChanges::flush() {
   writeAll(fd_, pending_, "the change spool");
   pending_.clear();
+  writeAll(rowsFd_, pendingRows_, "the change spool");
+  pendingRows_.clear();
 }
 
 void SessionChanges::readEvent(uint64_t offset, uint8_t* event) const {
@@ -165,46 +249,69 @@ void SessionChanges::readEvent(uint64_t offset, uint8_t* event) const {
             "the change spool");
 }
 
-long SessionChanges::writeRows(std::string_view book, int out, Tally& tally) {
+void SessionChanges::copyRows(int out, uint64_t from, uint64_t length) {
+  std::vector<char> chunk(std::min<uint64_t>(length, kFlushAt));
+  while (length > 0) {
+    const std::size_t part = std::min<uint64_t>(length, chunk.size());
+    readAllAt(rowsFd_, chunk.data(), part, from, "the change spool");
+    writeAll(out, std::string_view(chunk.data(), part), "changes.csv");
+    startWriteback(out);
+    from += part;
+    length -= part;
+  }
+}
+
+long SessionChanges::writeRows(int out, Tally& tally) {
+  hand(batch_);
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !working_; });
+    if (failure_) std::rethrow_exception(failure_);
+  }
   flush();
-  std::string rows;
   long count = 0;
-  // Read in chunks; an entry's last event, when it is another, on its own.
-  std::vector<uint8_t> chunk(kFlushAt + kLongestEvent), last(kLongestEvent);
-  uint64_t chunkStart = 0, chunkEnd = 0;
+  // Runs of rows made beforehand that lie one after another in the spool.
+  uint64_t runAt = 0, runLength = 0;
+  const auto endRun = [&] {
+    if (runLength > 0) copyRows(out, runAt, runLength);
+    runLength = 0;
+  };
+  std::vector<uint8_t> first(kLongestEvent), last(kLongestEvent);
   gunbook::StoredRecord after;
-  for (uint64_t offset = 0; offset < spooled_;) {
-    if (offset + kLongestEvent > chunkEnd && chunkEnd < spooled_) {
-      chunkStart = offset;
-      chunkEnd = std::min<uint64_t>(spooled_, offset + chunk.size());
-      readAllAt(fd_, chunk.data(), chunkEnd - chunkStart, chunkStart, "the change spool");
+  std::string rows;
+  for (const Event& event : events_) {
+    const Track& track = tracks_[event.entry];
+    if (track.first != event.spoolAt) continue;  // a later event of its entry
+    if (track.last == event.spoolAt) {
+      if (runLength > 0 && runAt + runLength == event.rowsAt) {
+        runLength += event.rowsLength;
+      } else {
+        endRun();
+        runAt = event.rowsAt;
+        runLength = event.rowsLength;
+      }
+      if (event.rows > 0) ++tally[static_cast<std::size_t>(event.change)];
+      count += event.rows;
+      continue;
     }
-    const uint8_t* event = chunk.data() + (offset - chunkStart);
-    const EventHead head = headOf(event);
-    const Track& track = tracks_[head.entry];
-    const uint64_t here = offset;
-    offset += head.length;
-    if (track.first != here) continue;
-    const uint8_t* lastEvent = event;
-    if (track.last != here) {
-      readEvent(track.last, last.data());
-      lastEvent = last.data();
-    }
-    const uint8_t* before = head.flags & kHasBefore ? event + kHeadLength : nullptr;
-    const bool kept = afterOf(lastEvent, after);
+    // Changed more than once: from its first state to its last.
+    endRun();
+    readEvent(track.first, first.data());
+    readEvent(track.last, last.data());
+    const EventHead head = headOf(first.data());
+    const uint8_t* before = head.flags & kHasBefore ? first.data() + kHeadLength : nullptr;
+    const bool kept = afterOf(last.data(), after);
     if (!before && !kept) continue;  // added and removed again
-    Change change = kept ? head.change : headOf(lastEvent).change;
-    if (kept && change == Change::Removed) change = headOf(lastEvent).change;
+    Change change = kept ? head.change : headOf(last.data()).change;
+    if (kept && change == Change::Removed) change = headOf(last.data()).change;
+    rows.clear();
     const long entryRows =
-        appendEntryRows(rows, book, change, before, kept ? after.data() : nullptr);
+        appendEntryRows(rows, book_, change, before, kept ? after.data() : nullptr);
     if (entryRows > 0) ++tally[static_cast<std::size_t>(change)];
     count += entryRows;
-    if (rows.size() >= kFlushAt) {
-      writeAll(out, rows, "changes.csv");
-      rows.clear();
-    }
+    writeAll(out, rows, "changes.csv");
   }
-  writeAll(out, rows, "changes.csv");
+  endRun();
   return count;
 }
 
@@ -221,11 +328,11 @@ ChangesFile::~ChangesFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void ChangesFile::add(SessionChanges& changes, std::string_view book, Tally& tally) {
+void ChangesFile::add(SessionChanges& changes, Tally& tally) {
   sizeBeforeLast_ = size_;
   rowsBeforeLast_ = rows_;
   try {
-    rows_ += changes.writeRows(book, fd_, tally);
+    rows_ += changes.writeRows(fd_, tally);
     if (::fsync(fd_) != 0)
       throw std::system_error(errno, std::generic_category(), "cannot write " + path_.string());
     size_ = static_cast<uint64_t>(::lseek(fd_, 0, SEEK_END));

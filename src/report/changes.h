@@ -10,6 +10,11 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -43,35 +48,70 @@ std::string tallyText(const Tally& tally);
 // The changes of one session, spooled to an unnamed file in the report
 // folder so that a large run holds little in memory. An entry changed more
 // than once is reported once, from its first state to its last.
+//
+// The spooling, and the rows of each entry changed once (nearly all), are
+// made by a thread of the session's own while the pass goes on: at Close
+// what is left is to copy those rows into changes.csv.
 class SessionChanges {
  public:
-  explicit SessionChanges(const std::filesystem::path& folder);
+  // `book` names the book in every row: "old", "new" or "book".
+  SessionChanges(const std::filesystem::path& folder, std::string book);
   ~SessionChanges();
   SessionChanges(const SessionChanges&) = delete;
   SessionChanges& operator=(const SessionChanges&) = delete;
 
-  // before or after is null for an added or a removed entry. Throws
-  // std::system_error when the spool cannot be written.
+  // before or after is null for an added or a removed entry. A spool that
+  // cannot be written shows at writeRows.
   void record(Change change, const uint8_t* before, const uint8_t* after);
 
-  // Writes to `out` the rows of every entry whose fields changed, for the
-  // book `book`, counts those entries into `tally` and returns the number
-  // of rows. Throws std::system_error.
-  long writeRows(std::string_view book, int out, Tally& tally);
+  // Writes to `out` the rows of every entry whose fields changed, counts
+  // those entries into `tally` and returns the number of rows. Throws
+  // std::system_error, also for a spool that could not be written.
+  long writeRows(int out, Tally& tally);
 
  private:
   struct Track {
     uint64_t first = 0, last = 0;  // where its first and last events are in the spool
   };
+  // One event as the thread saw it: where it lies in the spool and where
+  // its rows, made as if it were its entry's only event, lie in rowsFd_.
+  struct Event {
+    uint64_t spoolAt;
+    uint64_t rowsAt;
+    uint32_t rowsLength;
+    uint32_t rows;
+    uint32_t entry;
+    Change change;
+  };
+  void work();
+  void hand(std::vector<uint8_t>& batch);
+  void take(Change change, const uint8_t* before, const uint8_t* after);
   uint32_t entryOf(const uint8_t* stored);
   void flush();
   void readEvent(uint64_t offset, uint8_t* event) const;
+  void copyRows(int out, uint64_t from, uint64_t length);
 
-  int fd_ = -1;
-  std::string pending_;
+  std::string book_;
+  int fd_ = -1, rowsFd_ = -1;
+  // Filled by record(), handed to the thread a megabyte at a time.
+  std::vector<uint8_t> batch_;
+  // Everything below is the thread's until writeRows has waited for it.
+  std::string pending_, pendingRows_;
   uint64_t spooled_ = 0;  // bytes, pending_ included
+  uint64_t rowsSpooled_ = 0;
   StockNumberIndex entryOfKey_;
   std::vector<Track> tracks_;
+  std::vector<Event> events_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::vector<uint8_t>> queue_;
+  // Batches the thread is done with, for record() to fill again: fresh
+  // memory would cost a page fault every 4 KB.
+  std::vector<std::vector<uint8_t>> spare_;
+  bool working_ = false, stopping_ = false;
+  std::exception_ptr failure_;
+  std::thread worker_;
 };
 
 // changes.csv in the report folder, written with its header on creation.
@@ -84,7 +124,7 @@ class ChangesFile {
 
   // Adds a session's rows and flushes them to disk; on failure the file is
   // cut back to what it held and std::system_error thrown.
-  void add(SessionChanges& changes, std::string_view book, Tally& tally);
+  void add(SessionChanges& changes, Tally& tally);
   // Takes back the rows of the last add (its Close was refused).
   void takeBack();
 

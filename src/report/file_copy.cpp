@@ -95,6 +95,7 @@ std::uintmax_t copyFile(const std::filesystem::path& from, const std::filesystem
   try {
     readAll(in.get(), from, [&](const char* data, std::size_t length) {
       writeAll(out.get(), std::string_view(data, length), to.string());
+      startWriteback(out.get());
       bytes += length;
     });
     if (::close(out.release()) != 0) fail("cannot write", to, errno);

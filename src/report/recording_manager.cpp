@@ -195,7 +195,8 @@ void RecordingManager::note(uint16_t operation, int16_t status, Session& session
                      operation == rm::op::Delete;
   if (write) {
     try {
-      if (!session.changes) session.changes = std::make_unique<SessionChanges>(folder_);
+      if (!session.changes)
+        session.changes = std::make_unique<SessionChanges>(folder_, books_[session.book].role);
       const uint8_t* before = session.current ? session.current->data() : nullptr;
       if (operation != rm::op::Insert && !before)
         throw std::runtime_error("an entry was changed that was not read first");
@@ -229,7 +230,7 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   Tally tally{};
   if (session.changes) {
     try {
-      changes_.add(*session.changes, book.role, tally);
+      changes_.add(*session.changes, tally);
     } catch (const std::exception& error) {
       problems_.push_back(book.role + " book " + book.path +
                           ": its changes could not be written to the report, so they were not "
