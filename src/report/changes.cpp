@@ -25,7 +25,10 @@ constexpr std::size_t kHeadLength = 8;
 constexpr std::size_t kLongestEvent =
     kHeadLength + kStoredRecordLength + gunbook::kGunFields.size() + kStoredRecordLength;
 constexpr uint8_t kHasBefore = 1, kHasAfter = 2;
-constexpr std::size_t kFlushAt = 1 << 20;
+constexpr std::size_t kFlushAt = 256 * 1024;
+// What record() hands the thread at a time, and how much may wait.
+constexpr std::size_t kBatchBytes = 256 * 1024;
+constexpr std::size_t kQueuedBatches = 2;
 
 struct EventHead {
   Change change;
@@ -116,7 +119,7 @@ SessionChanges::SessionChanges(const std::filesystem::path& folder, std::string 
     ::close(fd_);
     throw;
   }
-  batch_.reserve(kFlushAt + 2 * kStoredRecordLength);
+  batch_.reserve(kBatchBytes + 2 * kStoredRecordLength);
   worker_ = std::thread(&SessionChanges::work, this);
 }
 
@@ -137,13 +140,16 @@ void SessionChanges::record(Change change, const uint8_t* before, const uint8_t*
   batch_.push_back(static_cast<uint8_t>((before ? kHasBefore : 0) | (after ? kHasAfter : 0)));
   if (before) batch_.insert(batch_.end(), before, before + kStoredRecordLength);
   if (after) batch_.insert(batch_.end(), after, after + kStoredRecordLength);
-  if (batch_.size() >= kFlushAt) hand(batch_);
+  if (batch_.size() >= kBatchBytes) hand(batch_);
 }
 
 void SessionChanges::hand(std::vector<uint8_t>& batch) {
   if (batch.empty()) return;
   {
-    const std::lock_guard lock(mutex_);
+    // A pass that changes entries faster than the thread spools them
+    // waits, so that what is queued stays a few megabytes.
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < kQueuedBatches; });
     queue_.push_back(std::move(batch));
     batch = {};
     if (!spare_.empty()) {
@@ -152,7 +158,7 @@ void SessionChanges::hand(std::vector<uint8_t>& batch) {
     }
   }
   changed_.notify_all();
-  batch.reserve(kFlushAt + 2 * kStoredRecordLength);
+  batch.reserve(kBatchBytes + 2 * kStoredRecordLength);
 }
 
 void SessionChanges::work() {

@@ -93,7 +93,7 @@ class SessionChanges {
 
   std::string book_;
   int fd_ = -1, rowsFd_ = -1;
-  // Filled by record(), handed to the thread a megabyte at a time.
+  // Filled by record(), handed to the thread a batch at a time.
   std::vector<uint8_t> batch_;
   // Everything below is the thread's until writeRows has waited for it.
   std::string pending_, pendingRows_;
@@ -101,7 +101,7 @@ class SessionChanges {
   uint64_t rowsSpooled_ = 0;
   StockNumberIndex entryOfKey_;
   std::vector<Track> tracks_;
-  std::vector<Event> events_;
+  std::deque<Event> events_;  // grows without copying itself
 
   std::mutex mutex_;
   std::condition_variable changed_;
