@@ -100,7 +100,7 @@ class SessionChanges {
   uint64_t spooled_ = 0;  // bytes, pending_ included
   uint64_t rowsSpooled_ = 0;
   StockNumberIndex entryOfKey_;
-  std::vector<Track> tracks_;
+  std::deque<Track> tracks_;
   std::deque<Event> events_;  // grows without copying itself
 
   std::mutex mutex_;
