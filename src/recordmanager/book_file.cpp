@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "recordmanager/book_copy.h"
 #include "recordmanager/buffered_files.h"
@@ -370,6 +372,12 @@ int16_t BookFile::relock() {
   return status::Success;
 }
 
+int16_t BookFile::retake() {
+  if (db_ == nullptr) return status::FileNotOpen;
+  if (!sqlite3_get_autocommit(db_)) exec(db_, "ROLLBACK");
+  return relock();
+}
+
 int16_t BookFile::writeAll(const std::vector<EntryWrite>& writes) {
   Statement insert(db_, "INSERT INTO entries(seq, data, crc) VALUES(?1, ?2, ?3)");
   Statement update(db_, "UPDATE entries SET data = ?2, crc = ?3 WHERE seq = ?1");
@@ -425,6 +433,22 @@ int16_t BookFile::commit(const std::vector<EntryWrite>& writes) {
        exec(db_, "RELEASE close_writes") != SQLITE_OK))
     exec(db_, "ROLLBACK");
   return result;
+}
+
+int16_t BookFile::readWhole(const std::function<void(const uint8_t*, std::size_t)>& take) {
+  sqlite3_file* file = db_ == nullptr ? nullptr : databaseFile(db_);
+  if (file == nullptr) return status::FileNotOpen;
+  sqlite3_int64 size = 0;
+  if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) return status::IoError;
+  // The system's layer reads at most 128 KB - 1 bytes a call.
+  std::vector<uint8_t> chunk(124 * 1024);
+  for (sqlite3_int64 at = 0; at < size;) {
+    const int length = int(std::min<sqlite3_int64>(sqlite3_int64(chunk.size()), size - at));
+    if (file->pMethods->xRead(file, chunk.data(), length, at) != SQLITE_OK) return status::IoError;
+    take(chunk.data(), std::size_t(length));
+    at += length;
+  }
+  return status::Success;
 }
 
 // SQLite takes the copy as immutable: no lock, no journal, no write.

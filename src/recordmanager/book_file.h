@@ -76,9 +76,21 @@ class BookFile {
   // lock is kept where possible, and the call may be repeated.
   int16_t commit(const std::vector<EntryWrite>& writes);
 
+  // For a session taken up again after a while: takes the write lock
+  // afresh (a descriptor closed elsewhere in the process may have let it
+  // go) and checks that no one changed the file meanwhile; FileLocked when
+  // someone did or holds it now, and the session must not be used.
+  int16_t retake();
+
   // Called once the book is accepted: clears what a crash at the start of
   // a commit can leave beside it.
   void removeStaleJournal();
+
+  // Hands the file's bytes, as they are on disk, to `take` in order,
+  // through SQLite's own handle. Another descriptor of this process on the
+  // file would, once closed, drop this session's lock: POSIX locks belong
+  // to the process and the file, not to the descriptor.
+  int16_t readWhole(const std::function<void(const uint8_t*, std::size_t)>& take);
 
   int pageSize() const { return pageSize_; }
   const FileId& fileId() const { return fileId_; }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,11 +39,19 @@ class BookSession {
   // was, so the caller may try again or give up.
   int16_t commit();
 
+  int16_t readFile(const std::function<void(const uint8_t*, std::size_t)>& take) {
+    return file_->readWhole(take);
+  }
+
   uint32_t count() const { return uint32_t(live_); }
   // True once an Insert, Delete or an Update that changed bytes was made.
   bool changed() const { return changed_; }
-  // Taken up again by a new Open (see BookHold): no position carries over.
-  void forgetPosition() { hintKey_ = -1; }
+  // Taken up again by a new Open (see BookHold): the lock taken afresh,
+  // no position carried over.
+  int16_t retake() {
+    hintKey_ = -1;
+    return file_->retake();
+  }
   int pageSize() const { return file_->pageSize(); }
   const FileId& fileId() const { return file_->fileId(); }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <new>
@@ -33,6 +34,14 @@ class BookEngine final : public RecordManager {
     // four sessions). Kept in the process, the next session reuses it; the
     // peak stays that of the largest session.
     ::mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+  }
+
+  int16_t readBookFile(const void* block,
+                       const std::function<void(const uint8_t*, std::size_t)>& take) {
+    BlockHandle handle;
+    Position position;
+    BookSession* book = find(block, handle, position);
+    return book == nullptr ? status::FileNotOpen : book->readFile(take);
   }
 
   void hold() { ++holds_; }
@@ -163,7 +172,8 @@ class BookEngine final : public RecordManager {
       if ((*it)->fileId() != fileIdentity(st)) continue;
       std::unique_ptr<BookSession> book = std::move(*it);
       held_.erase(it);
-      book->forgetPosition();
+      // Changed by someone else meanwhile: read afresh.
+      if (book->retake() != status::Success) return nullptr;
       return book;
     }
     return nullptr;
@@ -209,6 +219,11 @@ BookEngine& engine() {
 }  // namespace
 
 RecordManager& bookEngine() { return engine(); }
+
+int16_t readOpenBookFile(const void* positionBlock,
+                         const std::function<void(const uint8_t*, std::size_t)>& take) {
+  return engine().readBookFile(positionBlock, take);
+}
 
 BookHold::BookHold() { engine().hold(); }
 BookHold::~BookHold() { engine().endHold(); }

@@ -66,6 +66,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 #include "recordmanager/book_format.h"
@@ -104,6 +105,15 @@ class BookHold {
   BookHold(const BookHold&) = delete;
   BookHold& operator=(const BookHold&) = delete;
 };
+
+// Hands the bytes of the book file that the open session `positionBlock`
+// names to `take`, in order, as they are on disk; FileNotOpen when the
+// block names no open book. Layers in front of the engine that copy or
+// hash an open book must read it this way: a descriptor of their own on
+// the file would, once closed, drop the session's lock (POSIX locks
+// belong to the process and the file, not to the descriptor).
+int16_t readOpenBookFile(const void* positionBlock,
+                         const std::function<void(const uint8_t*, std::size_t)>& take);
 
 // The session a position block names, as its Open wrote it there: a pair
 // no other Open of this process is given. False for a block no Open has

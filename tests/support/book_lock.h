@@ -1,7 +1,8 @@
-// Whether another process could take a book file's write lock right now.
+// Whether another process holds a book file's write lock right now.
 #pragma once
 
-#include <sqlite3.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -9,15 +10,22 @@
 
 namespace varnok::testing {
 
-// The child asks SQLite directly: its copy of this process's engine could
-// answer from books this process keeps open instead of asking the file.
+// Asks the system in a child process, about the byte SQLite locks for a
+// writer (its reserved byte, just past the first gigabyte). Not through
+// SQLite: a forked child's SQLite keeps its parent's notion of its own
+// locks and would answer from that instead of from the file.
 inline bool lockedElsewhere(const std::string& bookFile) {
   const ChildEnd end = runInChild([&] {
-    sqlite3* db = nullptr;
-    const bool busy = sqlite3_open(bookFile.c_str(), &db) != SQLITE_OK ||
-                      sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK;
-    sqlite3_close(db);
-    return busy ? 1 : 0;
+    const int fd = ::open(bookFile.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 2;
+    struct flock probe{};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0x40000001;
+    probe.l_len = 1;
+    const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    return held ? 1 : 0;
   });
   return end.exited && end.exitStatus == 1;
 }
