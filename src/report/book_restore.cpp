@@ -85,11 +85,19 @@ void writeSummary(const RestoredBook& r, std::chrono::system_clock::time_point a
 // The steps that change something, with the book held open by the caller.
 // The checked copy is at `copy`; `replaced` is set once it is the book.
 void replaceBook(RestoredBook& r, const report::CopiedFile& copy, const fs::path& reports,
-                 std::chrono::system_clock::time_point now, bool& replaced) {
+                 std::chrono::system_clock::time_point now, const void* heldBook,
+                 bool& replaced) {
   r.reportFolder = report::makeReportFolder(reports, "restore", now);
-  const report::CopiedFile kept = report::copyWithHash(r.book, r.reportFolder / kReplacedBookName);
-  r.keptBook = kept.path;
-  r.replacedSha256 = kept.sha256;
+  // Read through the engine's handle on the held book: a descriptor of our
+  // own, once closed, would let go of the book's lock.
+  const report::ByteSource book = [heldBook](const auto& take) {
+    if (const int16_t status = rm::readOpenBookFile(heldBook, take))
+      throw std::runtime_error("the book could not be read (status " + std::to_string(status) +
+                               ")");
+  };
+  r.keptBook = r.reportFolder / kReplacedBookName;
+  report::copyFrom(book, r.keptBook);
+  r.replacedSha256 = report::flushAndHash(r.keptBook);
   fs::permissions(copy.path, fs::status(r.book).permissions());
   fs::rename(copy.path, r.book);
   replaced = true;
@@ -104,7 +112,7 @@ void replaceBook(RestoredBook& r, const report::CopiedFile& copy, const fs::path
 // Everything but holding the book: the copy, its check and the replacement.
 ToolOutcome restoreHeldBook(rm::RecordManager& manager, std::string_view typedFolder,
                             const fs::path& reports, std::chrono::system_clock::time_point now,
-                            RestoredBook& r) {
+                            const void* heldBook, RestoredBook& r) {
   const fs::path copyPath = r.book.parent_path() / kCopyName;
   std::error_code error;
   if (fs::exists(fs::symlink_status(copyPath, error))) {
@@ -127,7 +135,7 @@ ToolOutcome restoreHeldBook(rm::RecordManager& manager, std::string_view typedFo
       return ToolOutcome::refused(std::move(problem));
     }
     r.restoredSha256 = copy.sha256;
-    replaceBook(r, copy, reports, now, replaced);
+    replaceBook(r, copy, reports, now, heldBook, replaced);
   } catch (const std::exception& e) {
     if (!replaced) fs::remove(copyPath, error);
     return ToolOutcome::refused(
@@ -162,7 +170,8 @@ ToolOutcome restoreBook(rm::RecordManager& manager, std::string_view typedFolder
   BookCursor held;
   if (std::string problem = openBook(manager, held, typedFolder); !problem.empty())
     return ToolOutcome::refused(problem + "; nothing restored");
-  ToolOutcome outcome = restoreHeldBook(manager, typedFolder, reports, now, restored);
+  ToolOutcome outcome =
+      restoreHeldBook(manager, typedFolder, reports, now, held.PosBlock.data(), restored);
   held.call(manager, rm::op::Discard);
   return outcome;
 }

@@ -106,6 +106,31 @@ std::uintmax_t copyFile(const std::filesystem::path& from, const std::filesystem
   return bytes;
 }
 
+std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& to) {
+  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (out.get() < 0) fail("cannot create", to, errno);
+  std::uintmax_t bytes = 0;
+  try {
+    source([&](const uint8_t* data, std::size_t length) {
+      writeAll(out.get(), std::string_view(reinterpret_cast<const char*>(data), length),
+               to.string());
+      bytes += length;
+      if (bytes % (1 << 20) < length) startWriteback(out.get());
+    });
+    if (::close(out.release()) != 0) fail("cannot write", to, errno);
+  } catch (...) {
+    ::unlink(to.c_str());
+    throw;
+  }
+  return bytes;
+}
+
+std::string sha256Of(const ByteSource& source) {
+  Sha256 hash;
+  source([&](const uint8_t* data, std::size_t length) { hash.add(data, length); });
+  return hash.hex();
+}
+
 std::string flushAndHash(const std::filesystem::path& file) {
   const Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) fail("cannot open", file, errno);

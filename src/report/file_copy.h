@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace varnok::report {
@@ -23,6 +24,16 @@ struct CopiedFile {
 // existing file is never overwritten). Throws std::system_error naming the
 // file that could not be read or written; a copy cut short is removed.
 std::uintmax_t copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Something that hands its bytes, in order, to the function it is given,
+// and throws when it cannot give them all: an open book, read through the
+// book engine's own handle (rm::readOpenBookFile).
+using ByteSource =
+    std::function<void(const std::function<void(const uint8_t*, std::size_t)>& take)>;
+
+// As copyFile, from a source of bytes.
+std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& to);
+std::string sha256Of(const ByteSource& source);
 
 // Flushes the file to disk and returns its SHA-256. Throws
 // std::system_error naming the file.

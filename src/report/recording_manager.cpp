@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 
 #include "recordmanager/book_path.h"
@@ -65,7 +66,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
   if (status != rm::status::Success || !rm::sessionNamedBy(block, sessionKey)) return status;
   const std::size_t index = bookOf(rm::bookFilePath(static_cast<const char*>(key), keyLength));
   BookRecord& book = books_[index];
-  if (!protect(index)) {
+  if (!protect(index, block)) {
     engine_.call(rm::op::Discard, block, nullptr, nullptr, nullptr, 0, 0);
     return rm::status::BackupNotWritten;
   }
@@ -89,11 +90,17 @@ std::size_t RecordingManager::bookOf(const std::string& path) {
 
 // Takes the backup the book needs before anything can be written to it: the
 // first of the run, or a fresh one when the file changed since the last.
-bool RecordingManager::protect(std::size_t index) {
+bool RecordingManager::protect(std::size_t index, const void* block) {
   BookRecord& book = books_[index];
+  // The open book, read through the engine's own handle on it.
+  const ByteSource openBook = [block](const auto& take) {
+    if (const int16_t status = rm::readOpenBookFile(block, take))
+      throw std::runtime_error("the open book could not be read (status " +
+                               std::to_string(status) + ")");
+  };
   try {
     if (mode_ == Mode::Preview) {
-      if (book.sha256Before.empty()) book.sha256Before = sha256OfFile(book.path);
+      if (book.sha256Before.empty()) book.sha256Before = sha256Of(openBook);
       return true;
     }
     struct stat st;
@@ -107,7 +114,7 @@ bool RecordingManager::protect(std::size_t index) {
         book.role + "-" +
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
     const std::filesystem::path copy = folder_ / name;
-    book.backups.push_back(CopiedFile{copy, {}, copyFile(book.path, copy)});
+    book.backups.push_back(CopiedFile{copy, {}, copyFrom(openBook, copy)});
     pendingBackups_.push_back(PendingBackup{index, book.backups.size() - 1,
                                             std::async(std::launch::async, flushAndHash, copy)});
     book.fileAtBackup = rm::fileIdentity(st);

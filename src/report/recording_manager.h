@@ -101,7 +101,7 @@ class RecordingManager final : public rm::RecordManager {
   int16_t close(void* block, const SessionKey& key, Session& session, uint16_t* dataLength,
                 void* dataBuffer, void* keyBuffer, uint16_t keyLength, int16_t keyNumber);
   void note(uint16_t operation, int16_t status, Session& session, const uint8_t* data);
-  bool protect(std::size_t index);
+  bool protect(std::size_t index, const void* block);
   std::size_t bookOf(const std::string& path);
   long entryCount(void* block);
   Change changeFor(uint16_t operation, const BookRecord& book) const;

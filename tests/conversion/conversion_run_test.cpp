@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "book_lock.h"
 #include "pass_fixture.h"
 
 namespace varnok::testing {
@@ -221,17 +220,6 @@ TEST(ConversionRun, RunningAgainAfterTheRebaseCouldNotOpenItsBookConvertsOnce) {
 
 // Between the counts the operator is shown and the passes, no other
 // program can write to either book; once the run is over, both are free.
-class LockWatchingView : public FakeView {
- public:
-  std::vector<std::string> files;
-  std::vector<bool> lockedWhileCountsShow;
-  void messageBox(const std::string& text) override {
-    if (text.rfind("Number of old guns", 0) == 0)
-      for (const std::string& file : files) lockedWhileCountsShow.push_back(lockedElsewhere(file));
-    FakeView::messageBox(text);
-  }
-};
-
 TEST(ConversionRun, KeepsBothBooksFromOtherWritersFromTheirCountsToTheirPasses) {
   BasicPassFixture<LockWatchingView> f;
   makeBook(f.oldFolder,

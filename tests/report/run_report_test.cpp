@@ -178,6 +178,20 @@ TEST(ReportBackups, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyBookIsTouched)
   }
 }
 
+// Backups and hashes read an open book through the engine: a descriptor of
+// their own, once closed, would have let go of the book's lock.
+TEST(ReportBackups, TakingThemLeavesEveryOpenBookLocked) {
+  for (const Mode mode : {Mode::Run, Mode::Preview}) {
+    SmallPair pair;
+    LockWatchingView view;
+    view.form = pair.view.form;
+    view.files = {pair.oldFolder + "FILE3.DAT", pair.newFolder + "FILE3.DAT"};
+    reportedRun(RunKind::Convert, mode, pair.reports, view);
+    EXPECT_EQ(view.messages.back(), "Finished");
+    EXPECT_EQ(view.lockedWhileCountsShow, (std::vector<bool>{true, true}));
+  }
+}
+
 TEST(ReportFolder, AFolderInsideABookOrThatCannotBeMadeIsRefusedWithItsReason) {
   SmallPair pair;
   std::ofstream(pair.dir.path() / "a file") << "x";

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "book_fixture.h"
+#include "book_lock.h"
 #include "conversion/form_values.h"
 
 namespace varnok::testing {
@@ -81,6 +82,19 @@ class StrictView : public FakeView {
     reports.push_back(message);
     ADD_FAILURE() << "unexpected error report:\n" << message;
     return reports.size() < 20 ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
+  }
+};
+
+// Notes, while the counts of both books show, whether another process
+// could write to each of `files`.
+class LockWatchingView : public FakeView {
+ public:
+  std::vector<std::string> files;
+  std::vector<bool> lockedWhileCountsShow;
+  void messageBox(const std::string& text) override {
+    if (text.rfind("Number of old guns", 0) == 0)
+      for (const std::string& file : files) lockedWhileCountsShow.push_back(lockedElsewhere(file));
+    FakeView::messageBox(text);
   }
 };
 
