@@ -90,13 +90,8 @@ void replaceBook(RestoredBook& r, const report::CopiedFile& copy, const fs::path
   r.reportFolder = report::makeReportFolder(reports, "restore", now);
   // Read through the engine's handle on the held book: a descriptor of our
   // own, once closed, would let go of the book's lock.
-  const report::ByteSource book = [heldBook](const auto& take) {
-    if (const int16_t status = rm::readOpenBookFile(heldBook, take))
-      throw std::runtime_error("the book could not be read (status " + std::to_string(status) +
-                               ")");
-  };
   r.keptBook = r.reportFolder / kReplacedBookName;
-  report::copyFrom(book, r.keptBook);
+  report::copyFrom(report::openBookBytes(heldBook), r.keptBook);
   r.replacedSha256 = report::flushAndHash(r.keptBook);
   fs::permissions(copy.path, fs::status(r.book).permissions());
   fs::rename(copy.path, r.book);

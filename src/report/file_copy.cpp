@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "recordmanager/record_manager.h"
 #include "report/file_io.h"
 
 namespace varnok::report {
@@ -86,24 +87,12 @@ std::string sha256OfFile(const std::filesystem::path& file) {
   return hash.hex();
 }
 
-std::uintmax_t copyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-  const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) fail("cannot open", from, errno);
-  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (out.get() < 0) fail("cannot create", to, errno);
-  std::uintmax_t bytes = 0;
-  try {
-    readAll(in.get(), from, [&](const char* data, std::size_t length) {
-      writeAll(out.get(), std::string_view(data, length), to.string());
-      startWriteback(out.get());
-      bytes += length;
-    });
-    if (::close(out.release()) != 0) fail("cannot write", to, errno);
-  } catch (...) {
-    ::unlink(to.c_str());
-    throw;
-  }
-  return bytes;
+ByteSource openBookBytes(const void* positionBlock) {
+  return [positionBlock](const auto& take) {
+    if (const int16_t status = rm::readOpenBookFile(positionBlock, take))
+      throw std::runtime_error("the open book could not be read (status " +
+                               std::to_string(status) + ")");
+  };
 }
 
 std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& to) {

@@ -19,19 +19,20 @@ struct CopiedFile {
   std::uintmax_t bytes = 0;
 };
 
-// Copies `from` into the new file `to` and returns the bytes copied; the
-// copy is not flushed (flushAndHash does that). `to` must not exist yet (an
-// existing file is never overwritten). Throws std::system_error naming the
-// file that could not be read or written; a copy cut short is removed.
-std::uintmax_t copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
-
 // Something that hands its bytes, in order, to the function it is given,
 // and throws when it cannot give them all: an open book, read through the
 // book engine's own handle (rm::readOpenBookFile).
 using ByteSource =
     std::function<void(const std::function<void(const uint8_t*, std::size_t)>& take)>;
 
-// As copyFile, from a source of bytes.
+// Copies the source's bytes into the new file `to` and returns how many;
+// the copy is not flushed (flushAndHash does that). `to` must not exist yet
+// (an existing file is never overwritten). Throws std::system_error naming
+// the file that could not be written, or what the source threw; a copy cut
+// short is removed.
+// The book that the open session `positionBlock` names, as it is on disk.
+ByteSource openBookBytes(const void* positionBlock);
+
 std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& to);
 std::string sha256Of(const ByteSource& source);
 

@@ -92,15 +92,11 @@ std::size_t RecordingManager::bookOf(const std::string& path) {
 // first of the run, or a fresh one when the file changed since the last.
 bool RecordingManager::protect(std::size_t index, const void* block) {
   BookRecord& book = books_[index];
-  // The open book, read through the engine's own handle on it.
-  const ByteSource openBook = [block](const auto& take) {
-    if (const int16_t status = rm::readOpenBookFile(block, take))
-      throw std::runtime_error("the open book could not be read (status " +
-                               std::to_string(status) + ")");
-  };
+  // Read through the engine's own handle on the open book.
+  const ByteSource bytes = openBookBytes(block);
   try {
     if (mode_ == Mode::Preview) {
-      if (book.sha256Before.empty()) book.sha256Before = sha256Of(openBook);
+      if (book.sha256Before.empty()) book.sha256Before = sha256Of(bytes);
       return true;
     }
     struct stat st;
@@ -114,7 +110,7 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
         book.role + "-" +
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
     const std::filesystem::path copy = folder_ / name;
-    book.backups.push_back(CopiedFile{copy, {}, copyFrom(openBook, copy)});
+    book.backups.push_back(CopiedFile{copy, {}, copyFrom(bytes, copy)});
     pendingBackups_.push_back(PendingBackup{index, book.backups.size() - 1,
                                             std::async(std::launch::async, flushAndHash, copy)});
     book.fileAtBackup = rm::fileIdentity(st);
