@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "report/huge_page_allocator.h"
+
 namespace varnok::report {
 
 class StockNumberIndex {
@@ -62,8 +64,13 @@ class StockNumberIndex {
     uint64_t low = 0, high = 0;
     std::memcpy(&low, stock, 8);
     std::memcpy(&high, stock + 8, kKeyLength - 8);
-    const uint64_t mixed = (low ^ (high * 0x9E3779B97F4A7C15ULL)) * 0xBF58476D1CE4E5B9ULL;
-    return std::size_t(mixed >> 32) & (slots_.size() - 1);
+    // Every byte must reach the bits kept: stock numbers often differ only
+    // in their last digits.
+    uint64_t mixed = low * 0x9E3779B97F4A7C15ULL ^ high * 0xC2B2AE3D27D4EB4FULL;
+    mixed ^= mixed >> 31;
+    mixed *= 0xBF58476D1CE4E5B9ULL;
+    mixed ^= mixed >> 29;
+    return std::size_t(mixed) & (slots_.size() - 1);
   }
   std::size_t next(std::size_t at) const { return (at + 1) & (slots_.size() - 1); }
   // The slot holding `stock`, or the free slot that ends its run.
@@ -80,14 +87,14 @@ class StockNumberIndex {
     ++used_;
   }
   void grow() {
-    std::vector<Slot> old = std::move(slots_);
+    std::vector<Slot, HugePageAllocator<Slot>> old = std::move(slots_);
     slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
     used_ = 0;
     for (const Slot& slot : old)
       if (slot.used) place(find(slot.key.data()), slot.key.data(), slot.entry);
   }
 
-  std::vector<Slot> slots_;
+  std::vector<Slot, HugePageAllocator<Slot>> slots_;
   std::size_t used_ = 0;
 };
 
