@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <unordered_map>
 
 #include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
@@ -11,8 +11,31 @@ namespace varnok::report {
 namespace {
 
 using GunRecord = ReconciledEntry;
-// A book's entries in stock-number order.
-using Index = std::vector<const GunRecord*>;
+
+// A book's entries in stock-number order, each beside its stock number as
+// two big-endian words: sorting and searching compare integers instead of
+// following a pointer to each entry (the words order as the bytes do).
+struct Keyed {
+  uint64_t high, low;
+  const GunRecord* entry;
+};
+using Index = std::vector<Keyed, HugePageAllocator<Keyed>>;
+
+Keyed keyed(const GunRecord& e) {
+  uint8_t padded[16] = {};
+  std::memcpy(padded, e.Field00.data(), e.Field00.width);
+  const auto word = [&padded](int at) {
+    uint64_t value = 0;
+    for (int i = 0; i < 8; ++i) value = value << 8 | padded[at + i];
+    return value;
+  };
+  return {word(0), word(8), &e};
+}
+
+bool sameStockNumber(const Keyed& a, const Keyed& b) { return a.high == b.high && a.low == b.low; }
+bool stockNumberBefore(const Keyed& a, const Keyed& b) {
+  return a.high != b.high ? a.high < b.high : a.low < b.low;
+}
 
 // Status as the passes read it: only its first four characters count.
 bool onHand(const GunRecord& e) {
@@ -58,27 +81,21 @@ std::string whyGone(const GunRecord& e, std::string_view date) {
   return "left the store before the date";
 }
 
-Index indexByStockNumber(const std::vector<GunRecord>& book) {
+Index indexByStockNumber(const ReconciledEntries& book) {
   Index index;
   index.reserve(book.size());
-  for (const GunRecord& e : book) index.push_back(&e);
-  std::stable_sort(index.begin(), index.end(), [](const GunRecord* a, const GunRecord* b) {
-    return a->Field00.view() < b->Field00.view();
+  for (const GunRecord& e : book) index.push_back(keyed(e));
+  std::sort(index.begin(), index.end(), [](const Keyed& a, const Keyed& b) {
+    return stockNumberBefore(a, b) || (sameStockNumber(a, b) && a.entry < b.entry);
   });
   // Key 0 keeps stock numbers unique; should a book not, its first counts.
-  index.erase(std::unique(index.begin(), index.end(),
-                          [](const GunRecord* a, const GunRecord* b) {
-                            return a->Field00 == b->Field00;
-                          }),
-              index.end());
+  index.erase(std::unique(index.begin(), index.end(), sameStockNumber), index.end());
   return index;
 }
 
-const GunRecord* find(const Index& index, std::string_view stockNumber) {
-  const auto found = std::lower_bound(
-      index.begin(), index.end(), stockNumber,
-      [](const GunRecord* e, std::string_view wanted) { return e->Field00.view() < wanted; });
-  return found == index.end() || (*found)->Field00.view() != stockNumber ? nullptr : *found;
+const GunRecord* find(const Index& index, const Keyed& wanted) {
+  const auto found = std::lower_bound(index.begin(), index.end(), wanted, stockNumberBefore);
+  return found == index.end() || !sameStockNumber(*found, wanted) ? nullptr : found->entry;
 }
 
 std::string trimmedPrefix(std::string_view prefix) {
@@ -91,9 +108,8 @@ std::string trimmedPrefix(std::string_view prefix) {
 
 void compareFields(const GunRecord& o, const GunRecord& n, const std::string& prefix,
                    std::vector<FieldDifference>& differences) {
-  const std::string stock = text(o.Field00.view());
   const auto differ = [&](const char* field, std::string_view before, std::string_view after) {
-    differences.push_back({stock, field, text(before), text(after)});
+    differences.push_back({text(o.Field00.view()), field, text(before), text(after)});
   };
   if (o.Field01 != n.Field01) differ("Field01", o.Field01.view(), n.Field01.view());
   if (o.Field03 != n.Field03) differ("Field03", o.Field03.view(), n.Field03.view());
@@ -104,42 +120,51 @@ void compareFields(const GunRecord& o, const GunRecord& n, const std::string& pr
 }
 
 // Groups the carried-over stock numbers by trimmed serial number, in order
-// of each group's first stock number; keeps the groups of two or more.
+// of each group's first stock number; keeps the groups of two or more. The
+// entries outlive the groups, which hold views of them.
 class SerialGroups {
  public:
   void add(const GunRecord& e) {
     const std::string_view serial = e.Field01.view();
     const auto first = serial.find_first_not_of(' ');
     if (first == std::string_view::npos) return;
-    const std::string key(serial.substr(first, serial.find_last_not_of(' ') - first + 1));
+    const std::string_view key = serial.substr(first, serial.find_last_not_of(' ') - first + 1);
     const auto [at, added] = groupOf_.emplace(key, groups_.size());
-    if (added) groups_.push_back({text(key), {}});
-    groups_[at->second].stockNumbers.push_back(text(e.Field00.view()));
+    if (added) groups_.push_back({key, {}});
+    groups_[at->second].entries.push_back(&e);
   }
   std::vector<RepeatedSerial> repeated() const {
     std::vector<RepeatedSerial> out;
-    for (const RepeatedSerial& group : groups_)
-      if (group.stockNumbers.size() > 1) out.push_back(group);
+    for (const Group& group : groups_) {
+      if (group.entries.size() < 2) continue;
+      RepeatedSerial serial{text(group.serial), {}};
+      for (const GunRecord* e : group.entries) serial.stockNumbers.push_back(text(e->Field00.view()));
+      out.push_back(std::move(serial));
+    }
     return out;
   }
 
  private:
-  std::map<std::string, std::size_t> groupOf_;
-  std::vector<RepeatedSerial> groups_;
+  struct Group {
+    std::string_view serial;
+    std::vector<const GunRecord*> entries;
+  };
+  std::unordered_map<std::string_view, std::size_t> groupOf_;
+  std::vector<Group> groups_;
 };
 
 void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconciliation& r) {
-  for (const GunRecord* o : oldIndex) {
+  for (const Keyed& oldKey : oldIndex) {
+    const GunRecord* o = oldKey.entry;
     const std::string_view key = o->Field00.view();
     if (!inStoreAtEnd(*o, r.bookDate)) continue;
     ++r.inStore;
-    const GunRecord* n = find(newIndex, key);
-    const std::string stock = text(key);
+    const GunRecord* n = find(newIndex, oldKey);
     if (!n) {
-      r.notCarriedOver.push_back({stock, "absent from the new book"});
+      r.notCarriedOver.push_back({text(key), "absent from the new book"});
     } else if (!carriedOver(*n, r.bookDate)) {
       r.notCarriedOver.push_back(
-          {stock, "in the new book but not carried over: " + whyGone(*n, r.bookDate) + " (" +
+          {text(key), "in the new book but not carried over: " + whyGone(*n, r.bookDate) + " (" +
                       datesAndStatus(*n) + ")"});
     } else {
       ++r.matched;
@@ -150,23 +175,23 @@ void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconcilia
 void findNotInStore(const Index& oldIndex, const Index& newIndex, const std::string& prefix,
                     Reconciliation& r) {
   SerialGroups serials;
-  for (const GunRecord* n : newIndex) {
+  for (const Keyed& newKey : newIndex) {
+    const GunRecord* n = newKey.entry;
     const std::string_view key = n->Field00.view();
     if (!carriedOver(*n, r.bookDate)) continue;
     ++r.carriedOver;
     serials.add(*n);
-    const GunRecord* o = find(oldIndex, key);
-    const std::string stock = text(key);
+    const GunRecord* o = find(oldIndex, newKey);
     if (!o) {
-      r.notInStore.push_back({stock, "absent from the old book"});
+      r.notInStore.push_back({text(key), "absent from the old book"});
       continue;
     }
-    if (leftOnDate(*o, r.bookDate)) r.disposedOnDate.push_back(stock);
+    if (leftOnDate(*o, r.bookDate)) r.disposedOnDate.push_back(text(key));
     if (inStoreAtEnd(*o, r.bookDate) || leftOnDate(*o, r.bookDate)) {
       compareFields(*o, *n, prefix, r.differences);
     } else {
       r.notInStore.push_back(
-          {stock, "in the old book but not in the store on the date: " + whyGone(*o, r.bookDate) +
+          {text(key), "in the old book but not in the store on the date: " + whyGone(*o, r.bookDate) +
                       " (" + datesAndStatus(*o) + ")"});
     }
   }
@@ -203,7 +228,7 @@ ReconciledEntry reconciledEntry(const uint8_t* stored) {
 Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
                          const std::vector<gunbook::GunRecord>& newBook, std::string_view bookDate,
                          std::string_view prefix) {
-  std::vector<ReconciledEntry> books[2];
+  ReconciledEntries books[2];
   for (int i = 0; i < 2; ++i) {
     const auto& book = i == 0 ? oldBook : newBook;
     books[i].reserve(book.size());
@@ -212,9 +237,8 @@ Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
   return reconcile(books[0], books[1], bookDate, prefix);
 }
 
-Reconciliation reconcile(const std::vector<ReconciledEntry>& oldBook,
-                         const std::vector<ReconciledEntry>& newBook, std::string_view bookDate,
-                         std::string_view prefix) {
+Reconciliation reconcile(const ReconciledEntries& oldBook, const ReconciledEntries& newBook,
+                         std::string_view bookDate, std::string_view prefix) {
   Reconciliation r;
   r.bookDate = std::string(bookDate);
   const Index oldIndex = indexByStockNumber(oldBook);

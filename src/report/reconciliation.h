@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "gunbook/gun_record.h"
+#include "report/huge_page_allocator.h"
 
 namespace varnok::report {
 
@@ -84,8 +85,9 @@ ReconciledEntry reconciledEntry(const uint8_t* stored);
 // field's width, is the same model. The prefix is book text
 // (Windows-1252); as the rebase does, its leading and trailing blanks are
 // dropped and it is upper-cased first. Every list is in stock-number order.
-Reconciliation reconcile(const std::vector<ReconciledEntry>& oldBook,
-                         const std::vector<ReconciledEntry>& newBook, std::string_view bookDate,
+using ReconciledEntries = std::vector<ReconciledEntry, HugePageAllocator<ReconciledEntry>>;
+Reconciliation reconcile(const ReconciledEntries& oldBook, const ReconciledEntries& newBook,
+                         std::string_view bookDate,
                          std::string_view prefix = {});
 Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
                          const std::vector<gunbook::GunRecord>& newBook, std::string_view bookDate,

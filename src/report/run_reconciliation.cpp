@@ -18,7 +18,7 @@
 namespace varnok::report {
 namespace {
 
-using Entries = std::vector<ReconciledEntry>;
+using Entries = ReconciledEntries;
 
 struct BackupToRead {
   std::string role;
