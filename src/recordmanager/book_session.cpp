@@ -31,6 +31,11 @@ IndexKey startKey(const uint8_t* bytes, int keyNumber) {
 
 }  // namespace
 
+BookSession::BookSession() {
+  for (KeyIndex& index : indexes_)
+    index = KeyIndex(ItemOrder(), PoolAllocator<IndexItem>(&indexNodes_));
+}
+
 int16_t BookSession::open(const std::string& path, std::unique_ptr<BookSession>& out) {
   std::unique_ptr<BookSession> session(new BookSession());
   const auto load = [&session](int64_t seq, const uint8_t* data) {

@@ -56,7 +56,7 @@ class BookSession {
   const FileId& fileId() const { return file_->fileId(); }
 
  private:
-  BookSession() = default;
+  BookSession();
   bool load(int64_t seq, const uint8_t* data);
   bool checkField00sUnique();
   void buildIndex(int keyNumber);
@@ -68,6 +68,7 @@ class BookSession {
 
   std::unique_ptr<BookFile> file_;
   EntryBlocks entries_;  // deleted ones stay till the end
+  NodePool indexNodes_;  // outlives the orders whose nodes it holds
   std::array<KeyIndex, kKeyCount> indexes_;
   // Each key's order is built at the first call that needs that key, so
   // that a session pays only for the keys it uses (a pass walks one or two

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "recordmanager/node_pool.h"
 #include "recordmanager/record_manager.h"
 
 namespace varnok::rm {
@@ -63,8 +64,8 @@ struct ItemOrder {
 };
 
 // An entry must leave an index before its key bytes change, and come back
-// after.
-using KeyIndex = std::set<IndexItem, ItemOrder>;
+// after. The nodes come from the session's NodePool.
+using KeyIndex = std::set<IndexItem, ItemOrder, PoolAllocator<IndexItem>>;
 
 // One entry of an open book, as the session sees it.
 struct Entry {
