@@ -1,10 +1,10 @@
 #include "recordmanager/entry_blocks.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <new>
 #include <type_traits>
+
+#include "recordmanager/huge_pages.h"
 
 namespace varnok::rm {
 
@@ -12,12 +12,8 @@ static_assert(std::is_trivially_destructible_v<Entry>, "blocks are freed without
 
 Entry& EntryBlocks::add() {
   if (size_ == blocks_.size() * kPerBlock) {
-    void* memory = std::aligned_alloc(kBlockBytes, kBlockBytes);
-    if (memory == nullptr) throw std::bad_alloc();
-    // Only advice: where the kernel has no huge page to give, the block is
-    // mapped in small pages as any other memory.
-    ::madvise(memory, kBlockBytes, MADV_HUGEPAGE);
-    blocks_.emplace_back(static_cast<Entry*>(memory));
+    blocks_.reserve(blocks_.size() + 1);
+    blocks_.emplace_back(static_cast<Entry*>(takeHugePages(kBlockBytes)));
   }
   Entry* slot = &(*this)[size_];
   ++size_;

@@ -2,22 +2,22 @@
 //
 // A book of 100,000 entries holds some 42 MB of them. Taken entry by entry
 // from the C library, that memory arrives one 4 KB page at a time, each
-// page a fault to be zeroed and mapped, and those faults cost more than
-// reading the book itself. Blocks of 2 MB, aligned and offered to the
-// kernel for huge pages, arrive one fault per block.
+// page a fault, and those faults cost more than reading the book itself:
+// the blocks come from takeHugePages (huge_pages.h).
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <vector>
 
+#include "recordmanager/huge_pages.h"
 #include "recordmanager/key_index.h"
 
 namespace varnok::rm {
 
 class EntryBlocks {
  public:
-  static constexpr std::size_t kBlockBytes = std::size_t(2) << 20;
+  static constexpr std::size_t kBlockBytes = kHugePageBytes;
   static constexpr std::size_t kPerBlock = kBlockBytes / sizeof(Entry);
 
   // A new entry, value-initialised, after the others; its address never

@@ -1,9 +1,9 @@
 #include "recordmanager/node_pool.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <utility>
+
+#include "recordmanager/huge_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -19,7 +19,7 @@
 namespace varnok::rm {
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t(2) << 20;
+constexpr std::size_t kBlockBytes = kHugePageBytes;
 
 }  // namespace
 
@@ -40,9 +40,7 @@ void* NodePool::take(std::size_t bytes) {
   }
   if (next_ == end_) {
     blocks_.reserve(blocks_.size() + 1);
-    void* block = std::aligned_alloc(kBlockBytes, kBlockBytes);
-    if (block == nullptr) throw std::bad_alloc();
-    ::madvise(block, kBlockBytes, MADV_HUGEPAGE);  // only advice, as for the entries
+    void* block = takeHugePages(kBlockBytes);
     VARNOK_POISON(block, kBlockBytes);
     blocks_.push_back(block);
     next_ = static_cast<char*>(block);

@@ -1,12 +1,10 @@
 // Memory for the nodes of an open book's key orders.
 //
 // Each order is a tree with one node per entry: hundreds of thousands of
-// small allocations for a large book. From the C library they land on
-// fresh 4 KB pages one fault at a time, and on virtual machines a fault
-// costs more than the node (bench_memory_faults measures it). Here they
-// come from 2 MB blocks offered for huge pages, as the entries do, and a
-// node given back is the next one taken. Everything goes with the pool,
-// when the session ends.
+// small allocations for a large book, which from the C library land on
+// fresh 4 KB pages one fault at a time. Here they come from 2 MB blocks
+// (huge_pages.h), as the entries do, and a node given back is the next one
+// taken. Everything goes with the pool, when the session ends.
 #pragma once
 
 #include <cstddef>

@@ -25,15 +25,16 @@ struct CopiedFile {
 using ByteSource =
     std::function<void(const std::function<void(const uint8_t*, std::size_t)>& take)>;
 
+// The book that the open session `positionBlock` names, as it is on disk.
+ByteSource openBookBytes(const void* positionBlock);
+
 // Copies the source's bytes into the new file `to` and returns how many;
 // the copy is not flushed (flushAndHash does that). `to` must not exist yet
 // (an existing file is never overwritten). Throws std::system_error naming
 // the file that could not be written, or what the source threw; a copy cut
 // short is removed.
-// The book that the open session `positionBlock` names, as it is on disk.
-ByteSource openBookBytes(const void* positionBlock);
-
 std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& to);
+// The SHA-256 of the source's bytes, 64 lower-case hex digits.
 std::string sha256Of(const ByteSource& source);
 
 // Flushes the file to disk and returns its SHA-256. Throws

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "gunbook/gun_record.h"
-#include "report/huge_page_allocator.h"
+#include "recordmanager/huge_pages.h"
 
 namespace varnok::report {
 
@@ -85,7 +85,7 @@ ReconciledEntry reconciledEntry(const uint8_t* stored);
 // field's width, is the same model. The prefix is book text
 // (Windows-1252); as the rebase does, its leading and trailing blanks are
 // dropped and it is upper-cased first. Every list is in stock-number order.
-using ReconciledEntries = std::vector<ReconciledEntry, HugePageAllocator<ReconciledEntry>>;
+using ReconciledEntries = std::vector<ReconciledEntry, rm::HugePageAllocator<ReconciledEntry>>;
 Reconciliation reconcile(const ReconciledEntries& oldBook, const ReconciledEntries& newBook,
                          std::string_view bookDate,
                          std::string_view prefix = {});

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "report/huge_page_allocator.h"
+#include "recordmanager/huge_pages.h"
 
 namespace varnok::report {
 
@@ -87,14 +87,14 @@ class StockNumberIndex {
     ++used_;
   }
   void grow() {
-    std::vector<Slot, HugePageAllocator<Slot>> old = std::move(slots_);
+    std::vector<Slot, rm::HugePageAllocator<Slot>> old = std::move(slots_);
     slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
     used_ = 0;
     for (const Slot& slot : old)
       if (slot.used) place(find(slot.key.data()), slot.key.data(), slot.entry);
   }
 
-  std::vector<Slot, HugePageAllocator<Slot>> slots_;
+  std::vector<Slot, rm::HugePageAllocator<Slot>> slots_;
   std::size_t used_ = 0;
 };
 
