@@ -406,7 +406,8 @@ int16_t BookFile::writeAll(const std::vector<EntryWrite>& writes) {
   return status::Success;
 }
 
-int16_t BookFile::commit(const std::vector<EntryWrite>& writes) {
+int16_t BookFile::commit(const std::vector<EntryWrite>& writes,
+                         const std::function<int16_t()>* gate) {
   if (db_ == nullptr) return status::FileNotOpen;
   if (writes.empty()) {
     // Nothing to make durable: the file is left exactly as it was, even
@@ -421,6 +422,7 @@ int16_t BookFile::commit(const std::vector<EntryWrite>& writes) {
   // session keeps its lock.
   if (int rc = exec(db_, "SAVEPOINT close_writes")) return statusForSqlite(rc);
   int16_t result = writeAll(writes);
+  if (result == status::Success && gate != nullptr) result = (*gate)();
   if (result == status::Success) {
     const int rc = exec(db_, "COMMIT");
     if (rc == SQLITE_OK) {

@@ -73,8 +73,12 @@ class BookFile {
   // Writes every change and commits them as one transaction; on success the
   // file is released and this object is spent. With no changes nothing at
   // all is written. On failure nothing of the writes stays in the file, the
-  // lock is kept where possible, and the call may be repeated.
-  int16_t commit(const std::vector<EntryWrite>& writes);
+  // lock is kept where possible, and the call may be repeated. A gate, when
+  // given, is asked once the changes are written into the transaction and
+  // before they are made durable; a status other than 0 from it fails the
+  // commit with that status.
+  int16_t commit(const std::vector<EntryWrite>& writes,
+                 const std::function<int16_t()>* gate = nullptr);
 
   // For a session taken up again after a while: takes the write lock
   // afresh (a descriptor closed elsewhere in the process may have let it

@@ -237,7 +237,7 @@ int16_t BookSession::getGreaterOrEqual(Position& position, int keyNumber, const 
   return status::Success;
 }
 
-int16_t BookSession::commit() {
+int16_t BookSession::commit(const std::function<int16_t()>* gate) {
   std::vector<EntryWrite> writes;
   for (const Entry& entry : entries_) {
     if (entry.deleted) {
@@ -248,7 +248,7 @@ int16_t BookSession::commit() {
       writes.push_back({EntryWrite::Kind::Update, entry.seq, entry.data.data()});
     }
   }
-  return file_->commit(writes);
+  return file_->commit(writes, gate);
 }
 
 }  // namespace varnok::rm

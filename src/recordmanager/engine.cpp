@@ -20,6 +20,9 @@
 namespace varnok::rm {
 namespace {
 
+// The gate of the innermost CommitGate on this thread.
+thread_local const std::function<int16_t()>* commitGate = nullptr;
+
 class BookEngine final : public RecordManager {
  public:
   BookEngine() {
@@ -101,7 +104,7 @@ class BookEngine final : public RecordManager {
         if (holds_ > 0 && !book->changed()) {
           held_.push_back(std::move(slots_[handle.slot].book));
         } else if (operation == op::Close) {
-          result = book->commit();
+          result = book->commit(commitGate);
           if (result != status::Success) return result;
         }
         release(handle.slot);
@@ -224,6 +227,12 @@ int16_t readOpenBookFile(const void* positionBlock,
                          const std::function<void(const uint8_t*, std::size_t)>& take) {
   return engine().readBookFile(positionBlock, take);
 }
+
+CommitGate::CommitGate(std::function<int16_t()> gate)
+    : gate_(std::move(gate)), outer_(commitGate) {
+  commitGate = &gate_;
+}
+CommitGate::~CommitGate() { commitGate = outer_; }
 
 BookHold::BookHold() { engine().hold(); }
 BookHold::~BookHold() { engine().endHold(); }

@@ -106,6 +106,26 @@ class BookHold {
   BookHold& operator=(const BookHold&) = delete;
 };
 
+// While a CommitGate lives, a Close made on this thread that writes a book
+// asks its gate once the book's changes are written into the file's
+// transaction and before they are made durable. A status other than 0 from
+// the gate refuses the Close with that status, as a failed commit is
+// refused: nothing reaches the file and the book stays open with its
+// changes. A Close that writes nothing, and a Discard, do not ask. A layer
+// in front of the engine uses it to make its own record of the changes
+// durable first while the engine writes. The innermost gate holds.
+class CommitGate {
+ public:
+  explicit CommitGate(std::function<int16_t()> gate);
+  ~CommitGate();
+  CommitGate(const CommitGate&) = delete;
+  CommitGate& operator=(const CommitGate&) = delete;
+
+ private:
+  std::function<int16_t()> gate_;
+  const std::function<int16_t()>* outer_;
+};
+
 // Hands the bytes of the book file that the open session `positionBlock`
 // names to `take`, in order, as they are on disk; FileNotOpen when the
 // block names no open book. Layers in front of the engine that copy or

@@ -230,21 +230,48 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   if (mode_ == Mode::Run && session.changes && !settleBackups())
     return rm::status::BackupNotWritten;
   const long count = entryCount(block);
+  // The session's rows go to changes.csv, and to disk, beside the engine's
+  // own writes of the book; the engine waits for them before it makes the
+  // book durable, so a book saved always has its rows. A preview, which
+  // saves nothing, writes them first.
   Tally tally{};
-  if (session.changes) {
+  std::string rowsFailure;
+  const auto writeRows = [&] {
     try {
       changes_.add(*session.changes, tally);
     } catch (const std::exception& error) {
-      problems_.push_back(book.role + " book " + book.path +
-                          ": its changes could not be written to the report, so they were not "
-                          "saved: " + error.what());
-      return rm::status::ReportNotWritten;
+      rowsFailure = error.what();
+    } catch (...) {
+      rowsFailure = "unknown failure";
     }
+  };
+  std::future<void> rows;
+  if (session.changes && mode_ == Mode::Run) {
+    rows = std::async(std::launch::async, writeRows);
+  } else if (session.changes) {
+    writeRows();
   }
-  // A preview ends every session without writing: the engine drops it.
-  const uint16_t ending = mode_ == Mode::Preview ? rm::op::Discard : rm::op::Close;
-  const int16_t status = engine_.call(ending, block, data, dataLength, keyBuffer, keyLength,
-                                      keyNumber);
+  bool rowsDone = !rows.valid();
+  const auto awaitRows = [&]() -> int16_t {
+    if (!rowsDone) rows.get();
+    rowsDone = true;
+    return rowsFailure.empty() ? rm::status::Success : rm::status::ReportNotWritten;
+  };
+  int16_t status = rm::status::ReportNotWritten;
+  if (!rowsDone || rowsFailure.empty()) {
+    // A preview ends every session without writing: the engine drops it.
+    const uint16_t ending = mode_ == Mode::Preview ? rm::op::Discard : rm::op::Close;
+    const rm::CommitGate gate(awaitRows);
+    status = engine_.call(ending, block, data, dataLength, keyBuffer, keyLength, keyNumber);
+  }
+  // A Close with nothing to write has not waited for them. Should they have
+  // failed then, the book was closed as it was.
+  if (awaitRows() != rm::status::Success) {
+    problems_.push_back(book.role + " book " + book.path +
+                        ": its changes could not be written to the report, so they were not "
+                        "saved: " + rowsFailure);
+    tally = {};
+  }
   if (status != rm::status::Success) {
     if (session.changes) changes_.takeBack();
     return status;

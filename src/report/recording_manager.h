@@ -12,9 +12,13 @@
 // - Every Update, Delete and Insert is noted with the entry before and after
 //   (the entry a Get made current is the entry before). A session's changes
 //   reach changes.csv when its Close succeeds; a Discard, or a refused
-//   Close that is then dropped, leaves none. When the rows cannot be
-//   written, the Close is refused with ReportNotWritten and the book kept
-//   open with its changes, as for any refused Close.
+//   Close that is then dropped, leaves none. The rows are written and
+//   flushed beside the engine's writes of the book, and the engine waits
+//   for them before it makes the book durable (rm::CommitGate). When the
+//   rows cannot be written, the Close is refused with ReportNotWritten and
+//   the book kept open with its changes, as for any refused Close (a Close
+//   that had nothing to write has closed the book as it was; the problem
+//   is noted all the same).
 // - In a preview every Close becomes a Discard that answers as a Close
 //   would: the passes run as they would, the report says what they would
 //   change, and no book file is written. No backup is taken.

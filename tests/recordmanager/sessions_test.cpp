@@ -152,6 +152,35 @@ TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
   EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
 }
 
+TEST_F(Sessions, ACommitGateIsAskedBeforeTheChangesAreDurableAndMayRefuseThem) {
+  makeBook(path, numberedEntries(10));
+  const std::string before = fileBytes(path);
+  Book book;
+  ASSERT_EQ(book.open(path), status::Success);
+  ASSERT_EQ(book.insert(entry("NEW")), status::Success);
+  int asked = 0;
+  std::string fileWhenAsked;
+  {
+    const rm::CommitGate refuse([&]() -> int16_t {
+      ++asked;
+      fileWhenAsked = fileBytes(path);
+      return status::ReportNotWritten;
+    });
+    EXPECT_EQ(book.close(), status::ReportNotWritten);
+  }
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(fileWhenAsked, before);  // nothing durable yet when asked
+  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(book.count(), 11);  // still open, with its change
+  {
+    const rm::CommitGate pass([&]() -> int16_t { return ++asked, status::Success; });
+    EXPECT_EQ(book.close(), status::Success);
+  }
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(contents(path).size(), 11u);
+  EXPECT_EQ(integrityCheck(path), "ok");
+}
+
 TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {
   makeBook(path, {entry("A")});
   ASSERT_EQ(link(path.c_str(), dir.file("alias.dat").c_str()), 0);
