@@ -12,6 +12,7 @@
 #include "gunbook/windows1252.h"
 #include "recordmanager/book_copy.h"
 #include "recordmanager/status.h"
+#include "report/background.h"
 #include "report/reconciliation.h"
 #include "report/run_report.h"
 
@@ -82,7 +83,7 @@ void RunReport::startReconciling() {
     backups[i] = {records[i].role, first.path, first.bytes};
   }
   // The backups are whole once copied: read beside the rest of the run.
-  reconciling_ = std::async(std::launch::async, [backups, date = bookDate_, prefix = prefix_] {
+  reconciling_ = inBackground([backups, date = bookDate_, prefix = prefix_] {
     return reconcileBackups(backups, date, prefix);
   });
 }
