@@ -104,8 +104,10 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
 
 fs::path RunReport::finish(const conversion::Converter& converter) {
   recorder_->onProgress = nullptr;
-  recorder_->finishBooks();
+  // reconciliation.txt is written while the books' hashes after are made.
   reconcileFromBackups();
+  if (!reconciliation_.empty()) writeFileInPlace(folder_ / "reconciliation.txt", reconciliation_);
+  recorder_->finishBooks();
   writeSummary(outcomeText(converter), converter.ignoredReports(), true);
   return folder_;
 }
@@ -122,8 +124,6 @@ void RunReport::writeSummary(const std::string& outcome, int ignoredReports, boo
                      std::chrono::system_clock::now(), finished, outcome, ignoredReports,
                      recorder_->books(), changes_->rows(), recorder_->problems(),
                      reconciliationSummary_};
-  if (finished && !reconciliation_.empty())
-    writeFileInPlace(folder_ / "reconciliation.txt", reconciliation_);
   // The interim summaries are not worth a flush each; the final one is.
   writeFileInPlace(folder_ / "summary.txt", summaryText(facts), finished);
 }
