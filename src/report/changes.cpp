@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "booktool/book_csv.h"
@@ -60,10 +61,42 @@ bool afterOf(const uint8_t* event, gunbook::StoredRecord& after) {
   return true;
 }
 
-// The rows of one entry: every field that differs, or every field when the
-// entry was added or removed. Returns how many.
+// Which field each stored byte belongs to; kNoField for the filler.
+constexpr uint8_t kNoField = 0xFF;
+const std::array<uint8_t, kStoredRecordLength>& fieldOfByte() {
+  static const auto field = [] {
+    std::array<uint8_t, kStoredRecordLength> field{};
+    field.fill(kNoField);
+    for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i)
+      for (std::size_t b = 0; b < gunbook::kGunFields[i].width; ++b)
+        field[gunbook::kGunFields[i].offset + b] = static_cast<uint8_t>(i);
+    return field;
+  }();
+  return field;
+}
+static_assert(gunbook::kGunFields.size() <= 32 && kStoredRecordLength % 8 == 0);
+
+// The fields whose stored bytes differ, field i as bit i; every field of an
+// entry added or removed.
+uint32_t differingFields(const uint8_t* before, const uint8_t* after) {
+  if (!before || !after) return uint32_t((uint64_t(1) << gunbook::kGunFields.size()) - 1);
+  const auto& fieldOf = fieldOfByte();
+  uint32_t fields = 0;
+  for (std::size_t at = 0; at < kStoredRecordLength; at += 8) {
+    uint64_t a, b;
+    std::memcpy(&a, before + at, 8);
+    std::memcpy(&b, after + at, 8);
+    if (a == b) continue;
+    for (std::size_t i = at; i < at + 8; ++i)
+      if (before[i] != after[i] && fieldOf[i] != kNoField) fields |= uint32_t(1) << fieldOf[i];
+  }
+  return fields;
+}
+
+// The rows of one entry: one for each of `fields` (differingFields).
+// Returns how many.
 long appendEntryRows(std::string& out, std::string_view book, Change change,
-                     const uint8_t* before, const uint8_t* after) {
+                     const uint8_t* before, const uint8_t* after, uint32_t fields) {
   // What every row of the entry begins with: book, Field00, change.
   std::string head;
   booktool::csv::appendField(head, book);
@@ -73,12 +106,10 @@ long appendEntryRows(std::string& out, std::string_view book, Change change,
   booktool::csv::appendField(head, changeName(change));
   head += ',';
   long rows = 0;
-  for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i) {
-    // Stored bytes that differ make values that differ, and the other way.
+  // Stored bytes that differ make values that differ, and the other way.
+  for (; fields != 0; fields &= fields - 1) {
+    const auto i = static_cast<std::size_t>(__builtin_ctz(fields));
     const gunbook::GunField& field = gunbook::kGunFields[i];
-    if (before && after &&
-        std::memcmp(before + field.offset, after + field.offset, field.width) == 0)
-      continue;
     out += head;
     out += field.name;
     out += ',';
@@ -110,8 +141,9 @@ std::string tallyText(const Tally& tally) {
   return text.empty() ? "no changes" : text;
 }
 
-SessionChanges::SessionChanges(const std::filesystem::path& folder, std::string book)
-    : book_(std::move(book)) {
+SessionChanges::SessionChanges(const std::filesystem::path& folder, std::string book,
+                               std::size_t entries)
+    : book_(std::move(book)), entries_(entries) {
   fd_ = openUnnamedFile(folder);
   try {
     rowsFd_ = openUnnamedFile(folder);
@@ -162,6 +194,11 @@ void SessionChanges::hand(std::vector<uint8_t>& batch) {
 }
 
 void SessionChanges::work() {
+  try {
+    entryOfKey_.reserve(entries_);
+  } catch (const std::bad_alloc&) {
+    // Only a head start: the index grows as it needs.
+  }
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -211,8 +248,9 @@ void SessionChanges::take(Change change, const uint8_t* before, const uint8_t* a
   }
   tracks_[entry].last = spooled_;
   // Its rows as the entry's only event: what nearly every entry is.
+  const uint32_t fields = differingFields(before, after);
   const std::size_t rowsStart = pendingRows_.size();
-  const long rows = appendEntryRows(pendingRows_, book_, change, before, after);
+  const long rows = appendEntryRows(pendingRows_, book_, change, before, after, fields);
   events_.push_back(Event{spooled_, rowsSpooled_,
                           static_cast<uint32_t>(pendingRows_.size() - rowsStart),
                           static_cast<uint32_t>(rows), entry, change});
@@ -225,9 +263,9 @@ void SessionChanges::take(Change change, const uint8_t* before, const uint8_t* a
   };
   if (before) append(before, kStoredRecordLength);
   if (after && !before) append(after, kStoredRecordLength);
-  for (uint8_t i = 0; after && before && i < gunbook::kGunFields.size(); ++i) {
+  for (uint32_t changed = after && before ? fields : 0; changed != 0; changed &= changed - 1) {
+    const auto i = static_cast<uint8_t>(__builtin_ctz(changed));
     const gunbook::GunField& field = gunbook::kGunFields[i];
-    if (std::memcmp(before + field.offset, after + field.offset, field.width) == 0) continue;
     pending_ += static_cast<char>(i);
     append(after + field.offset, field.width);
   }
@@ -311,8 +349,9 @@ long SessionChanges::writeRows(int out, Tally& tally) {
     Change change = kept ? head.change : headOf(last.data()).change;
     if (kept && change == Change::Removed) change = headOf(last.data()).change;
     rows.clear();
-    const long entryRows =
-        appendEntryRows(rows, book_, change, before, kept ? after.data() : nullptr);
+    const uint8_t* lastState = kept ? after.data() : nullptr;
+    const long entryRows = appendEntryRows(rows, book_, change, before, lastState,
+                                           differingFields(before, lastState));
     if (entryRows > 0) ++tally[static_cast<std::size_t>(change)];
     count += entryRows;
     writeAll(out, rows, "changes.csv");

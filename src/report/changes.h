@@ -54,8 +54,10 @@ std::string tallyText(const Tally& tally);
 // what is left is to copy those rows into changes.csv.
 class SessionChanges {
  public:
-  // `book` names the book in every row: "old", "new" or "book".
-  SessionChanges(const std::filesystem::path& folder, std::string book);
+  // `book` names the book in every row: "old", "new" or "book". The
+  // session may touch up to about `entries` entries (the book's count at
+  // Open): room for them is made at once, not by growing as they come.
+  SessionChanges(const std::filesystem::path& folder, std::string book, std::size_t entries = 0);
   ~SessionChanges();
   SessionChanges(const SessionChanges&) = delete;
   SessionChanges& operator=(const SessionChanges&) = delete;
@@ -92,6 +94,7 @@ class SessionChanges {
   void copyRows(int out, uint64_t from, uint64_t length);
 
   std::string book_;
+  std::size_t entries_;
   int fd_ = -1, rowsFd_ = -1;
   // Filled by record(), handed to the thread a batch at a time.
   std::vector<uint8_t> batch_;

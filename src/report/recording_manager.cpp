@@ -200,7 +200,9 @@ void RecordingManager::note(uint16_t operation, int16_t status, Session& session
   if (write) {
     try {
       if (!session.changes)
-        session.changes = std::make_unique<SessionChanges>(folder_, books_[session.book].role);
+        session.changes = std::make_unique<SessionChanges>(
+            folder_, books_[session.book].role,
+            static_cast<std::size_t>(std::max(0L, books_[session.book].entriesBefore)));
       const uint8_t* before = session.current ? session.current->data() : nullptr;
       if (operation != rm::op::Insert && !before)
         throw std::runtime_error("an entry was changed that was not read first");

@@ -21,10 +21,10 @@ class StockNumberIndex {
   // The entry `stock` stands for, and false; or, when it stands for none,
   // `fresh`, now its entry, and true.
   std::pair<uint32_t, bool> findOrAdd(const uint8_t* stock, uint32_t fresh) {
-    if ((used_ + 1) * 2 > slots_.size()) grow();
+    if ((used_ + 1) * 2 > slots_.size()) grow(slots_.empty() ? 1024 : slots_.size() * 2);
     std::size_t at = home(stock);
     for (; slots_[at].used; at = next(at))
-      if (std::memcmp(slots_[at].key.data(), stock, kKeyLength) == 0) return {slots_[at].entry, false};
+      if (same(slots_[at].key.data(), stock)) return {slots_[at].entry, false};
     place(at, stock, fresh);
     return {fresh, true};
   }
@@ -33,6 +33,13 @@ class StockNumberIndex {
   void set(const uint8_t* stock, uint32_t entry) {
     const auto [found, added] = findOrAdd(stock, entry);
     if (!added) slots_[find(stock)].entry = entry;
+  }
+
+  // Room for `entries` without growing.
+  void reserve(std::size_t entries) {
+    std::size_t size = 1024;
+    while (size < entries * 2) size *= 2;
+    if (size > slots_.size()) grow(size);
   }
 
   void erase(const uint8_t* stock) {
@@ -73,10 +80,18 @@ class StockNumberIndex {
     return std::size_t(mixed) & (slots_.size() - 1);
   }
   std::size_t next(std::size_t at) const { return (at + 1) & (slots_.size() - 1); }
+  static bool same(const uint8_t* a, const uint8_t* b) {
+    uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&a1, a + kKeyLength - 8, 8);
+    std::memcpy(&b1, b + kKeyLength - 8, 8);
+    return a0 == b0 && a1 == b1;
+  }
   // The slot holding `stock`, or the free slot that ends its run.
   std::size_t find(const uint8_t* stock) const {
     std::size_t at = home(stock);
-    while (slots_[at].used && std::memcmp(slots_[at].key.data(), stock, kKeyLength) != 0)
+    while (slots_[at].used && !same(slots_[at].key.data(), stock))
       at = next(at);
     return at;
   }
@@ -86,9 +101,9 @@ class StockNumberIndex {
     slots_[at].entry = entry;
     ++used_;
   }
-  void grow() {
+  void grow(std::size_t size) {
     std::vector<Slot, rm::HugePageAllocator<Slot>> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    slots_.assign(size, Slot{});
     used_ = 0;
     for (const Slot& slot : old)
       if (slot.used) place(find(slot.key.data()), slot.key.data(), slot.entry);

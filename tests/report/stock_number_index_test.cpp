@@ -11,8 +11,13 @@
 namespace varnok::report {
 namespace {
 
-TEST(StockNumberIndex, AnswersAsAMapDoes) {
+// Grown as keys come, and with room made beforehand.
+class StockNumberIndexRoom : public ::testing::TestWithParam<std::size_t> {};
+INSTANTIATE_TEST_SUITE_P(Reserved, StockNumberIndexRoom, ::testing::Values(0, 3000, 20000));
+
+TEST_P(StockNumberIndexRoom, AnswersAsAMapDoes) {
   StockNumberIndex index;
+  index.reserve(GetParam());
   std::map<std::string, uint32_t> model;
   std::mt19937 random(11);
   auto stock = [&] {
