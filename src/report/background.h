@@ -1,9 +1,8 @@
 // Work a run does beside its passes that nothing waits for until the run
-// ends, or until a book is first saved: backup flushes and hashes, the
-// books' hashes after, the reconciliation. It runs on a thread of its own
-// that gives way to the passes and to the spooling of their changes, so
-// that on a machine with few processors it fills the time they leave idle
-// instead of taking it from them.
+// ends: the books' hashes after, the reconciliation. It runs on a thread of
+// its own that gives way to the passes and to the spooling of their
+// changes, so that on a machine with few processors it fills the time they
+// leave idle instead of taking it from them.
 #pragma once
 
 #include <future>

@@ -112,8 +112,10 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
     const std::filesystem::path copy = folder_ / name;
     book.backups.push_back(CopiedFile{copy, {}, copyFrom(bytes, copy)});
+    // Not in the background (background.h): the first Close that writes a
+    // book waits for it.
     pendingBackups_.push_back(PendingBackup{index, book.backups.size() - 1,
-                                            inBackground([copy] { return flushAndHash(copy); })});
+                                            std::async(std::launch::async, flushAndHash, copy)});
     book.fileAtBackup = rm::fileIdentity(st);
     book.sizeAtBackup = st.st_size;
     book.modifiedAtBackup = modifiedNanoseconds(st);
