@@ -200,6 +200,12 @@ sqlite3_vfs makeLayer() {
 
 const char* bufferedFileLayer() {
   static sqlite3_vfs layer = [] {
+    // SQLite would keep its memory statistics under one lock of the whole
+    // process, taken at every allocation: a run reading its backups on one
+    // thread while it commits a book on another would wait on it. Nothing
+    // here reads those statistics. Where SQLite was started already, this
+    // is refused and changes nothing.
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     sqlite3_initialize();
     sqlite3_vfs made = makeLayer();
     return made;
