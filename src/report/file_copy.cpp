@@ -100,11 +100,13 @@ std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& t
   if (out.get() < 0) fail("cannot create", to, errno);
   std::uintmax_t bytes = 0;
   try {
+    // Only into the page cache: the flush that follows on another thread
+    // (flushAndHash) has the system write it out, so the caller is not
+    // kept for that.
     source([&](const uint8_t* data, std::size_t length) {
       writeAll(out.get(), std::string_view(reinterpret_cast<const char*>(data), length),
                to.string());
       bytes += length;
-      if (bytes % (1 << 20) < length) startWriteback(out.get());
     });
     if (::close(out.release()) != 0) fail("cannot write", to, errno);
   } catch (...) {
