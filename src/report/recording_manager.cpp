@@ -67,6 +67,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
   if (status != rm::status::Success || !rm::sessionNamedBy(block, sessionKey)) return status;
   const std::size_t index = bookOf(rm::bookFilePath(static_cast<const char*>(key), keyLength));
   BookRecord& book = books_[index];
+  const std::size_t backups = book.backups.size();
   if (!protect(index, block)) {
     engine_.call(rm::op::Discard, block, nullptr, nullptr, nullptr, 0, 0);
     return rm::status::BackupNotWritten;
@@ -76,7 +77,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
     book.entriesBefore = entryCount(block);
   }
   sessions_[sessionKey] = Session{index, {}, {}, false};
-  if (onProgress) onProgress();
+  if (onProgress && book.backups.size() > backups) onProgress();
   return rm::status::Success;
 }
 
@@ -285,8 +286,9 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   book.entriesAfter = count;
   if (mode_ == Mode::Run && session.changes)
     hashesAfter_[session.book] = inBackground([path = book.path] { return sha256OfFile(path); });
+  const bool changed = session.changes != nullptr;
   sessions_.erase(key);
-  if (onProgress) onProgress();
+  if (onProgress && changed) onProgress();
   return rm::status::Success;
 }
 
