@@ -1,8 +1,8 @@
 // A run's reconciliation: the two books as they were before the run,
-// reconciled on the run's date. A run reads them from its backups once it
-// has ended (the backups are the books byte for byte as the run found
-// them); a preview, which takes no backups, reads the books before it
-// starts.
+// reconciled on the run's date. A run reads them from its backups, beside
+// the passes once both are copied (the backups are the books byte for byte
+// as the run found them), and writes reconciliation.txt there too; a
+// preview, which takes no backups, reads the books before it starts.
 #include <array>
 #include <vector>
 
@@ -14,6 +14,7 @@
 #include "recordmanager/status.h"
 #include "report/background.h"
 #include "report/reconciliation.h"
+#include "report/file_io.h"
 #include "report/run_report.h"
 
 namespace varnok::report {
@@ -43,9 +44,9 @@ BackupReconciliation reconcileBackups(const std::array<BackupToRead, 2>& backups
                                       const std::string& bookDate, const std::string& prefix) {
   Entries books[2];
   for (int i = 0; i < 2; ++i) {
-    if (std::string why = readBackup(backups[i], books[i]); !why.empty()) return {{}, why};
+    if (std::string why = readBackup(backups[i], books[i]); !why.empty()) return {{}, why, {}};
   }
-  return {reconcile(books[0], books[1], bookDate, prefix), {}};
+  return {reconcile(books[0], books[1], bookDate, prefix), {}, {}};
 }
 
 }  // namespace
@@ -83,8 +84,18 @@ void RunReport::startReconciling() {
     backups[i] = {records[i].role, first.path, first.bytes};
   }
   // The backups are whole once copied: read beside the rest of the run.
-  reconciling_ = inBackground([backups, date = bookDate_, prefix = prefix_] {
-    return reconcileBackups(backups, date, prefix);
+  // Its text is written there too: nothing waits for it before the end.
+  reconciling_ = inBackground([backups, date = bookDate_, prefix = prefix_,
+                               file = folder_ / "reconciliation.txt"] {
+    BackupReconciliation outcome = reconcileBackups(backups, date, prefix);
+    if (outcome.notMade.empty()) {
+      try {
+        writeFileInPlace(file, reconciliationText(outcome.reconciliation));
+      } catch (...) {
+        outcome.notWritten = std::current_exception();
+      }
+    }
+    return outcome;
   });
 }
 
@@ -103,7 +114,8 @@ void RunReport::reconcileFromBackups() {
     reconciliationSummary_ = "  not made: " + outcome.notMade + "\n";
     return;
   }
-  keep(outcome.reconciliation);
+  reconciliationSummary_ = report::reconciliationSummary(outcome.reconciliation);
+  if (outcome.notWritten) std::rethrow_exception(outcome.notWritten);
 }
 
 void RunReport::keep(const Reconciliation& reconciliation) {

@@ -104,7 +104,8 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
 
 fs::path RunReport::finish(const conversion::Converter& converter) {
   recorder_->onProgress = nullptr;
-  // reconciliation.txt is written while the books' hashes after are made.
+  // A run's reconciliation.txt was written beside it; a preview's is
+  // written here, while the books' hashes after are made.
   reconcileFromBackups();
   if (!reconciliation_.empty()) writeFileInPlace(folder_ / "reconciliation.txt", reconciliation_);
   recorder_->finishBooks();

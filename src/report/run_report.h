@@ -17,6 +17,7 @@
 #pragma once
 
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -40,10 +41,12 @@ struct BookImport {
   std::string csvFile;  // as named
 };
 
-// A run's reconciliation from its backups, or why none could be made.
+// A run's reconciliation from its backups, or why none could be made; once
+// made, it is also written to reconciliation.txt, or why it could not be.
 struct BackupReconciliation {
   Reconciliation reconciliation;
   std::string notMade;
+  std::exception_ptr notWritten;
 };
 
 class RunReport {
@@ -71,7 +74,8 @@ class RunReport {
   // The reconciliation of the books as they were before the run, in its
   // lines of summary.txt (the whole of it goes to reconciliation.txt);
   // "not made ..." with the reason when the books could not be read or the
-  // date is no day. A run's is made by finish(), a preview's at the start.
+  // date is no day. A run's is there once finish() has waited for it, a
+  // preview's from the start.
   const std::string& reconciliationSummary() const { return reconciliationSummary_; }
 
   // Writes the final summary.txt (and reconciliation.txt) and returns the
@@ -88,7 +92,7 @@ class RunReport {
   void writeSummary(const std::string& outcome, int ignoredReports, bool finished);
   // The reconciliation of the books before the run: a preview reads both
   // books through `engine` now (their sessions dropped: nothing is
-  // written); a run reads its backups when it has ended.
+  // written); a run reads its backups beside the passes.
   void prepareReconciliation(const conversion::FormValues& form, rm::RecordManager& engine);
   // Begins once both books' backups are copied, beside the rest of the run.
   void startReconciling();
