@@ -202,10 +202,11 @@ void RecordingManager::note(uint16_t operation, int16_t status, Session& session
                      operation == rm::op::Delete;
   if (write) {
     try {
+      // A conversion touches most entries of each book; a transfer, few.
+      const long touched = kind_ == RunKind::Convert ? books_[session.book].entriesBefore : 0;
       if (!session.changes)
         session.changes = std::make_unique<SessionChanges>(
-            folder_, books_[session.book].role,
-            static_cast<std::size_t>(std::max(0L, books_[session.book].entriesBefore)));
+            folder_, books_[session.book].role, static_cast<std::size_t>(std::max(0L, touched)));
       const uint8_t* before = session.current ? session.current->data() : nullptr;
       if (operation != rm::op::Insert && !before)
         throw std::runtime_error("an entry was changed that was not read first");
