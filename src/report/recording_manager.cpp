@@ -11,7 +11,6 @@
 #include "recordmanager/little_endian.h"
 #include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
-#include "report/background.h"
 
 namespace varnok::report {
 namespace {
@@ -113,8 +112,6 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
     const std::filesystem::path copy = folder_ / name;
     book.backups.push_back(CopiedFile{copy, {}, copyFrom(bytes, copy)});
-    // Not in the background (background.h): the first Close that writes a
-    // book waits for it.
     pendingBackups_.push_back(PendingBackup{index, book.backups.size() - 1,
                                             std::async(std::launch::async, flushAndHash, copy)});
     book.fileAtBackup = rm::fileIdentity(st);
@@ -150,7 +147,7 @@ void RecordingManager::finishBooks() {
   settleBackups();
   for (std::size_t i = 0; i < books_.size(); ++i) {
     if (books_[i].opened && !hashesAfter_.count(i))
-      hashesAfter_[i] = inBackground([path = books_[i].path] { return sha256OfFile(path); });
+      hashesAfter_[i] = std::async(std::launch::async, sha256OfFile, books_[i].path);
   }
   for (auto& [index, hash] : hashesAfter_) {
     try {
@@ -286,7 +283,7 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
   book.entriesAfter = count;
   if (mode_ == Mode::Run && session.changes)
-    hashesAfter_[session.book] = inBackground([path = book.path] { return sha256OfFile(path); });
+    hashesAfter_[session.book] = std::async(std::launch::async, sha256OfFile, book.path);
   const bool changed = session.changes != nullptr;
   sessions_.erase(key);
   if (onProgress && changed) onProgress();

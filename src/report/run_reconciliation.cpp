@@ -12,7 +12,6 @@
 #include "gunbook/windows1252.h"
 #include "recordmanager/book_copy.h"
 #include "recordmanager/status.h"
-#include "report/background.h"
 #include "report/reconciliation.h"
 #include "report/file_io.h"
 #include "report/run_report.h"
@@ -85,8 +84,8 @@ void RunReport::startReconciling() {
   }
   // The backups are whole once copied: read beside the rest of the run.
   // Its text is written there too: nothing waits for it before the end.
-  reconciling_ = inBackground([backups, date = bookDate_, prefix = prefix_,
-                               file = folder_ / "reconciliation.txt"] {
+  reconciling_ = std::async(std::launch::async, [backups, date = bookDate_, prefix = prefix_,
+                            file = folder_ / "reconciliation.txt"] {
     BackupReconciliation outcome = reconcileBackups(backups, date, prefix);
     if (outcome.notMade.empty()) {
       try {
