@@ -57,7 +57,7 @@ class SessionChanges {
   // `book` names the book in every row: "old", "new" or "book". The
   // session may touch up to about `entries` entries (the book's count at
   // Open): room for them is made at once, not by growing as they come.
-  SessionChanges(const std::filesystem::path& folder, std::string book, std::size_t entries = 0);
+  SessionChanges(const std::filesystem::path& folder, std::string book, std::size_t entries);
   ~SessionChanges();
   SessionChanges(const SessionChanges&) = delete;
   SessionChanges& operator=(const SessionChanges&) = delete;

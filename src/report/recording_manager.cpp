@@ -250,19 +250,14 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     }
   };
   std::future<void> rows;
-  if (session.changes && mode_ == Mode::Run) {
-    rows = std::async(std::launch::async, writeRows);
-  } else if (session.changes) {
-    writeRows();
-  }
-  bool rowsDone = !rows.valid();
+  if (session.changes)
+    rows = std::async(mode_ == Mode::Run ? std::launch::async : std::launch::deferred, writeRows);
   const auto awaitRows = [&]() -> int16_t {
-    if (!rowsDone) rows.get();
-    rowsDone = true;
+    if (rows.valid()) rows.get();
     return rowsFailure.empty() ? rm::status::Success : rm::status::ReportNotWritten;
   };
-  int16_t status = rm::status::ReportNotWritten;
-  if (!rowsDone || rowsFailure.empty()) {
+  int16_t status = mode_ == Mode::Preview ? awaitRows() : rm::status::Success;
+  if (status == rm::status::Success) {
     // A preview ends every session without writing: the engine drops it.
     const uint16_t ending = mode_ == Mode::Preview ? rm::op::Discard : rm::op::Close;
     const rm::CommitGate gate(awaitRows);

@@ -12,8 +12,8 @@
 #include "gunbook/windows1252.h"
 #include "recordmanager/book_copy.h"
 #include "recordmanager/status.h"
-#include "report/reconciliation.h"
 #include "report/file_io.h"
+#include "report/reconciliation.h"
 #include "report/run_report.h"
 
 namespace varnok::report {

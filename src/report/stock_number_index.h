@@ -21,7 +21,7 @@ class StockNumberIndex {
   // The entry `stock` stands for, and false; or, when it stands for none,
   // `fresh`, now its entry, and true.
   std::pair<uint32_t, bool> findOrAdd(const uint8_t* stock, uint32_t fresh) {
-    if ((used_ + 1) * 2 > slots_.size()) grow(slots_.empty() ? 1024 : slots_.size() * 2);
+    if ((used_ + 1) * 2 > slots_.size()) grow(slots_.empty() ? kFirstSize : slots_.size() * 2);
     std::size_t at = home(stock);
     for (; slots_[at].used; at = next(at))
       if (same(slots_[at].key.data(), stock)) return {slots_[at].entry, false};
@@ -37,7 +37,7 @@ class StockNumberIndex {
 
   // Room for `entries` without growing.
   void reserve(std::size_t entries) {
-    std::size_t size = 1024;
+    std::size_t size = kFirstSize;
     while (size < entries * 2) size *= 2;
     if (size > slots_.size()) grow(size);
   }
@@ -61,6 +61,7 @@ class StockNumberIndex {
   }
 
  private:
+  static constexpr std::size_t kFirstSize = 1024;  // slots; a power of two
   struct Slot {
     std::array<uint8_t, kKeyLength> key;
     bool used = false;
