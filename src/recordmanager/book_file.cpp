@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 
 #include "recordmanager/book_copy.h"
 #include "recordmanager/buffered_files.h"
+#include "recordmanager/checksum.h"
 #include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
 
@@ -23,9 +23,7 @@ namespace {
 constexpr char kSqliteMagic[16] = "SQLite format 3";  // with its NUL: 16 bytes
 constexpr std::size_t kHeaderLength = 100;
 
-// The entry's checksum: the CRC-32 of zip and PNG, so that any tool can
-// verify a book's checksums.
-int64_t checksumOf(const uint8_t* entry) { return int64_t(::crc32(0L, entry, uInt(kRecordLength))); }
+int64_t checksumOf(const uint8_t* entry) { return int64_t(zipCrc32(entry, kRecordLength)); }
 
 uint32_t bigEndian16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
 uint32_t bigEndian32(const uint8_t* p) {
