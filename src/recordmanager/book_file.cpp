@@ -404,8 +404,7 @@ int16_t BookFile::writeAll(const std::vector<EntryWrite>& writes) {
   return status::Success;
 }
 
-int16_t BookFile::commit(const std::vector<EntryWrite>& writes,
-                         const std::function<int16_t()>* gate) {
+int16_t BookFile::commit(const std::vector<EntryWrite>& writes, const CommitHooks& hooks) {
   if (db_ == nullptr) return status::FileNotOpen;
   if (writes.empty()) {
     // Nothing to make durable: the file is left exactly as it was, even
@@ -420,10 +419,14 @@ int16_t BookFile::commit(const std::vector<EntryWrite>& writes,
   // session keeps its lock.
   if (int rc = exec(db_, "SAVEPOINT close_writes")) return statusForSqlite(rc);
   int16_t result = writeAll(writes);
-  if (result == status::Success && gate != nullptr) result = (*gate)();
+  if (result == status::Success && hooks.gate != nullptr) result = (*hooks.gate)();
   if (result == status::Success) {
+    // SQLite writes the book's pages and then syncs the book: the watch
+    // hears of that sync.
+    const SyncWatch watch(hooks.written);
     const int rc = exec(db_, "COMMIT");
     if (rc == SQLITE_OK) {
+      if (hooks.written != nullptr && !watch.toldOfFinalBytes()) tell(*hooks.written);
       sqlite3_close_v2(db_);
       db_ = nullptr;
       return status::Success;

@@ -38,6 +38,14 @@ inline constexpr int kPageSize = 4096;
 // read of the header, short enough never to look like a hang.
 inline constexpr int kBusyTimeoutMs = 100;
 
+// What a layer in front of the engine gave a Close (rm::CommitGate): a gate
+// asked before the changes are made durable, and whom to tell once the
+// file holds them. Either may be null.
+struct CommitHooks {
+  const std::function<int16_t()>* gate = nullptr;
+  const std::function<void()>* written = nullptr;
+};
+
 // One change for commit(): data is unused for Delete.
 struct EntryWrite {
   enum class Kind : uint8_t { Insert, Update, Delete };
@@ -73,12 +81,11 @@ class BookFile {
   // Writes every change and commits them as one transaction; on success the
   // file is released and this object is spent. With no changes nothing at
   // all is written. On failure nothing of the writes stays in the file, the
-  // lock is kept where possible, and the call may be repeated. A gate, when
-  // given, is asked once the changes are written into the transaction and
-  // before they are made durable; a status other than 0 from it fails the
-  // commit with that status.
-  int16_t commit(const std::vector<EntryWrite>& writes,
-                 const std::function<int16_t()>* gate = nullptr);
+  // lock is kept where possible, and the call may be repeated. The gate,
+  // when given, is asked once the changes are written into the transaction
+  // and before they are made durable; a status other than 0 from it fails
+  // the commit with that status. `written` is told as CommitGate says.
+  int16_t commit(const std::vector<EntryWrite>& writes, const CommitHooks& hooks = {});
 
   // For a session taken up again after a while: takes the write lock
   // afresh (a descriptor closed elsewhere in the process may have let it

@@ -237,7 +237,7 @@ int16_t BookSession::getGreaterOrEqual(Position& position, int keyNumber, const 
   return status::Success;
 }
 
-int16_t BookSession::commit(const std::function<int16_t()>* gate) {
+int16_t BookSession::commit(const CommitHooks& hooks) {
   std::vector<EntryWrite> writes;
   for (const Entry& entry : entries_) {
     if (entry.deleted) {
@@ -248,7 +248,7 @@ int16_t BookSession::commit(const std::function<int16_t()>* gate) {
       writes.push_back({EntryWrite::Kind::Update, entry.seq, entry.data.data()});
     }
   }
-  return file_->commit(writes, gate);
+  return file_->commit(writes, hooks);
 }
 
 }  // namespace varnok::rm

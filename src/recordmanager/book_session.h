@@ -35,10 +35,10 @@ class BookSession {
   int16_t getGreaterOrEqual(Position& position, int keyNumber, const uint8_t* start,
                             uint8_t* record);
 
-  // Makes the session's changes durable, asking `gate` first when there is
-  // one (BookFile::commit). On failure the session stays as it was, so the
+  // Makes the session's changes durable, with the layer's hooks
+  // (BookFile::commit). On failure the session stays as it was, so the
   // caller may try again or give up.
-  int16_t commit(const std::function<int16_t()>* gate = nullptr);
+  int16_t commit(const CommitHooks& hooks = {});
 
   int16_t readFile(const std::function<void(const uint8_t*, std::size_t)>& take) {
     return file_->readWhole(take);

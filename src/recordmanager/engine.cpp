@@ -22,6 +22,7 @@ namespace {
 
 // The gate of the innermost CommitGate on this thread.
 thread_local const std::function<int16_t()>* commitGate = nullptr;
+thread_local const std::function<void()>* commitWritten = nullptr;
 
 class BookEngine final : public RecordManager {
  public:
@@ -104,7 +105,7 @@ class BookEngine final : public RecordManager {
         if (holds_ > 0 && !book->changed()) {
           held_.push_back(std::move(slots_[handle.slot].book));
         } else if (operation == op::Close) {
-          result = book->commit(commitGate);
+          result = book->commit(CommitHooks{commitGate, commitWritten});
           if (result != status::Success) return result;
         }
         release(handle.slot);
@@ -228,11 +229,18 @@ int16_t readOpenBookFile(const void* positionBlock,
   return engine().readBookFile(positionBlock, take);
 }
 
-CommitGate::CommitGate(std::function<int16_t()> gate)
-    : gate_(std::move(gate)), outer_(commitGate) {
+CommitGate::CommitGate(std::function<int16_t()> gate, std::function<void()> written)
+    : gate_(std::move(gate)),
+      written_(std::move(written)),
+      outerGate_(commitGate),
+      outerWritten_(commitWritten) {
   commitGate = &gate_;
+  commitWritten = written_ ? &written_ : nullptr;
 }
-CommitGate::~CommitGate() { commitGate = outer_; }
+CommitGate::~CommitGate() {
+  commitGate = outerGate_;
+  commitWritten = outerWritten_;
+}
 
 BookHold::BookHold() { engine().hold(); }
 BookHold::~BookHold() { engine().endHold(); }

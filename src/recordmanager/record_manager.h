@@ -114,16 +114,25 @@ class BookHold {
 // changes. A Close that writes nothing, and a Discard, do not ask. A layer
 // in front of the engine uses it to make its own record of the changes
 // durable first while the engine writes. The innermost gate holds.
+//
+// `written`, when given, is called once such a Close has put the book's new
+// bytes in the file, as the engine begins to wait for them to reach the
+// disk; should anything change the file after that, it is called again
+// once the Close is done. The last call before a Close that succeeds saw
+// the file as the Close leaves it, so a layer can read the file while the
+// engine waits on the disk. It must not throw.
 class CommitGate {
  public:
-  explicit CommitGate(std::function<int16_t()> gate);
+  explicit CommitGate(std::function<int16_t()> gate, std::function<void()> written = {});
   ~CommitGate();
   CommitGate(const CommitGate&) = delete;
   CommitGate& operator=(const CommitGate&) = delete;
 
  private:
   std::function<int16_t()> gate_;
-  const std::function<int16_t()>* outer_;
+  std::function<void()> written_;
+  const std::function<int16_t()>* outerGate_;
+  const std::function<void()>* outerWritten_;
 };
 
 // Hands the bytes of the book file that the open session `positionBlock`

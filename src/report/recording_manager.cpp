@@ -257,10 +257,20 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     return rowsFailure.empty() ? rm::status::Success : rm::status::ReportNotWritten;
   };
   int16_t status = mode_ == Mode::Preview ? awaitRows() : rm::status::Success;
+  // The book's hash after is made while the engine waits for the disk; the
+  // last one begun is of the bytes the Close leaves (rm::CommitGate).
+  std::future<std::string> hashAfter;
+  const auto hashWritten = [&] {
+    try {
+      hashAfter = std::async(std::launch::async, sha256OfFile, book.path);
+    } catch (...) {
+      hashAfter = {};  // made once the Close is done
+    }
+  };
   if (status == rm::status::Success) {
     // A preview ends every session without writing: the engine drops it.
     const uint16_t ending = mode_ == Mode::Preview ? rm::op::Discard : rm::op::Close;
-    const rm::CommitGate gate(awaitRows);
+    const rm::CommitGate gate(awaitRows, hashWritten);
     status = engine_.call(ending, block, data, dataLength, keyBuffer, keyLength, keyNumber);
   }
   // A Close with nothing to write has not waited for them. Should they have
@@ -277,8 +287,10 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   }
   for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
   book.entriesAfter = count;
-  if (mode_ == Mode::Run && session.changes)
-    hashesAfter_[session.book] = std::async(std::launch::async, sha256OfFile, book.path);
+  if (mode_ == Mode::Run && session.changes) {
+    if (!hashAfter.valid()) hashAfter = std::async(std::launch::async, sha256OfFile, book.path);
+    hashesAfter_[session.book] = std::move(hashAfter);
+  }
   const bool changed = session.changes != nullptr;
   sessions_.erase(key);
   if (onProgress && changed) onProgress();

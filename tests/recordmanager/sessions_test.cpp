@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <string>
+#include <vector>
 
 #include "book_test_support.h"
 #include "recordmanager/status.h"
@@ -152,6 +153,9 @@ TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
   EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
 }
 
+// The gate is asked before the changes are durable and may refuse them;
+// `written` is told, once the Close has put them in the file, of what the
+// Close leaves there, and never of a Close that writes nothing.
 TEST_F(Sessions, ACommitGateIsAskedBeforeTheChangesAreDurableAndMayRefuseThem) {
   makeBook(path, numberedEntries(10));
   const std::string before = fileBytes(path);
@@ -160,25 +164,42 @@ TEST_F(Sessions, ACommitGateIsAskedBeforeTheChangesAreDurableAndMayRefuseThem) {
   ASSERT_EQ(book.insert(entry("NEW")), status::Success);
   int asked = 0;
   std::string fileWhenAsked;
+  std::vector<std::string> written;
+  const auto tellWritten = [&] { written.push_back(fileBytes(path)); };
   {
-    const rm::CommitGate refuse([&]() -> int16_t {
-      ++asked;
-      fileWhenAsked = fileBytes(path);
-      return status::ReportNotWritten;
-    });
+    const rm::CommitGate refuse(
+        [&]() -> int16_t {
+          ++asked;
+          fileWhenAsked = fileBytes(path);
+          return status::ReportNotWritten;
+        },
+        tellWritten);
     EXPECT_EQ(book.close(), status::ReportNotWritten);
   }
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(fileWhenAsked, before);  // nothing durable yet when asked
   EXPECT_EQ(fileBytes(path), before);
+  EXPECT_TRUE(written.empty());
   EXPECT_EQ(book.count(), 11);  // still open, with its change
   {
-    const rm::CommitGate pass([&]() -> int16_t { return ++asked, status::Success; });
+    const rm::CommitGate pass([&]() -> int16_t { return ++asked, status::Success; },
+                              tellWritten);
     EXPECT_EQ(book.close(), status::Success);
   }
   EXPECT_EQ(asked, 2);
+  ASSERT_FALSE(written.empty());
+  EXPECT_EQ(written.back(), fileBytes(path));
+  EXPECT_NE(written.back(), before);
   EXPECT_EQ(contents(path).size(), 11u);
   EXPECT_EQ(integrityCheck(path), "ok");
+
+  written.clear();
+  ASSERT_EQ(book.open(path), status::Success);
+  {
+    const rm::CommitGate pass([]() -> int16_t { return status::Success; }, tellWritten);
+    EXPECT_EQ(book.close(), status::Success);
+  }
+  EXPECT_TRUE(written.empty());
 }
 
 TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {
