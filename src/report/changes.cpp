@@ -95,26 +95,45 @@ uint32_t differingFields(const uint8_t* before, const uint8_t* after) {
   return fields;
 }
 
+}  // namespace
+
+// The cells every row of an entry begins with but its stock number: the
+// book's, and the change's.
+struct RowCells {
+  explicit RowCells(std::string_view book) : book(cell(book)) {
+    for (std::size_t i = 0; i < kChangeKinds; ++i) change[i] = cell(changeName(Change(i)));
+    for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i)
+      field[i] = cell(gunbook::kGunFields[i].name);
+  }
+  // A value as a cell of a row, with the comma that ends it.
+  static std::string cell(std::string_view value) {
+    std::string text;
+    booktool::csv::appendField(text, value);
+    return text + ',';
+  }
+
+  std::string book;
+  std::array<std::string, kChangeKinds> change;
+  std::array<std::string, gunbook::kGunFields.size()> field;
+};
+
+namespace {
+
 // The rows of one entry: one for each of `fields` (differingFields).
-// Returns how many.
-long appendEntryRows(std::string& out, std::string_view book, Change change,
+// `head` is room for what every row begins with. Returns how many.
+long appendEntryRows(std::string& out, std::string& head, const RowCells& cells, Change change,
                      const uint8_t* before, const uint8_t* after, uint32_t fields) {
-  // What every row of the entry begins with: book, Field00, change.
-  std::string head;
-  booktool::csv::appendField(head, book);
-  head += ',';
+  // book, Field00, change
+  head = cells.book;
   booktool::appendBookCsvField(head, before ? before : after, 0);
   head += ',';
-  booktool::csv::appendField(head, changeName(change));
-  head += ',';
+  head += cells.change[static_cast<std::size_t>(change)];
   long rows = 0;
   // Stored bytes that differ make values that differ, and the other way.
   for (; fields != 0; fields &= fields - 1) {
     const auto i = static_cast<std::size_t>(__builtin_ctz(fields));
-    const gunbook::GunField& field = gunbook::kGunFields[i];
     out += head;
-    out += field.name;
-    out += ',';
+    out += cells.field[i];
     if (before) booktool::appendBookCsvField(out, before, i);
     out += ',';
     if (after) booktool::appendBookCsvField(out, after, i);
@@ -145,7 +164,7 @@ std::string tallyText(const Tally& tally) {
 
 SessionChanges::SessionChanges(const std::filesystem::path& folder, std::string book,
                                std::size_t entries)
-    : book_(std::move(book)), entries_(entries) {
+    : cells_(std::make_unique<RowCells>(book)), entries_(entries) {
   fd_ = openUnnamedFile(folder);
   try {
     rowsFd_ = openUnnamedFile(folder);
@@ -252,7 +271,7 @@ void SessionChanges::take(Change change, const uint8_t* before, const uint8_t* a
   // Its rows as the entry's only event: what nearly every entry is.
   const uint32_t fields = differingFields(before, after);
   const std::size_t rowsStart = pendingRows_.size();
-  const long rows = appendEntryRows(pendingRows_, book_, change, before, after, fields);
+  const long rows = appendEntryRows(pendingRows_, head_, *cells_, change, before, after, fields);
   events_.push_back(Event{spooled_, rowsSpooled_,
                           static_cast<uint32_t>(pendingRows_.size() - rowsStart),
                           static_cast<uint32_t>(rows), entry, change});
@@ -368,7 +387,7 @@ long SessionChanges::writeRows(int out, Tally& tally) {
     if (kept && change == Change::Removed) change = headOf(last.data()).change;
     rows.clear();
     const uint8_t* lastState = kept ? after.data() : nullptr;
-    const long entryRows = appendEntryRows(rows, book_, change, before, lastState,
+    const long entryRows = appendEntryRows(rows, head_, *cells_, change, before, lastState,
                                            differingFields(before, lastState));
     if (entryRows > 0) ++tally[static_cast<std::size_t>(change)];
     count += entryRows;

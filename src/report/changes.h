@@ -17,6 +17,7 @@
 #include <thread>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,8 @@ const char* changeName(Change change);  // "handed over", ...
 using Tally = std::array<long, kChangeKinds>;
 // "31 removed, 120 handed over", or "no changes".
 std::string tallyText(const Tally& tally);
+
+struct RowCells;  // the cells a row begins with, made once
 
 // The changes of one session, spooled to an unnamed file in the report
 // folder so that a large run holds little in memory. An entry changed more
@@ -93,7 +96,8 @@ class SessionChanges {
   void readEvent(uint64_t offset, uint8_t* event) const;
   void copyRows(int out, uint64_t from, uint64_t length);
 
-  std::string book_;
+  std::unique_ptr<const RowCells> cells_;
+  std::string head_;  // room for the cells every row of an entry begins with
   std::size_t entries_;
   int fd_ = -1, rowsFd_ = -1;
   // Filled by record(), handed to the thread a batch at a time.
