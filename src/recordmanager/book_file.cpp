@@ -472,9 +472,12 @@ int16_t readBookCopy(const std::string& path, const std::function<void(const uin
   }
   uri += "?immutable=1";
   sqlite3* db = nullptr;
-  int16_t result =
-      statusForSqlite(sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                                     bufferedFileLayer()));
+  // The connection is this call's alone: SQLite need not lock it at every
+  // step (a run reads its backups beside its passes, on a thread of their
+  // own).
+  int16_t result = statusForSqlite(
+      sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                      bufferedFileLayer()));
   if (result == status::Success) {
     result = loadEntries(db, [&](int64_t, const uint8_t* data) {
       take(data);

@@ -93,10 +93,21 @@ Index indexByStockNumber(const ReconciledEntries& book) {
   return index;
 }
 
-const GunRecord* find(const Index& index, const Keyed& wanted) {
-  const auto found = std::lower_bound(index.begin(), index.end(), wanted, stockNumberBefore);
-  return found == index.end() || !sameStockNumber(*found, wanted) ? nullptr : found->entry;
-}
+// Finds stock numbers asked for in stock-number order, as a walk of the
+// other book's index asks: one pass over the index in all.
+class OrderedFinder {
+ public:
+  explicit OrderedFinder(const Index& index) : index_(index) {}
+  const GunRecord* find(const Keyed& wanted) {
+    while (at_ < index_.size() && stockNumberBefore(index_[at_], wanted)) ++at_;
+    return at_ < index_.size() && sameStockNumber(index_[at_], wanted) ? index_[at_].entry
+                                                                        : nullptr;
+  }
+
+ private:
+  const Index& index_;
+  std::size_t at_ = 0;
+};
 
 std::string trimmedPrefix(std::string_view prefix) {
   const auto first = prefix.find_first_not_of(' ');
@@ -154,12 +165,13 @@ class SerialGroups {
 };
 
 void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconciliation& r) {
+  OrderedFinder inNewBook(newIndex);
   for (const Keyed& oldKey : oldIndex) {
     const GunRecord* o = oldKey.entry;
     const std::string_view key = o->Field00.view();
     if (!inStoreAtEnd(*o, r.bookDate)) continue;
     ++r.inStore;
-    const GunRecord* n = find(newIndex, oldKey);
+    const GunRecord* n = inNewBook.find(oldKey);
     if (!n) {
       r.notCarriedOver.push_back({text(key), "absent from the new book"});
     } else if (!carriedOver(*n, r.bookDate)) {
@@ -175,13 +187,14 @@ void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconcilia
 void findNotInStore(const Index& oldIndex, const Index& newIndex, const std::string& prefix,
                     Reconciliation& r) {
   SerialGroups serials;
+  OrderedFinder inOldBook(oldIndex);
   for (const Keyed& newKey : newIndex) {
     const GunRecord* n = newKey.entry;
     const std::string_view key = n->Field00.view();
     if (!carriedOver(*n, r.bookDate)) continue;
     ++r.carriedOver;
     serials.add(*n);
-    const GunRecord* o = find(oldIndex, newKey);
+    const GunRecord* o = inOldBook.find(newKey);
     if (!o) {
       r.notInStore.push_back({text(key), "absent from the old book"});
       continue;

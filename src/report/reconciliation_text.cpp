@@ -29,7 +29,13 @@ void count(std::string& out, const char* what, std::size_t n) {
 void listUnmatched(std::string& out, const char* heading, const std::vector<UnmatchedGun>& guns) {
   if (guns.empty()) return;
   out += std::string("\n") + heading + ":\n";
-  for (const UnmatchedGun& gun : guns) out += "  " + gun.stockNumber + ": " + gun.why + "\n";
+  for (const UnmatchedGun& gun : guns) {
+    out += "  ";
+    out += gun.stockNumber;
+    out += ": ";
+    out += gun.why;
+    out += '\n';
+  }
 }
 
 void listCarriedTwice(std::string& out, const std::vector<RepeatedSerial>& groups) {
@@ -56,7 +62,14 @@ void listDifferences(std::string& out, const std::vector<FieldDifference>& diffe
 
 std::string reconciliationText(const Reconciliation& r) {
   const std::size_t discrepancies = r.discrepancies();
-  std::string out = "Reconciliation on " + dateLine(r.bookDate) + "\n";
+  std::string out;
+  // Room for the long lists at once: a pair that does not reconcile at all
+  // lists every gun.
+  std::size_t listed = 0;
+  for (const auto* guns : {&r.notCarriedOver, &r.notInStore})
+    for (const UnmatchedGun& gun : *guns) listed += gun.stockNumber.size() + gun.why.size() + 5;
+  out.reserve(listed + r.differences.size() * 96 + r.disposedOnDate.size() * 80 + 1024);
+  out += "Reconciliation on " + dateLine(r.bookDate) + "\n";
   count(out, "In the store at the end of the date (old book)", r.inStore);
   count(out, "Carried over (new book)", r.carriedOver);
   count(out, "Matched by stock number", r.matched);
