@@ -32,6 +32,8 @@ constexpr uint64_t kCopyPart = 4 * 1024 * 1024;
 // What record() hands the thread at a time, and how much may wait.
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kQueuedBatches = 2;
+// How many events ahead the thread fetches an event's place in the index.
+constexpr int kLookAhead = 8;
 
 struct EventHead {
   Change change;
@@ -231,7 +233,12 @@ void SessionChanges::work() {
     lock.unlock();
     std::exception_ptr failure;
     try {
-      for (const uint8_t* at = batch.data(); !failed && at < batch.data() + batch.size();) {
+      const uint8_t* const end = batch.data() + batch.size();
+      // An event's stock number is looked up some events ahead of its turn,
+      // so that its place in the index is fetched while others are spooled.
+      const uint8_t* ahead = batch.data();
+      for (int i = 0; i < kLookAhead && ahead < end; ++i) ahead = lookUpAhead(ahead);
+      for (const uint8_t* at = batch.data(); !failed && at < end;) {
         const auto change = static_cast<Change>(at[0]);
         const uint8_t flags = at[1];
         at += 2;
@@ -239,6 +246,7 @@ void SessionChanges::work() {
         if (before) at += kStoredRecordLength;
         const uint8_t* after = flags & kHasAfter ? at : nullptr;
         if (after) at += kStoredRecordLength;
+        if (ahead < end) ahead = lookUpAhead(ahead);
         take(change, before, after);
       }
     } catch (...) {
@@ -251,6 +259,14 @@ void SessionChanges::work() {
     working_ = false;
     changed_.notify_all();
   }
+}
+
+const uint8_t* SessionChanges::lookUpAhead(const uint8_t* event) const {
+  // The stock number is the first of the event's entries'.
+  entryOfKey_.prefetch(event + 2);
+  const uint8_t flags = event[1];
+  return event + 2 + ((flags & kHasBefore) ? kStoredRecordLength : 0) +
+         ((flags & kHasAfter) ? kStoredRecordLength : 0);
 }
 
 uint32_t SessionChanges::entryOf(const uint8_t* stored) {

@@ -91,6 +91,9 @@ class SessionChanges {
   void work();
   void hand(std::vector<uint8_t>& batch);
   void take(Change change, const uint8_t* before, const uint8_t* after);
+  // Fetches the index's place for the event handed over at `event`;
+  // returns where the next event begins.
+  const uint8_t* lookUpAhead(const uint8_t* event) const;
   uint32_t entryOf(const uint8_t* stored);
   void flush();
   void readEvent(uint64_t offset, uint8_t* event) const;

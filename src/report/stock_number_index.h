@@ -35,6 +35,12 @@ class StockNumberIndex {
     if (!added) slots_[find(stock)].entry = entry;
   }
 
+  // Has the processor fetch where `stock` would be, ahead of a findOrAdd:
+  // a large table is mostly out of its caches.
+  void prefetch(const uint8_t* stock) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[home(stock)]);
+  }
+
   // Room for `entries` without growing.
   void reserve(std::size_t entries) {
     std::size_t size = kFirstSize;
