@@ -48,6 +48,13 @@ class BookEngine final : public RecordManager {
     return book == nullptr ? status::FileNotOpen : book->readFile(take);
   }
 
+  int bookDescriptor(const void* block) {
+    BlockHandle handle;
+    Position position;
+    BookSession* book = find(block, handle, position);
+    return book == nullptr ? -1 : descriptorOf(book->fileId());
+  }
+
   void hold() { ++holds_; }
   void endHold() {
     if (--holds_ == 0) held_.clear();
@@ -223,6 +230,10 @@ BookEngine& engine() {
 }  // namespace
 
 RecordManager& bookEngine() { return engine(); }
+
+int openBookDescriptor(const void* positionBlock) {
+  return engine().bookDescriptor(positionBlock);
+}
 
 int16_t readOpenBookFile(const void* positionBlock,
                          const std::function<void(const uint8_t*, std::size_t)>& take) {

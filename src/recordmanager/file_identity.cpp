@@ -1,6 +1,10 @@
 #include "recordmanager/file_identity.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <cstdlib>
+#include <memory>
 
 namespace varnok::rm {
 
@@ -11,5 +15,20 @@ std::optional<FileId> fileIdentity(const std::string& path) {
 }
 
 FileId fileIdentity(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
+
+int descriptorOf(const FileId& file) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir("/proc/self/fd"), ::closedir);
+  if (!listing) return -1;
+  const int own = ::dirfd(listing.get());
+  while (const dirent* entry = ::readdir(listing.get())) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0' || fd == own) continue;
+    struct stat st;
+    if (::fstat(int(fd), &st) == 0 && S_ISREG(st.st_mode) && fileIdentity(st) == file)
+      return int(fd);
+  }
+  return -1;
+}
 
 }  // namespace varnok::rm

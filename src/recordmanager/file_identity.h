@@ -22,4 +22,8 @@ std::optional<FileId> fileIdentity(const std::string& path);
 // The identity of a file already looked at with stat.
 FileId fileIdentity(const struct stat& st);
 
+// A descriptor of this process open on the file, as /proc lists them; -1
+// when there is none or the system does not say.
+int descriptorOf(const FileId& file);
+
 }  // namespace varnok::rm

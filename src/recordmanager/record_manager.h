@@ -144,6 +144,13 @@ class CommitGate {
 int16_t readOpenBookFile(const void* positionBlock,
                          const std::function<void(const uint8_t*, std::size_t)>& take);
 
+// The descriptor the engine reads the book that the open session
+// `positionBlock` names through, found among the process's own; -1 when the
+// block names no open book or the system does not say. For reading at
+// explicit offsets only (pread, copy_file_range): never closed, and its
+// offset never moved, by anyone but the engine.
+int openBookDescriptor(const void* positionBlock);
+
 // The session a position block names, as its Open wrote it there: a pair
 // no other Open of this process is given. False for a block no Open has
 // filled in. For layers in front of the engine that keep something per

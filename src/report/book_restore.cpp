@@ -91,7 +91,7 @@ void replaceBook(RestoredBook& r, const report::CopiedFile& copy, const fs::path
   // Read through the engine's handle on the held book: a descriptor of our
   // own, once closed, would let go of the book's lock.
   r.keptBook = r.reportFolder / kReplacedBookName;
-  report::copyFrom(report::openBookBytes(heldBook), r.keptBook);
+  report::copyOpenBook(heldBook, r.keptBook);
   r.replacedSha256 = report::flushAndHash(r.keptBook);
   fs::permissions(copy.path, fs::status(r.book).permissions());
   fs::rename(copy.path, r.book);

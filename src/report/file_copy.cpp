@@ -1,6 +1,7 @@
 #include "report/file_copy.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <openssl/evp.h>
 #include <unistd.h>
 
@@ -95,19 +96,48 @@ ByteSource openBookBytes(const void* positionBlock) {
   };
 }
 
-std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& to) {
+namespace {
+
+// Copies the whole file at `from` into `out` by copy_file_range, reading at
+// explicit offsets only; false, with nothing written, where the file
+// systems cannot.
+bool copyInKernel(int from, int out, const std::filesystem::path& to, std::uintmax_t& bytes) {
+  struct stat st;
+  if (from < 0 || ::fstat(from, &st) != 0) return false;
+  const auto size = static_cast<std::uintmax_t>(st.st_size);
+  while (bytes < size) {
+    auto at = static_cast<loff_t>(bytes);
+    const ssize_t copied = ::copy_file_range(from, &at, out, nullptr, size - bytes, 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0 && bytes == 0 &&
+        (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+      return false;
+    if (copied < 0) fail("cannot write", to, errno);
+    if (copied == 0) fail("cannot write", to, EIO);  // the book ended early
+    bytes += static_cast<std::uintmax_t>(copied);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to) {
   Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (out.get() < 0) fail("cannot create", to, errno);
   std::uintmax_t bytes = 0;
   try {
     // Only into the page cache: the flush that follows on another thread
     // (flushAndHash) has the system write it out, so the caller is not
-    // kept for that.
-    source([&](const uint8_t* data, std::size_t length) {
-      writeAll(out.get(), std::string_view(reinterpret_cast<const char*>(data), length),
-               to.string());
-      bytes += length;
-    });
+    // kept for that. The engine's own descriptor is read at explicit
+    // offsets: a descriptor of our own, once closed, would drop the
+    // session's lock.
+    if (!copyInKernel(rm::openBookDescriptor(positionBlock), out.get(), to, bytes)) {
+      openBookBytes(positionBlock)([&](const uint8_t* data, std::size_t length) {
+        writeAll(out.get(), std::string_view(reinterpret_cast<const char*>(data), length),
+                 to.string());
+        bytes += length;
+      });
+    }
     if (::close(out.release()) != 0) fail("cannot write", to, errno);
   } catch (...) {
     ::unlink(to.c_str());

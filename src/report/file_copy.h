@@ -28,12 +28,14 @@ using ByteSource =
 // The book that the open session `positionBlock` names, as it is on disk.
 ByteSource openBookBytes(const void* positionBlock);
 
-// Copies the source's bytes into the new file `to` and returns how many;
-// the copy is not flushed (flushAndHash does that). `to` must not exist yet
-// (an existing file is never overwritten). Throws std::system_error naming
-// the file that could not be written, or what the source threw; a copy cut
-// short is removed.
-std::uintmax_t copyFrom(const ByteSource& source, const std::filesystem::path& to);
+// Copies the book that the open session `positionBlock` names into the new
+// file `to` and returns how many bytes: within the kernel, from the
+// engine's own descriptor, where the file systems let it, else through
+// openBookBytes. The copy is not flushed (flushAndHash does that). `to`
+// must not exist yet (an existing file is never overwritten). Throws
+// std::system_error naming the file that could not be written, or what
+// the reading threw; a copy cut short is removed.
+std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to);
 // The SHA-256 of the source's bytes, 64 lower-case hex digits.
 std::string sha256Of(const ByteSource& source);
 

@@ -111,7 +111,7 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
         book.role + "-" +
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
     const std::filesystem::path copy = folder_ / name;
-    book.backups.push_back(CopiedFile{copy, {}, copyFrom(bytes, copy)});
+    book.backups.push_back(CopiedFile{copy, {}, copyOpenBook(block, copy)});
     pendingBackups_.push_back(PendingBackup{index, book.backups.size() - 1,
                                             std::async(std::launch::async, flushAndHash, copy)});
     book.fileAtBackup = rm::fileIdentity(st);
