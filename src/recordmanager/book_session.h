@@ -30,6 +30,12 @@ class BookSession {
   int16_t update(Position& position, const uint8_t* record);
   // Removes the current entry; the position keeps its place.
   int16_t remove(Position& position);
+  // The entry the position stands on, as the book holds it now; null when
+  // it stands on none.
+  const uint8_t* currentData(const Position& position) {
+    const Entry* entry = current(position);
+    return entry == nullptr ? nullptr : entry->data.data();
+  }
   // Both copy the entry they reach into record.
   int16_t getNext(Position& position, int keyNumber, uint8_t* record);
   int16_t getGreaterOrEqual(Position& position, int keyNumber, const uint8_t* start,

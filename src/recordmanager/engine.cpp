@@ -3,6 +3,8 @@
 #include <malloc.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -23,6 +25,8 @@ namespace {
 // The gate of the innermost CommitGate on this thread.
 thread_local const std::function<int16_t()>* commitGate = nullptr;
 thread_local const std::function<void()>* commitWritten = nullptr;
+// The listener of the innermost ChangeWatch on this thread.
+thread_local const ChangeWatch::Listener* changeWatch = nullptr;
 
 class BookEngine final : public RecordManager {
  public:
@@ -120,12 +124,23 @@ class BookEngine final : public RecordManager {
       case op::Stat: return stat(*book, data, dataLength);
       case op::Insert:
       case op::Update:
-        if (data == nullptr || dataLength == nullptr || *dataLength != kRecordLength)
+      case op::Delete: {
+        if (operation != op::Delete &&
+            (data == nullptr || dataLength == nullptr || *dataLength != kRecordLength))
           return status::DataBufferLength;
-        result = operation == op::Insert ? book->insert(position, data, keyNumber)
-                                         : book->update(position, data);
+        // The entry as it was, for a watch: the change overwrites it.
+        std::array<uint8_t, kRecordLength> before;
+        const bool watched = changeWatch != nullptr && operation != op::Insert;
+        const uint8_t* now = watched ? book->currentData(position) : nullptr;
+        if (now != nullptr) std::copy_n(now, kRecordLength, before.begin());
+        result = operation == op::Insert   ? book->insert(position, data, keyNumber)
+                 : operation == op::Update ? book->update(position, data)
+                                           : book->remove(position);
+        if (result == status::Success && changeWatch != nullptr)
+          (*changeWatch)(now != nullptr ? before.data() : nullptr,
+                         operation == op::Delete ? nullptr : data);
         break;
-      case op::Delete: result = book->remove(position); break;
+      }
       default: {  // Get Next, Get Greater or Equal
         if (keyNumber < 0 || keyNumber >= kKeyCount) return status::InvalidKeyNumber;
         if (data == nullptr || dataLength == nullptr || *dataLength < kRecordLength)
@@ -252,6 +267,12 @@ CommitGate::~CommitGate() {
   commitGate = outerGate_;
   commitWritten = outerWritten_;
 }
+
+ChangeWatch::ChangeWatch(Listener listener)
+    : listener_(std::move(listener)), outer_(changeWatch) {
+  changeWatch = &listener_;
+}
+ChangeWatch::~ChangeWatch() { changeWatch = outer_; }
 
 BookHold::BookHold() { engine().hold(); }
 BookHold::~BookHold() { engine().endHold(); }

@@ -135,6 +135,26 @@ class CommitGate {
   const std::function<void()>* outerWritten_;
 };
 
+// While a ChangeWatch lives, each Insert, Update and Delete the engine makes
+// on this thread tells it, once made, the entry before and after (before
+// is null for an entry added, after for one removed; an Update that
+// changed no byte tells it too). The bytes are valid during the call only.
+// A layer in front of the engine uses it to record what changed without
+// reading each entry first. The listener must not throw. The innermost
+// watch holds.
+class ChangeWatch {
+ public:
+  using Listener = std::function<void(const uint8_t* before, const uint8_t* after)>;
+  explicit ChangeWatch(Listener listener);
+  ~ChangeWatch();
+  ChangeWatch(const ChangeWatch&) = delete;
+  ChangeWatch& operator=(const ChangeWatch&) = delete;
+
+ private:
+  Listener listener_;
+  const Listener* outer_;
+};
+
 // Hands the bytes of the book file that the open session `positionBlock`
 // names to `take`, in order, as they are on disk; FileNotOpen when the
 // block names no open book. Layers in front of the engine that copy or

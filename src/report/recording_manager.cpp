@@ -43,18 +43,26 @@ int16_t RecordingManager::call(uint16_t operation, void* block, void* data, uint
                                void* key, uint16_t keyLength, int16_t keyNumber) {
   if (operation == rm::op::Open)
     return open(block, data, dataLength, key, keyLength, keyNumber);
+  const bool write = operation == rm::op::Insert || operation == rm::op::Update ||
+                     operation == rm::op::Delete;
   SessionKey sessionKey;
-  Session* session = sessionOf(block, sessionKey);
+  Session* session = write || operation == rm::op::Close || operation == rm::op::Discard
+                         ? sessionOf(block, sessionKey)
+                         : nullptr;  // reads pass straight through
   if (session && operation == rm::op::Close)
     return close(block, sessionKey, *session, dataLength, data, key, keyLength, keyNumber);
+  if (session && write) {
+    // The engine tells what it changes, the entry before included.
+    const auto noteChange = [&](const uint8_t* before, const uint8_t* after) {
+      note(operation, *session, before, after);
+    };
+    const rm::ChangeWatch watch(std::cref(noteChange));
+    return engine_.call(operation, block, data, dataLength, key, keyLength, keyNumber);
+  }
   const int16_t status =
       engine_.call(operation, block, data, dataLength, key, keyLength, keyNumber);
-  if (!session) return status;
-  if (operation == rm::op::Discard) {
-    if (status == rm::status::Success) sessions_.erase(sessionKey);
-  } else {
-    note(operation, status, *session, static_cast<const uint8_t*>(data));
-  }
+  if (session && operation == rm::op::Discard && status == rm::status::Success)
+    sessions_.erase(sessionKey);
   return status;
 }
 
@@ -75,7 +83,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
     book.opened = true;
     book.entriesBefore = entryCount(block);
   }
-  sessions_[sessionKey] = Session{index, {}, {}, false};
+  sessions_[sessionKey] = Session{index, {}, false};
   if (onProgress && book.backups.size() > backups) onProgress();
   return rm::status::Success;
 }
@@ -191,37 +199,25 @@ Change RecordingManager::changeFor(uint16_t operation, const BookRecord& book) c
   return update ? Change::Rewritten : Change::Added;
 }
 
-void RecordingManager::note(uint16_t operation, int16_t status, Session& session,
-                            const uint8_t* data) {
-  if (status != rm::status::Success) return;
-  const bool get = operation == rm::op::GetNext || operation == rm::op::GetGreaterOrEqual;
-  const bool write = operation == rm::op::Insert || operation == rm::op::Update ||
-                     operation == rm::op::Delete;
-  if (write) {
-    try {
-      // A conversion touches most entries of each book; a transfer, few.
-      const long touched = kind_ == RunKind::Convert ? books_[session.book].entriesBefore : 0;
-      if (!session.changes)
-        session.changes = std::make_unique<SessionChanges>(
-            folder_, books_[session.book].role, static_cast<std::size_t>(std::max(0L, touched)));
-      const uint8_t* before = session.current ? session.current->data() : nullptr;
-      if (operation != rm::op::Insert && !before)
-        throw std::runtime_error("an entry was changed that was not read first");
-      session.changes->record(changeFor(operation, books_[session.book]),
-                              operation == rm::op::Insert ? nullptr : before,
-                              operation == rm::op::Delete ? nullptr : data);
-    } catch (const std::exception& error) {
-      if (!session.unrecorded)
+void RecordingManager::note(uint16_t operation, Session& session, const uint8_t* before,
+                            const uint8_t* after) noexcept {
+  try {
+    // A conversion touches most entries of each book; a transfer, few.
+    const long touched = kind_ == RunKind::Convert ? books_[session.book].entriesBefore : 0;
+    if (!session.changes)
+      session.changes = std::make_unique<SessionChanges>(
+          folder_, books_[session.book].role, static_cast<std::size_t>(std::max(0L, touched)));
+    session.changes->record(changeFor(operation, books_[session.book]), before, after);
+  } catch (const std::exception& error) {
+    if (!session.unrecorded) {
+      try {
         problems_.push_back(books_[session.book].role + " book " + books_[session.book].path +
                             ": a change could not be recorded: " + error.what());
-      session.unrecorded = true;
+      } catch (...) {
+        // Out of memory for the words: the Close is refused all the same.
+      }
     }
-  }
-  if (operation == rm::op::Delete) {
-    session.current.reset();
-  } else if (get || write) {
-    session.current.emplace();
-    std::memcpy(session.current->data(), data, gunbook::kStoredRecordLength);
+    session.unrecorded = true;
   }
 }
 

@@ -9,8 +9,8 @@
 //   and hash go on beside the run; the first Close that would write a book
 //   waits for them, and should a flush fail, every Close that would write
 //   is refused with BackupNotWritten.
-// - Every Update, Delete and Insert is noted with the entry before and after
-//   (the entry a Get made current is the entry before). A session's changes
+// - Every Update, Delete and Insert is noted with the entry before and after,
+//   as the engine tells them (rm::ChangeWatch). A session's changes
 //   reach changes.csv when its Close succeeds; a Discard, or a refused
 //   Close that is then dropped, leaves none. The rows are written and
 //   flushed beside the engine's writes of the book, and the engine waits
@@ -94,8 +94,7 @@ class RecordingManager final : public rm::RecordManager {
  private:
   struct Session {
     std::size_t book = 0;
-    std::optional<gunbook::StoredRecord> current;  // the entry a write applies to
-    std::unique_ptr<SessionChanges> changes;       // made at the first change
+    std::unique_ptr<SessionChanges> changes;  // made at the first change
     bool unrecorded = false;  // a change could not be noted: the Close is refused
   };
   using SessionKey = std::pair<uint32_t, uint64_t>;
@@ -104,7 +103,9 @@ class RecordingManager final : public rm::RecordManager {
                uint16_t keyLength, int16_t keyNumber);
   int16_t close(void* block, const SessionKey& key, Session& session, uint16_t* dataLength,
                 void* dataBuffer, void* keyBuffer, uint16_t keyLength, int16_t keyNumber);
-  void note(uint16_t operation, int16_t status, Session& session, const uint8_t* data);
+  // A change the engine made in the session (rm::ChangeWatch).
+  void note(uint16_t operation, Session& session, const uint8_t* before,
+            const uint8_t* after) noexcept;
   bool protect(std::size_t index, const void* block);
   std::size_t bookOf(const std::string& path);
   long entryCount(void* block);

@@ -202,6 +202,50 @@ TEST_F(Sessions, ACommitGateIsAskedBeforeTheChangesAreDurableAndMayRefuseThem) {
   EXPECT_TRUE(written.empty());
 }
 
+// A change watch hears each change made, with the entry before and after,
+// and nothing of a change refused; the innermost watch hears it alone.
+TEST_F(Sessions, AChangeWatchHearsEachChangeWithTheEntryBeforeAndAfter) {
+  makeBook(path, {entry("A"), entry("B")});
+  Book book;
+  ASSERT_EQ(book.open(path), status::Success);
+  struct Heard {
+    std::string before, after;  // empty for none
+  };
+  std::vector<Heard> heard, outerHeard;
+  const auto bytes = [](const uint8_t* record) {
+    return record ? std::string(reinterpret_cast<const char*>(record), rm::kRecordLength)
+                  : std::string();
+  };
+  const auto into = [&](std::vector<Heard>& list) {
+    return [&](const uint8_t* before, const uint8_t* after) {
+      list.push_back({bytes(before), bytes(after)});
+    };
+  };
+  const rm::ChangeWatch outer(into(outerHeard));
+  const rm::ChangeWatch watch(into(heard));
+  const auto asText = [](const Record& record) {
+    return std::string(reinterpret_cast<const char*>(record.data()), record.size());
+  };
+  ASSERT_EQ(book.insert(entry("C")), status::Success);
+  EXPECT_EQ(book.insert(entry("A")), status::DuplicateKey);
+  ASSERT_EQ(book.getGreaterOrEqual(0, "A"), status::Success);
+  const Record a = book.data;
+  Record changed = a;
+  changed[100] = 'X';
+  ASSERT_EQ(book.update(changed), status::Success);
+  ASSERT_EQ(book.remove(), status::Success);
+  EXPECT_EQ(book.remove(), status::InvalidPositioning);
+  ASSERT_EQ(heard.size(), 3u);
+  EXPECT_EQ(heard[0].before, "");
+  EXPECT_EQ(heard[0].after, asText(entry("C")));
+  EXPECT_EQ(heard[1].before, asText(a));
+  EXPECT_EQ(heard[1].after, asText(changed));
+  EXPECT_EQ(heard[2].before, asText(changed));
+  EXPECT_EQ(heard[2].after, "");
+  EXPECT_TRUE(outerHeard.empty());
+  EXPECT_EQ(book.discard(), status::Success);
+}
+
 TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {
   makeBook(path, {entry("A")});
   ASSERT_EQ(link(path.c_str(), dir.file("alias.dat").c_str()), 0);
