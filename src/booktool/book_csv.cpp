@@ -1,6 +1,7 @@
 #include "booktool/book_csv.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -247,18 +248,30 @@ std::string bookCsvValue(const uint8_t* stored, std::size_t field) {
   return fromWindows1252(withoutTrailingBlanks(bytes));
 }
 
+namespace {
+
+// The bytes a value cannot carry into a cell as they are: not ASCII (to be
+// made UTF-8), or what a cell must quote.
+constexpr std::array<bool, 256> kNeedsCare = [] {
+  std::array<bool, 256> care{};
+  for (int c = 0x80; c < 0x100; ++c) care[std::size_t(c)] = true;
+  for (const char c : {'"', ',', '\r', '\n'}) care[static_cast<unsigned char>(c)] = true;
+  return care;
+}();
+
+}  // namespace
+
 void appendBookCsvField(std::string& out, const uint8_t* stored, std::size_t field) {
   if (field != kDispFlagIndex) {
     // Plain ASCII, the common case, is its own UTF-8 and needs no quotes.
     const GunField& where = kGunFields[field];
-    const std::string_view text = withoutTrailingBlanks(
-        std::string_view(reinterpret_cast<const char*>(stored) + where.offset, where.width));
-    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-      return static_cast<unsigned char>(c) < 0x80 && c != '"' && c != ',' && c != '\r' &&
-             c != '\n';
-    });
+    const uint8_t* text = stored + where.offset;
+    std::size_t length = where.width;
+    while (length > 0 && text[length - 1] == ' ') --length;
+    bool plain = true;
+    for (std::size_t i = 0; i < length; ++i) plain &= !kNeedsCare[text[i]];
     if (plain) {
-      out += text;
+      out.append(reinterpret_cast<const char*>(text), length);
       return;
     }
   }
