@@ -63,7 +63,10 @@ class Sha256 {
   std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context_;
 };
 
-constexpr std::size_t kChunk = 1 << 20;
+// What a read of a file to hash or copy takes at a time. A book's hash
+// after is made while its Close is still at its largest, so this is kept
+// small.
+constexpr std::size_t kChunk = 256 * 1024;
 
 // Reads `from` to its end, handing each chunk to `take`.
 template <typename Take>
