@@ -13,7 +13,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "book_pairs.h"
@@ -35,7 +37,10 @@ inline long long fileBytes(const std::string& path) {
 // A child's peak memory as wait4 reports it includes that of the process
 // it was forked from, so varnok-cli is started by a small launcher forked
 // at the benchmark's start, before it holds any books: it runs each
-// command it is sent and answers with the time taken and the peak.
+// command it is sent and answers with the time taken and the peak. Each
+// run's report (its backups and changes.csv included) goes to a folder of
+// the launcher's own, removed once the run is measured: left in the user's
+// data folder, a 1,000,000-entry comparison would leave gigabytes there.
 class Launcher {
  public:
   Launcher() {
@@ -99,6 +104,10 @@ class Launcher {
   }
 
   static void serve(int requests, int answers) {
+    char pattern[] = "/tmp/varnok-bench-reports-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return;
+    const std::filesystem::path dataHome = pattern;
+    ::setenv("XDG_DATA_HOME", pattern, 1);
     uint64_t length = 0;
     while (readAll(requests, &length, sizeof length)) {
       std::string request(length, '\0');
@@ -122,8 +131,12 @@ class Launcher {
       const Answer answer{
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
           usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128};
-      if (!writeAll(answers, &answer, sizeof answer)) return;
+      std::error_code ignored;
+      std::filesystem::remove_all(dataHome / "varnok", ignored);
+      if (!writeAll(answers, &answer, sizeof answer)) break;
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(dataHome, ignored);
   }
 
   int requests_ = -1;
