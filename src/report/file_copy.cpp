@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -89,6 +90,24 @@ std::string sha256OfFile(const std::filesystem::path& file) {
   Sha256 hash;
   readAll(in.get(), file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
   return hash.hex();
+}
+
+BookHash hashBook(const std::filesystem::path& book) {
+  BookHash hash;
+  hash.reader = ::open(book.c_str(), O_RDONLY | O_CLOEXEC);
+  if (hash.reader < 0) {
+    hash.problem = "cannot open " + book.string() + ": " + std::strerror(errno);
+    return hash;
+  }
+  try {
+    Sha256 sum;
+    readAll(hash.reader, book,
+            [&](const char* bytes, std::size_t length) { sum.add(bytes, length); });
+    hash.sha256 = sum.hex();
+  } catch (const std::exception& error) {
+    hash.problem = error.what();
+  }
+  return hash;
 }
 
 ByteSource openBookBytes(const void* positionBlock) {

@@ -39,6 +39,19 @@ std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::pa
 // The SHA-256 of the source's bytes, 64 lower-case hex digits.
 std::string sha256Of(const ByteSource& source);
 
+// A book file's SHA-256, read through a descriptor of its own that is
+// handed back open in `reader` (-1 when the book could not be opened).
+// Closed while this process holds a lock on the book (an open session's,
+// or SQLite's during a commit), that descriptor would drop the lock: POSIX
+// locks belong to the process and the file. The caller closes it once no
+// session holds the book. `problem` says why there is no hash.
+struct BookHash {
+  std::string sha256;
+  std::string problem;
+  int reader = -1;
+};
+BookHash hashBook(const std::filesystem::path& book);
+
 // Flushes the file to disk and returns its SHA-256. Throws
 // std::system_error naming the file.
 std::string flushAndHash(const std::filesystem::path& file);

@@ -1,13 +1,16 @@
 #include "report/recording_manager.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 
 #include "recordmanager/book_path.h"
+#include "recordmanager/file_identity.h"
 #include "recordmanager/little_endian.h"
 #include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
@@ -31,7 +34,44 @@ RecordingManager::RecordingManager(rm::RecordManager& engine, RunKind kind, Mode
       changes_(changes),
       books_(std::move(books)) {}
 
-RecordingManager::~RecordingManager() = default;
+RecordingManager::~RecordingManager() {
+  for (auto& entry : hashesAfter_) setAside(entry.second);
+  closeReaders();
+}
+
+BookHash RecordingManager::setAside(std::future<BookHash>& hash) {
+  if (!hash.valid()) return {};
+  BookHash outcome;
+  try {
+    outcome = hash.get();
+  } catch (const std::exception& error) {
+    outcome.problem = error.what();
+  }
+  if (outcome.reader >= 0) readers_.push_back(outcome.reader);
+  return outcome;
+}
+
+void RecordingManager::closeReaders() {
+  std::vector<int> kept;
+  for (const int reader : readers_) {
+    struct stat st;
+    // Anything else of this process on the book (the engine's session, a
+    // file SQLite keeps) may hold a lock: the reader stays open, and so
+    // where /proc does not say.
+    std::optional<std::vector<int>> open;
+    if (::fstat(reader, &st) == 0) open = rm::descriptorsOf(rm::fileIdentity(st));
+    const bool alone =
+        open && std::all_of(open->begin(), open->end(), [&](int fd) {
+          return std::find(readers_.begin(), readers_.end(), fd) != readers_.end();
+        });
+    if (alone) {
+      ::close(reader);
+    } else {
+      kept.push_back(reader);
+    }
+  }
+  readers_ = std::move(kept);
+}
 
 RecordingManager::Session* RecordingManager::sessionOf(const void* block, SessionKey& key) {
   if (!rm::sessionNamedBy(block, key)) return nullptr;
@@ -155,16 +195,15 @@ void RecordingManager::finishBooks() {
   settleBackups();
   for (std::size_t i = 0; i < books_.size(); ++i) {
     if (books_[i].opened && !hashesAfter_.count(i))
-      hashesAfter_[i] = std::async(std::launch::async, sha256OfFile, books_[i].path);
+      hashesAfter_[i] = std::async(std::launch::async, hashBook, books_[i].path);
   }
   for (auto& [index, hash] : hashesAfter_) {
-    try {
-      books_[index].sha256After = hash.get();
-    } catch (const std::exception& error) {
-      books_[index].sha256After = std::string("cannot be read: ") + error.what();
-    }
+    const BookHash outcome = setAside(hash);
+    books_[index].sha256After =
+        outcome.problem.empty() ? outcome.sha256 : "cannot be read: " + outcome.problem;
   }
   hashesAfter_.clear();
+  closeReaders();
 }
 
 long RecordingManager::entryCount(void* block) {
@@ -255,12 +294,13 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   int16_t status = mode_ == Mode::Preview ? awaitRows() : rm::status::Success;
   // The book's hash after is made while the engine waits for the disk; the
   // last one begun is of the bytes the Close leaves (rm::CommitGate).
-  std::future<std::string> hashAfter;
+  std::future<BookHash> hashAfter;
   const auto hashWritten = [&] {
     try {
-      hashAfter = std::async(std::launch::async, sha256OfFile, book.path);
+      setAside(hashAfter);  // begun too early: the file changed since
+      hashAfter = std::async(std::launch::async, hashBook, book.path);
     } catch (...) {
-      hashAfter = {};  // made once the Close is done
+      // Made once the Close is done.
     }
   };
   if (status == rm::status::Success) {
@@ -278,13 +318,15 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     tally = {};
   }
   if (status != rm::status::Success) {
+    setAside(hashAfter);
     if (session.changes) changes_.takeBack();
     return status;
   }
   for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
   book.entriesAfter = count;
   if (mode_ == Mode::Run && session.changes) {
-    if (!hashAfter.valid()) hashAfter = std::async(std::launch::async, sha256OfFile, book.path);
+    if (!hashAfter.valid()) hashAfter = std::async(std::launch::async, hashBook, book.path);
+    setAside(hashesAfter_[session.book]);  // an earlier Close's
     hashesAfter_[session.book] = std::move(hashAfter);
   }
   const bool changed = session.changes != nullptr;

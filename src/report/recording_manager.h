@@ -73,6 +73,7 @@ class RecordingManager final : public rm::RecordManager {
   RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode,
                    std::filesystem::path folder, ChangesFile& changes,
                    std::vector<BookRecord> books);
+  // Leaves open a hash's descriptor on a book that is still open.
   ~RecordingManager() override;
 
   int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer, uint16_t* dataLength,
@@ -130,7 +131,14 @@ class RecordingManager final : public rm::RecordManager {
   bool backupFailed_ = false;
   // The hash of each book after its last Close that wrote it, made beside
   // the rest of the run.
-  std::map<std::size_t, std::future<std::string>> hashesAfter_;
+  std::map<std::size_t, std::future<BookHash>> hashesAfter_;
+  // The descriptors hashes read books through: each is closed only once
+  // nothing else in the process has its book open, since its close would
+  // drop any lock held on the book (hashBook).
+  std::vector<int> readers_;
+  // A hash's outcome, its descriptor kept in readers_.
+  BookHash setAside(std::future<BookHash>& hash);
+  void closeReaders();
 };
 
 }  // namespace varnok::report

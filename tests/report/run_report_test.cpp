@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "book_fixture.h"
+#include "book_lock.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
 #include "faulty_record_manager.h"
@@ -190,6 +191,37 @@ TEST(ReportBackups, TakingThemLeavesEveryOpenBookLocked) {
     EXPECT_EQ(view.messages.back(), "Finished");
     EXPECT_EQ(view.lockedWhileCountsShow, (std::vector<bool>{true, true}));
   }
+}
+
+// A book is read for its hash through a descriptor of the report's own;
+// closed while a session holds the book, it would take the session's lock
+// with it (POSIX locks belong to the process and the file).
+TEST(ReportBackups, HashingABookLeavesTheLockOfASessionOnItInPlace) {
+  SmallPair pair;
+  const std::string book = pair.oldFolder + "FILE3.DAT";
+  RunReport report(RunKind::Convert, Mode::Run, pair.reports, pair.view.form, rm::bookEngine());
+  rm::RecordManager& manager = report.recordManager();
+  gunbook::BookCursor cursor;
+  cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
+  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
+  cursor.KeyBuffer = "A1";
+  ASSERT_EQ(cursor.call(manager, rm::op::GetGreaterOrEqual), 0);
+  cursor.Record.Status = "HELD";
+  ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
+  ASSERT_EQ(cursor.call(manager, rm::op::Close), 0);  // its hash after is begun
+  cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
+  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
+  // And one opened and left as it was: its hash is made at the end.
+  gunbook::BookCursor unchanged;
+  unchanged.KeyBuffer = gunbook::bookFileKey(pair.newFolder);
+  ASSERT_EQ(unchanged.call(manager, rm::op::Open), 0);
+  report.finish(std::string("checked"));  // every hash made, both books still open
+  for (const std::string& file : {book, pair.newFolder + "FILE3.DAT"})
+    EXPECT_TRUE(lockedElsewhere(file)) << file;
+  for (const auto& record : report.books()) EXPECT_EQ(record.sha256After.size(), 64u);
+  ASSERT_EQ(cursor.call(manager, rm::op::Discard), 0);
+  ASSERT_EQ(unchanged.call(manager, rm::op::Discard), 0);
+  EXPECT_FALSE(lockedElsewhere(book));
 }
 
 TEST(ReportFolder, AFolderInsideABookOrThatCannotBeMadeIsRefusedWithItsReason) {
