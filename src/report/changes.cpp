@@ -27,8 +27,6 @@ constexpr std::size_t kLongestEvent =
     kHeadLength + kStoredRecordLength + gunbook::kGunFields.size() + kStoredRecordLength;
 constexpr uint8_t kHasBefore = 1, kHasAfter = 2;
 constexpr std::size_t kFlushAt = 256 * 1024;
-// What one copy of spooled rows into changes.csv takes at most.
-constexpr uint64_t kCopyPart = 4 * 1024 * 1024;
 // What record() hands the thread at a time, and how much may wait.
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kQueuedBatches = 2;
@@ -333,20 +331,10 @@ void SessionChanges::readEvent(uint64_t offset, uint8_t* event) const {
 void SessionChanges::copyRows(int out, uint64_t from, uint64_t length) {
   // Within the kernel where the file system lets it: the rows need not
   // pass through this process.
-  while (length > 0) {
-    auto at = static_cast<loff_t>(from);
-    const ssize_t copied = ::copy_file_range(rowsFd_, &at, out, nullptr,
-                                             std::min<uint64_t>(length, kCopyPart), 0);
-    if (copied < 0 && errno == EINTR) continue;
-    if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                       errno == EOPNOTSUPP))
-      break;
-    if (copied < 0) throw std::system_error(errno, std::generic_category(), "cannot write changes.csv");
-    if (copied == 0) throw std::system_error(EIO, std::generic_category(), "cannot read the change spool");
-    startWriteback(out);
-    from += static_cast<uint64_t>(copied);
-    length -= static_cast<uint64_t>(copied);
-  }
+  const uint64_t copied = copyWithinKernel(rowsFd_, from, out, length, "changes.csv");
+  startWriteback(out);
+  from += copied;
+  length -= copied;
   std::vector<char> chunk(std::min<uint64_t>(length, kFlushAt));
   while (length > 0) {
     const std::size_t part = std::min<uint64_t>(length, chunk.size());

@@ -82,14 +82,19 @@ void readAll(int fd, const std::filesystem::path& from, Take take) {
   }
 }
 
+// The SHA-256 of what `fd`, open on `file`, reads from where it stands.
+std::string sha256Read(int fd, const std::filesystem::path& file) {
+  Sha256 hash;
+  readAll(fd, file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
+  return hash.hex();
+}
+
 }  // namespace
 
 std::string sha256OfFile(const std::filesystem::path& file) {
   const Fd in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) fail("cannot open", file, errno);
-  Sha256 hash;
-  readAll(in.get(), file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
-  return hash.hex();
+  return sha256Read(in.get(), file);
 }
 
 BookHash hashBook(const std::filesystem::path& book) {
@@ -100,10 +105,7 @@ BookHash hashBook(const std::filesystem::path& book) {
     return hash;
   }
   try {
-    Sha256 sum;
-    readAll(hash.reader, book,
-            [&](const char* bytes, std::size_t length) { sum.add(bytes, length); });
-    hash.sha256 = sum.hex();
+    hash.sha256 = sha256Read(hash.reader, book);
   } catch (const std::exception& error) {
     hash.problem = error.what();
   }
@@ -118,31 +120,6 @@ ByteSource openBookBytes(const void* positionBlock) {
   };
 }
 
-namespace {
-
-// Copies the whole file at `from` into `out` by copy_file_range, reading at
-// explicit offsets only; false, with nothing written, where the file
-// systems cannot.
-bool copyInKernel(int from, int out, const std::filesystem::path& to, std::uintmax_t& bytes) {
-  struct stat st;
-  if (from < 0 || ::fstat(from, &st) != 0) return false;
-  const auto size = static_cast<std::uintmax_t>(st.st_size);
-  while (bytes < size) {
-    auto at = static_cast<loff_t>(bytes);
-    const ssize_t copied = ::copy_file_range(from, &at, out, nullptr, size - bytes, 0);
-    if (copied < 0 && errno == EINTR) continue;
-    if (copied < 0 && bytes == 0 &&
-        (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-      return false;
-    if (copied < 0) fail("cannot write", to, errno);
-    if (copied == 0) fail("cannot write", to, EIO);  // the book ended early
-    bytes += static_cast<std::uintmax_t>(copied);
-  }
-  return true;
-}
-
-}  // namespace
-
 std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to) {
   Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (out.get() < 0) fail("cannot create", to, errno);
@@ -153,7 +130,15 @@ std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::pa
     // kept for that. The engine's own descriptor is read at explicit
     // offsets: a descriptor of our own, once closed, would drop the
     // session's lock.
-    if (!copyInKernel(rm::openBookDescriptor(positionBlock), out.get(), to, bytes)) {
+    const int engines = rm::openBookDescriptor(positionBlock);
+    struct stat st{};
+    const bool sized = engines >= 0 && ::fstat(engines, &st) == 0;
+    if (sized) bytes = copyWithinKernel(engines, 0, out.get(), uint64_t(st.st_size), to.string());
+    if (!sized || bytes < uint64_t(st.st_size)) {
+      // Through the engine instead, from the start.
+      if (bytes > 0 && (::ftruncate(out.get(), 0) != 0 || ::lseek(out.get(), 0, SEEK_SET) != 0))
+        fail("cannot write", to, errno);
+      bytes = 0;
       openBookBytes(positionBlock)([&](const uint8_t* data, std::size_t length) {
         writeAll(out.get(), std::string_view(reinterpret_cast<const char*>(data), length),
                  to.string());
@@ -178,9 +163,7 @@ std::string flushAndHash(const std::filesystem::path& file) {
   const Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) fail("cannot open", file, errno);
   if (::fsync(fd.get()) != 0) fail("cannot flush", file, errno);
-  Sha256 hash;
-  readAll(fd.get(), file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
-  return hash.hex();
+  return sha256Read(fd.get(), file);
 }
 
 CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem::path& to) {

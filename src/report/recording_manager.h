@@ -32,12 +32,10 @@
 #include <future>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "gunbook/gun_record.h"
 #include "recordmanager/file_identity.h"
 #include "recordmanager/record_manager.h"
 #include "report/changes.h"
