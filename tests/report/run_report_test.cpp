@@ -193,6 +193,17 @@ TEST(ReportBackups, TakingThemLeavesEveryOpenBookLocked) {
   }
 }
 
+// Opens the book in `folder` through `manager` and rewrites its entry A1
+// as HELD, the session left open.
+void holdOnA1(gunbook::BookCursor& cursor, rm::RecordManager& manager, const std::string& folder) {
+  cursor.KeyBuffer = gunbook::bookFileKey(folder);
+  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
+  cursor.KeyBuffer = "A1";
+  ASSERT_EQ(cursor.call(manager, rm::op::GetGreaterOrEqual), 0);
+  cursor.Record.Status = "HELD";
+  ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
+}
+
 // A book is read for its hash through a descriptor of the report's own;
 // closed while a session holds the book, it would take the session's lock
 // with it (POSIX locks belong to the process and the file).
@@ -202,12 +213,7 @@ TEST(ReportBackups, HashingABookLeavesTheLockOfASessionOnItInPlace) {
   RunReport report(RunKind::Convert, Mode::Run, pair.reports, pair.view.form, rm::bookEngine());
   rm::RecordManager& manager = report.recordManager();
   gunbook::BookCursor cursor;
-  cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
-  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
-  cursor.KeyBuffer = "A1";
-  ASSERT_EQ(cursor.call(manager, rm::op::GetGreaterOrEqual), 0);
-  cursor.Record.Status = "HELD";
-  ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
+  ASSERT_NO_FATAL_FAILURE(holdOnA1(cursor, manager, pair.oldFolder));
   ASSERT_EQ(cursor.call(manager, rm::op::Close), 0);  // its hash after is begun
   cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
   ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
@@ -254,12 +260,7 @@ TEST(ReportOfOneSession, RowsGoFromEachEntrysFirstStateToItsLast) {
   RunReport report(RunKind::Convert, Mode::Run, pair.reports, pair.view.form, rm::bookEngine());
   rm::RecordManager& manager = report.recordManager();
   gunbook::BookCursor cursor;
-  cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
-  ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
-  cursor.KeyBuffer = "A1";
-  ASSERT_EQ(cursor.call(manager, rm::op::GetGreaterOrEqual), 0);
-  cursor.Record.Status = "HELD";
-  ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
+  ASSERT_NO_FATAL_FAILURE(holdOnA1(cursor, manager, pair.oldFolder));
   cursor.Record.Status = "PAWN";  // back as it was
   cursor.Record.Field06 = "MOVED";
   ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
