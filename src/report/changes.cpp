@@ -27,6 +27,8 @@ constexpr std::size_t kLongestEvent =
     kHeadLength + kStoredRecordLength + gunbook::kGunFields.size() + kStoredRecordLength;
 constexpr uint8_t kHasBefore = 1, kHasAfter = 2;
 constexpr std::size_t kFlushAt = 256 * 1024;
+// What one copy of spooled rows into changes.csv takes at a time.
+constexpr uint64_t kCopyPart = 4 * 1024 * 1024;
 // What record() hands the thread at a time, and how much may wait.
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kQueuedBatches = 2;
@@ -330,11 +332,17 @@ void SessionChanges::readEvent(uint64_t offset, uint8_t* event) const {
 
 void SessionChanges::copyRows(int out, uint64_t from, uint64_t length) {
   // Within the kernel where the file system lets it: the rows need not
-  // pass through this process.
-  const uint64_t copied = copyWithinKernel(rowsFd_, from, out, length, "changes.csv");
-  startWriteback(out);
-  from += copied;
-  length -= copied;
+  // pass through this process. A part at a time, each set to be written
+  // out as the next is copied, so that the flush before the book's commit
+  // finds little left.
+  while (length > 0) {
+    const uint64_t part = std::min<uint64_t>(length, kCopyPart);
+    const uint64_t copied = copyWithinKernel(rowsFd_, from, out, part, "changes.csv");
+    startWriteback(out);
+    from += copied;
+    length -= copied;
+    if (copied < part) break;
+  }
   std::vector<char> chunk(std::min<uint64_t>(length, kFlushAt));
   while (length > 0) {
     const std::size_t part = std::min<uint64_t>(length, chunk.size());
