@@ -1,6 +1,8 @@
 // The book engine: checks each call's arguments, finds the open book its
 // position block names, and hands the call to that book's session.
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -248,6 +250,17 @@ RecordManager& bookEngine() { return engine(); }
 
 int openBookDescriptor(const void* positionBlock) {
   return engine().bookDescriptor(positionBlock);
+}
+
+bool saveCutShortBeside(const std::string& bookFile) {
+  // SQLite rolls back a journal that is there and does not begin with a
+  // zero byte; one emptied or zeroed by a commit that finished is not.
+  const int fd = ::open((bookFile + "-journal").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  unsigned char first = 0;
+  const bool hot = ::pread(fd, &first, 1, 0) == 1 && first != 0;
+  ::close(fd);
+  return hot;
 }
 
 int16_t readOpenBookFile(const void* positionBlock,

@@ -67,6 +67,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <utility>
 
 #include "recordmanager/book_format.h"
@@ -170,6 +171,13 @@ int16_t readOpenBookFile(const void* positionBlock,
 // explicit offsets only (pread, copy_file_range): never closed, and its
 // offset never moved, by anyone but the engine.
 int openBookDescriptor(const void* positionBlock);
+
+// True when a save of the book file `bookFile` was cut short (a crash, a
+// kill, a power cut) and left its journal beside the book: the next Open
+// puts the book back as it was before that save, and removes the journal.
+// Lets a caller that must write nothing (a preview) refuse to be the one
+// that does.
+bool saveCutShortBeside(const std::string& bookFile);
 
 // The session a position block names, as its Open wrote it there: a pair
 // no other Open of this process is given. False for a block no Open has

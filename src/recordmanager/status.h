@@ -50,6 +50,9 @@ inline constexpr int16_t FileLocked = 85;        // the book is open elsewhere (
 // book was not opened (or not closed) to keep it as it was.
 inline constexpr int16_t BackupNotWritten = 190;
 inline constexpr int16_t ReportNotWritten = 191;
+// A preview, which writes nothing, found the book's last save cut short: its
+// Open would roll the book back, so the preview does not open it.
+inline constexpr int16_t SaveCutShort = 192;
 }  // namespace status
 
 // A short English text for a status, for messages and logs.

@@ -121,13 +121,26 @@ struct RowCells {
 
 namespace {
 
+bool looksLikeFormula(char lead) {
+  return lead == '=' || lead == '+' || lead == '-' || lead == '@' || lead == '\t' || lead == '\r';
+}
+
+// A field of an entry as a cell, after an apostrophe when a spreadsheet
+// would run it as a formula.
+void appendSafeCell(std::string& out, const uint8_t* entry, std::size_t field) {
+  const std::size_t start = out.size();
+  booktool::appendBookCsvField(out, entry, field);
+  const std::size_t lead = start + (out.size() > start && out[start] == '"' ? 1 : 0);
+  if (lead < out.size() && looksLikeFormula(out[lead])) out.insert(lead, 1, '\'');
+}
+
 // The rows of one entry: one for each of `fields` (differingFields).
 // `head` is room for what every row begins with. Returns how many.
 long appendEntryRows(std::string& out, std::string& head, const RowCells& cells, Change change,
                      const uint8_t* before, const uint8_t* after, uint32_t fields) {
   // book, Field00, change
   head = cells.book;
-  booktool::appendBookCsvField(head, before ? before : after, 0);
+  appendSafeCell(head, before ? before : after, 0);
   head += ',';
   head += cells.change[static_cast<std::size_t>(change)];
   long rows = 0;
@@ -136,9 +149,9 @@ long appendEntryRows(std::string& out, std::string& head, const RowCells& cells,
     const auto i = static_cast<std::size_t>(__builtin_ctz(fields));
     out += head;
     out += cells.field[i];
-    if (before) booktool::appendBookCsvField(out, before, i);
+    if (before) appendSafeCell(out, before, i);
     out += ',';
-    if (after) booktool::appendBookCsvField(out, after, i);
+    if (after) appendSafeCell(out, after, i);
     out += booktool::csv::kLineEnd;
     ++rows;
   }
@@ -164,12 +177,11 @@ std::string tallyText(const Tally& tally) {
   return text.empty() ? "no changes" : text;
 }
 
-SessionChanges::SessionChanges(const std::filesystem::path& folder, std::string book,
-                               std::size_t entries)
+SessionChanges::SessionChanges(const ReportDir& folder, std::string book, std::size_t entries)
     : cells_(std::make_unique<RowCells>(book)), entries_(entries) {
-  fd_ = openUnnamedFile(folder);
+  fd_ = folder.createUnnamed();
   try {
-    rowsFd_ = openUnnamedFile(folder);
+    rowsFd_ = folder.createUnnamed();
   } catch (...) {
     ::close(fd_);
     throw;
@@ -409,10 +421,8 @@ long SessionChanges::writeRows(int out, Tally& tally) {
   return count;
 }
 
-ChangesFile::ChangesFile(const std::filesystem::path& folder) : path_(folder / "changes.csv") {
-  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd_ < 0)
-    throw std::system_error(errno, std::generic_category(), "cannot make " + path_.string());
+ChangesFile::ChangesFile(const ReportDir& folder) : path_(folder.path() / "changes.csv") {
+  fd_ = folder.createFile("changes.csv", O_WRONLY);
   const std::string header = "book,Field00,change,field,before,after\r\n";
   writeAll(fd_, header, path_.string());
   size_ = sizeBeforeLast_ = header.size();
@@ -441,7 +451,29 @@ void ChangesFile::takeBack() {
     ::lseek(fd_, 0, SEEK_END);
     size_ = sizeBeforeLast_;
     rows_ = rowsBeforeLast_;
+    // The cut gave back the room set aside past the end: take it again.
+    if (reservedTo_ > size_) {
+      const uint64_t room = reservedTo_ - size_;
+      reservedTo_ = size_;
+      reserve(room);
+    }
   }
+}
+
+bool ChangesFile::reserve(uint64_t bytes) {
+  if (bytes == 0) return true;
+  if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(size_), static_cast<off_t>(bytes)) != 0)
+    return false;
+  reservedTo_ = std::max(reservedTo_, size_ + bytes);
+  return true;
+}
+
+void ChangesFile::release() noexcept {
+  // A cut frees what lies past the new end, room set aside included; the
+  // file grows by a byte first, as a cut to its own length may do nothing.
+  if (reservedTo_ > size_ && ::ftruncate(fd_, static_cast<off_t>(size_ + 1)) == 0)
+    (void)::ftruncate(fd_, static_cast<off_t>(size_));
+  reservedTo_ = 0;
 }
 
 }  // namespace varnok::report

@@ -6,7 +6,10 @@
 // book,Field00,change,field,before,after, then one row per changed field of
 // every entry touched. A removed entry has a row for every field with its
 // value before and none after; an added entry one for every field with its
-// value after. Values are as the export writes them.
+// value after. Values are as the export writes them, but that a value a
+// spreadsheet would take for a formula (one beginning with =, +, -, @, a tab
+// or a carriage return) is written after an apostrophe, as spreadsheets
+// take plain text.
 #pragma once
 
 #include <array>
@@ -23,6 +26,7 @@
 #include <vector>
 
 #include "gunbook/gun_record.h"
+#include "report/report_dir.h"
 #include "report/stock_number_index.h"
 
 namespace varnok::report {
@@ -60,7 +64,7 @@ class SessionChanges {
   // `book` names the book in every row: "old", "new" or "book". The
   // session may touch up to about `entries` entries (the book's count at
   // Open): room for them is made at once, not by growing as they come.
-  SessionChanges(const std::filesystem::path& folder, std::string book, std::size_t entries);
+  SessionChanges(const ReportDir& folder, std::string book, std::size_t entries);
   ~SessionChanges();
   SessionChanges(const SessionChanges&) = delete;
   SessionChanges& operator=(const SessionChanges&) = delete;
@@ -127,7 +131,7 @@ class SessionChanges {
 // changes.csv in the report folder, written with its header on creation.
 class ChangesFile {
  public:
-  explicit ChangesFile(const std::filesystem::path& folder);
+  explicit ChangesFile(const ReportDir& folder);
   ~ChangesFile();
   ChangesFile(const ChangesFile&) = delete;
   ChangesFile& operator=(const ChangesFile&) = delete;
@@ -139,12 +143,21 @@ class ChangesFile {
   void takeBack();
 
   long rows() const { return rows_; }
+  uint64_t size() const { return size_; }
+  // The file's path for messages, once its folder has its name.
+  void setPath(std::filesystem::path path) { path_ = std::move(path); }
+  // Sets aside room on disk for `bytes` more of rows, so that a full disk
+  // found later cannot refuse them; false (errno set) when the file system
+  // cannot, or has not the room. release() gives back what is unused.
+  bool reserve(uint64_t bytes);
+  void release() noexcept;
 
  private:
   std::filesystem::path path_;
   int fd_ = -1;
   uint64_t size_ = 0, sizeBeforeLast_ = 0;
   long rows_ = 0, rowsBeforeLast_ = 0;
+  uint64_t reservedTo_ = 0;  // the file's room on disk reaches this far
 };
 
 }  // namespace varnok::report

@@ -120,37 +120,73 @@ ByteSource openBookBytes(const void* positionBlock) {
   };
 }
 
-std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to) {
-  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (out.get() < 0) fail("cannot create", to, errno);
+namespace {
+
+// Copies the open book into `out` (`to` names it in errors) and returns
+// how many bytes: only into the page cache, the flush follows on another
+// thread. The engine's own descriptor is read at explicit offsets: a
+// descriptor of our own, once closed, would drop the session's lock.
+std::uintmax_t copyBookInto(const void* positionBlock, int out, const std::string& to) {
   std::uintmax_t bytes = 0;
+  const int engines = rm::openBookDescriptor(positionBlock);
+  struct stat st{};
+  const bool sized = engines >= 0 && ::fstat(engines, &st) == 0;
+  if (sized) bytes = copyWithinKernel(engines, 0, out, uint64_t(st.st_size), to);
+  if (!sized || bytes < uint64_t(st.st_size)) {
+    // Through the engine instead, from the start.
+    if (bytes > 0 && (::ftruncate(out, 0) != 0 || ::lseek(out, 0, SEEK_SET) != 0))
+      fail("cannot write", to, errno);
+    bytes = 0;
+    openBookBytes(positionBlock)([&](const uint8_t* data, std::size_t length) {
+      writeAll(out, std::string_view(reinterpret_cast<const char*>(data), length), to);
+      bytes += length;
+    });
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to) {
+  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (out.get() < 0) fail("cannot create", to, errno);
   try {
-    // Only into the page cache: the flush that follows on another thread
-    // (flushAndHash) has the system write it out, so the caller is not
-    // kept for that. The engine's own descriptor is read at explicit
-    // offsets: a descriptor of our own, once closed, would drop the
-    // session's lock.
-    const int engines = rm::openBookDescriptor(positionBlock);
-    struct stat st{};
-    const bool sized = engines >= 0 && ::fstat(engines, &st) == 0;
-    if (sized) bytes = copyWithinKernel(engines, 0, out.get(), uint64_t(st.st_size), to.string());
-    if (!sized || bytes < uint64_t(st.st_size)) {
-      // Through the engine instead, from the start.
-      if (bytes > 0 && (::ftruncate(out.get(), 0) != 0 || ::lseek(out.get(), 0, SEEK_SET) != 0))
-        fail("cannot write", to, errno);
-      bytes = 0;
-      openBookBytes(positionBlock)([&](const uint8_t* data, std::size_t length) {
-        writeAll(out.get(), std::string_view(reinterpret_cast<const char*>(data), length),
-                 to.string());
-        bytes += length;
-      });
-    }
+    const std::uintmax_t bytes = copyBookInto(positionBlock, out.get(), to.string());
     if (::close(out.release()) != 0) fail("cannot write", to, errno);
+    return bytes;
   } catch (...) {
     ::unlink(to.c_str());
     throw;
   }
-  return bytes;
+}
+
+std::uintmax_t copyOpenBook(const void* positionBlock, const ReportDir& folder,
+                            const std::string& name) {
+  const std::string partial = name + ".partial";
+  const std::filesystem::path to = folder.path() / name;
+  if (folder.exists(name)) fail("cannot create", to, EEXIST);  // never overwritten
+  Fd out(folder.createFile(partial, O_WRONLY));
+  try {
+    const std::uintmax_t bytes = copyBookInto(positionBlock, out.get(), to.string());
+    if (::close(out.release()) != 0) fail("cannot write", to, errno);
+    return bytes;
+  } catch (...) {
+    folder.remove(partial);
+    throw;
+  }
+}
+
+std::string publishBackup(const ReportDir& folder, const std::string& name) {
+  const std::string partial = name + ".partial";
+  const std::filesystem::path to = folder.path() / name;
+  const Fd fd(folder.openFile(partial, O_RDONLY));
+  if (fd.get() < 0) fail("cannot open", to, errno);
+  if (::fsync(fd.get()) != 0) fail("cannot flush", to, errno);
+  const std::string sha256 = sha256Read(fd.get(), to);
+  if (::renameat2(folder.fd(), partial.c_str(), folder.fd(), name.c_str(), RENAME_NOREPLACE) != 0)
+    fail("cannot name", to, errno);
+  folder.sync();
+  return sha256;
 }
 
 std::string sha256Of(const ByteSource& source) {
@@ -169,7 +205,7 @@ std::string flushAndHash(const std::filesystem::path& file) {
 CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem::path& to) {
   const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) fail("cannot open", from, errno);
-  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (out.get() < 0) fail("cannot create", to, errno);
   CopiedFile copy{to, {}, 0};
   try {

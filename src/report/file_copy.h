@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "report/report_dir.h"
+
 namespace varnok::report {
 
 // The SHA-256 of the file's bytes as 64 lower-case hex digits. Throws
@@ -36,6 +38,14 @@ ByteSource openBookBytes(const void* positionBlock);
 // std::system_error naming the file that could not be written, or what
 // the reading threw; a copy cut short is removed.
 std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to);
+// The same into the report folder: the bytes go to a file named `name`
+// followed by ".partial", which publishBackup() names `name` once it is on
+// disk, so that a backup is whole under its name or not there.
+std::uintmax_t copyOpenBook(const void* positionBlock, const ReportDir& folder,
+                            const std::string& name);
+// Flushes the copy that copyOpenBook made, gives it its name and returns
+// its SHA-256. Throws std::system_error naming the file.
+std::string publishBackup(const ReportDir& folder, const std::string& name);
 // The SHA-256 of the source's bytes, 64 lower-case hex digits.
 std::string sha256Of(const ByteSource& source);
 

@@ -72,7 +72,7 @@ void readAllAt(int fd, void* into, std::size_t length, uint64_t offset, const st
 
 void writeFileInPlace(const std::filesystem::path& path, std::string_view text, bool flush) {
   const std::filesystem::path partial = path.string() + ".partial";
-  const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) fail(errno, path.string());
   try {
     writeAll(fd, text, path.string());

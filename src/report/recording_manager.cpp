@@ -25,13 +25,14 @@ int64_t modifiedNanoseconds(const struct stat& st) {
 }  // namespace
 
 RecordingManager::RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode,
-                                   std::filesystem::path folder, ChangesFile& changes,
-                                   std::vector<BookRecord> books)
+                                   const ReportDir& folder, ChangesFile& changes,
+                                   RunLedger& ledger, std::vector<BookRecord> books)
     : engine_(engine),
       kind_(kind),
       mode_(mode),
-      folder_(std::move(folder)),
+      folder_(folder),
       changes_(changes),
+      ledger_(ledger),
       books_(std::move(books)) {}
 
 RecordingManager::~RecordingManager() {
@@ -108,6 +109,17 @@ int16_t RecordingManager::call(uint16_t operation, void* block, void* data, uint
 
 int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, void* key,
                                uint16_t keyLength, int16_t keyNumber) {
+  if (mode_ == Mode::Preview) {
+    const std::string path = rm::bookFilePath(static_cast<const char*>(key), keyLength);
+    if (rm::saveCutShortBeside(path)) {
+      problems_.push_back(path + ": a run that was stopped left this book's last save unfinished. "
+                          "A preview writes nothing, so it does not open the book (its Open would "
+                          "put the book back as it was before that save). Recover the book by "
+                          "opening it once, for example with varnok-cli book stat on its folder, "
+                          "then preview again.");
+      return rm::status::SaveCutShort;
+    }
+  }
   const int16_t status =
       engine_.call(rm::op::Open, block, data, dataLength, key, keyLength, keyNumber);
   SessionKey sessionKey;
@@ -122,6 +134,15 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
   if (!book.opened) {
     book.opened = true;
     book.entriesBefore = entryCount(block);
+    try {
+      ledger_.opened(book.role);
+    } catch (const std::exception& error) {
+      problems_.push_back(book.role + " book " + book.path +
+                          ": the run's progress could not be written, so it was left untouched: " +
+                          error.what());
+      engine_.call(rm::op::Discard, block, nullptr, nullptr, nullptr, 0, 0);
+      return rm::status::ReportNotWritten;
+    }
   }
   sessions_[sessionKey] = Session{index, {}, false};
   if (onProgress && book.backups.size() > backups) onProgress();
@@ -145,7 +166,7 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
   const ByteSource bytes = openBookBytes(block);
   try {
     if (mode_ == Mode::Preview) {
-      if (book.sha256Before.empty()) book.sha256Before = sha256Of(bytes);
+      if (book.sha256Before.empty()) book.sha256Before = book.lastSaved = sha256Of(bytes);
       return true;
     }
     struct stat st;
@@ -158,10 +179,11 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
     const std::string name =
         book.role + "-" +
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
-    const std::filesystem::path copy = folder_ / name;
-    book.backups.push_back(CopiedFile{copy, {}, copyOpenBook(block, copy)});
-    pendingBackups_.push_back(PendingBackup{index, book.backups.size() - 1,
-                                            std::async(std::launch::async, flushAndHash, copy)});
+    book.backups.push_back(CopiedFile{folder_.path() / name, {}, copyOpenBook(block, folder_, name)});
+    book.backupSinceSave = true;
+    pendingBackups_.push_back(
+        PendingBackup{index, book.backups.size() - 1,
+                      std::async(std::launch::async, [this, name] { return publishBackup(folder_, name); })});
     book.fileAtBackup = rm::fileIdentity(st);
     book.sizeAtBackup = st.st_size;
     book.modifiedAtBackup = modifiedNanoseconds(st);
@@ -260,6 +282,18 @@ void RecordingManager::note(uint16_t operation, Session& session, const uint8_t*
   }
 }
 
+std::string RecordingManager::hashBeforeSession(std::size_t index) {
+  BookRecord& book = books_[index];
+  if (book.backupSinceSave && !book.backups.empty()) return book.backups.back().sha256;
+  // Saved before in this run: the hash made after that save.
+  if (const auto found = hashesAfter_.find(index); found != hashesAfter_.end()) {
+    const BookHash outcome = setAside(found->second);
+    hashesAfter_.erase(found);
+    if (outcome.problem.empty()) book.lastSaved = outcome.sha256;
+  }
+  return book.lastSaved;
+}
+
 int16_t RecordingManager::close(void* block, const SessionKey& key, Session& session,
                                 uint16_t* dataLength, void* data, void* keyBuffer,
                                 uint16_t keyLength, int16_t keyNumber) {
@@ -271,13 +305,16 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   const long count = entryCount(block);
   // The session's rows go to changes.csv, and to disk, beside the engine's
   // own writes of the book; the engine waits for them before it makes the
-  // book durable, so a book saved always has its rows. A preview, which
-  // saves nothing, writes them first.
+  // book durable, so a book saved always has its rows. progress.log says
+  // where they begin and end, so that the next command can cut them back
+  // should the run stop before the book is saved. A preview, which saves
+  // nothing, writes them first.
   Tally tally{};
   std::string rowsFailure;
   const auto writeRows = [&] {
     try {
       changes_.add(*session.changes, tally);
+      ledger_.rows(book.role, changes_.size(), changes_.rows());
     } catch (const std::exception& error) {
       rowsFailure = error.what();
     } catch (...) {
@@ -285,10 +322,22 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     }
   };
   std::future<void> rows;
-  if (session.changes)
-    rows = std::async(mode_ == Mode::Run ? std::launch::async : std::launch::deferred, writeRows);
+  if (session.changes) {
+    try {
+      ledger_.session(book.role, changes_.size(), changes_.rows(), hashBeforeSession(session.book));
+      rows = std::async(mode_ == Mode::Run ? std::launch::async : std::launch::deferred, writeRows);
+    } catch (const std::exception& error) {
+      rowsFailure = error.what();
+    }
+  }
+  bool awaited = false;
   const auto awaitRows = [&]() -> int16_t {
     if (rows.valid()) rows.get();
+    if (!awaited && mode_ == Mode::Run && rowsFailure.empty() && session.changes && onProgress) {
+      book.saving = true;  // the interim summary says so from here on
+      onProgress();
+    }
+    awaited = true;
     return rowsFailure.empty() ? rm::status::Success : rm::status::ReportNotWritten;
   };
   int16_t status = mode_ == Mode::Preview ? awaitRows() : rm::status::Success;
@@ -309,6 +358,7 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     const rm::CommitGate gate(awaitRows, hashWritten);
     status = engine_.call(ending, block, data, dataLength, keyBuffer, keyLength, keyNumber);
   }
+  book.saving = false;
   // A Close with nothing to write has not waited for them. Should they have
   // failed then, the book was closed as it was.
   if (awaitRows() != rm::status::Success) {
@@ -319,17 +369,40 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   }
   if (status != rm::status::Success) {
     setAside(hashAfter);
-    if (session.changes) changes_.takeBack();
+    if (session.changes) {
+      changes_.takeBack();
+      book.unsaved = true;
+      try {
+        ledger_.dropped(book.role);
+      } catch (const std::exception&) {
+        // The next command finds the book as it was and cuts the rows back.
+      }
+    }
     return status;
   }
+  return closed(key, session, tally, count, hashAfter);
+}
+
+int16_t RecordingManager::closed(const SessionKey& key, Session& session, const Tally& tally,
+                                 long count, std::future<BookHash>& hashAfter) {
+  BookRecord& book = books_[session.book];
   for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
   book.entriesAfter = count;
-  if (mode_ == Mode::Run && session.changes) {
+  const bool changed = session.changes != nullptr;
+  if (changed) {
+    book.unsaved = false;
+    book.backupSinceSave = false;
+    try {
+      ledger_.saved(book.role);
+    } catch (const std::exception&) {
+      // The next command finds the book changed and keeps the rows.
+    }
+  }
+  if (mode_ == Mode::Run && changed) {
     if (!hashAfter.valid()) hashAfter = std::async(std::launch::async, hashBook, book.path);
     setAside(hashesAfter_[session.book]);  // an earlier Close's
     hashesAfter_[session.book] = std::move(hashAfter);
   }
-  const bool changed = session.changes != nullptr;
   sessions_.erase(key);
   if (onProgress && changed) onProgress();
   return rm::status::Success;

@@ -40,6 +40,8 @@
 #include "recordmanager/record_manager.h"
 #include "report/changes.h"
 #include "report/file_copy.h"
+#include "report/report_dir.h"
+#include "report/run_ledger.h"
 
 namespace varnok::report {
 
@@ -59,6 +61,12 @@ struct BookRecord {
   std::string sha256After;   // once the run has ended (finishBooks)
   std::vector<CopiedFile> backups;  // the first is the book before the run
   Tally tally{};                    // entries changed, by kind of change
+  bool saving = false;    // a Close is making its changes durable
+  bool unsaved = false;   // its last Close was refused: its changes were dropped
+  // The book's SHA-256 as the run last knew it (its backup's, or after its
+  // last save), and whether a backup was taken since that save.
+  std::string lastSaved;
+  bool backupSinceSave = false;
 
   // The file as it was when last copied.
   rm::FileId fileAtBackup;
@@ -68,9 +76,8 @@ struct BookRecord {
 
 class RecordingManager final : public rm::RecordManager {
  public:
-  RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode,
-                   std::filesystem::path folder, ChangesFile& changes,
-                   std::vector<BookRecord> books);
+  RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode, const ReportDir& folder,
+                   ChangesFile& changes, RunLedger& ledger, std::vector<BookRecord> books);
   // Leaves open a hash's descriptor on a book that is still open.
   ~RecordingManager() override;
 
@@ -80,7 +87,8 @@ class RecordingManager final : public rm::RecordManager {
   const std::vector<BookRecord>& books() const { return books_; }
   // Why a backup or the change report could not be written, one line each.
   const std::vector<std::string>& problems() const { return problems_; }
-  // Called after each backup and each Close that reaches changes.csv.
+  // Called after each backup, as each Close that reaches changes.csv begins
+  // to make its book durable, and once it has.
   std::function<void()> onProgress;
 
   // Waits until every backup taken so far is on disk and hashed. False,
@@ -105,17 +113,23 @@ class RecordingManager final : public rm::RecordManager {
   // A change the engine made in the session (rm::ChangeWatch).
   void note(uint16_t operation, Session& session, const uint8_t* before,
             const uint8_t* after) noexcept;
+  // The bookkeeping of a Close that went through.
+  int16_t closed(const SessionKey& key, Session& session, const Tally& tally, long count,
+                 std::future<BookHash>& hashAfter);
   bool protect(std::size_t index, const void* block);
   std::size_t bookOf(const std::string& path);
   long entryCount(void* block);
   Change changeFor(uint16_t operation, const BookRecord& book) const;
   Session* sessionOf(const void* block, SessionKey& key);
+  // The book's SHA-256 before the session that is being closed.
+  std::string hashBeforeSession(std::size_t index);
 
   rm::RecordManager& engine_;
   RunKind kind_;
   Mode mode_;
-  std::filesystem::path folder_;
+  const ReportDir& folder_;
   ChangesFile& changes_;
+  RunLedger& ledger_;
   std::vector<BookRecord> books_;
   std::map<SessionKey, Session> sessions_;
   std::vector<std::string> problems_;

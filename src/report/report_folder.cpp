@@ -14,21 +14,35 @@
 namespace varnok::report {
 namespace {
 
+constexpr const char* kPartialSuffix = ".partial";
+
 // Writing a file proves the folder takes files: a folder that can be made
 // but not written in (or a full disk) is found before any book is touched.
-void proveWritable(const std::filesystem::path& folder) {
-  const auto probe = folder / ".write-test";
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0 || ::write(fd, "x", 1) != 1 || ::fsync(fd) != 0) {
-    const int error = errno;
-    if (fd >= 0) ::close(fd);
-    ::unlink(probe.c_str());
-    ::rmdir(folder.c_str());
-    throw std::system_error(error, std::generic_category(),
-                            "cannot write in the report folder " + folder.string());
-  }
+void proveWritable(const ReportDir& folder) {
+  const int fd = folder.createFile(".write-test", O_WRONLY);
+  const bool written = ::write(fd, "x", 1) == 1 && ::fsync(fd) == 0;
+  const int error = errno;
   ::close(fd);
-  ::unlink(probe.c_str());
+  folder.remove(".write-test");
+  if (!written)
+    throw std::system_error(error, std::generic_category(),
+                            "cannot write in the report folder " + folder.path().string());
+}
+
+// Gives the hidden folder `hidden` the first free name of `name`, -2, -3 ...
+std::filesystem::path nameFolder(const ReportDir& reports, const std::string& hidden,
+                                 const std::string& name) {
+  for (int n = 1;; ++n) {
+    const std::string candidate = n == 1 ? name : name + "-" + std::to_string(n);
+    if (::renameat2(reports.fd(), hidden.c_str(), reports.fd(), candidate.c_str(),
+                    RENAME_NOREPLACE) == 0) {
+      reports.sync();
+      return reports.path() / candidate;
+    }
+    if (errno != EEXIST && errno != ENOTEMPTY)
+      throw std::system_error(errno, std::generic_category(),
+                              "cannot name the report folder " + (reports.path() / candidate).string());
+  }
 }
 
 }  // namespace
@@ -51,23 +65,47 @@ std::filesystem::path defaultReportsFolder() {
       "no folder for reports: neither XDG_DATA_HOME nor HOME names a folder; choose one");
 }
 
-std::filesystem::path makeReportFolder(const std::filesystem::path& reports, std::string_view kind,
-                                       std::chrono::system_clock::time_point at) {
-  std::error_code error;
-  std::filesystem::create_directories(reports, error);
-  if (error)
-    throw std::system_error(error, "cannot make the reports folder " + reports.string());
+bool isUnnamedReportFolder(const std::string& name) {
+  const std::string_view suffix = kPartialSuffix;
+  return name.size() > 1 + suffix.size() && name[0] == '.' &&
+         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+void makeReportDir(const std::filesystem::path& reports, std::string_view kind,
+                   std::chrono::system_clock::time_point at, ReportDir& into,
+                   const std::function<void(const ReportDir&)>& fill) {
+  const ReportDir parent = openReportsFolder(reports);
   const std::string name = localTimeText(at, "%Y-%m-%d-%H%M%S") + "-" + std::string(kind);
-  for (int n = 1;; ++n) {
-    const auto folder = reports / (n == 1 ? name : name + "-" + std::to_string(n));
-    if (::mkdir(folder.c_str(), 0755) == 0) {
-      proveWritable(folder);
-      return folder;
-    }
+  std::string hidden;
+  for (int n = 0;; ++n) {
+    hidden = "." + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(n) + kPartialSuffix;
+    if (::mkdirat(parent.fd(), hidden.c_str(), 0700) == 0) break;
     if (errno != EEXIST)
       throw std::system_error(errno, std::generic_category(),
-                              "cannot make the report folder " + folder.string());
+                              "cannot make a report folder in " + parent.path().string());
   }
+  const int fd = ::openat(parent.fd(), hidden.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0)
+    throw std::system_error(errno, std::generic_category(),
+                            "cannot open a report folder in " + parent.path().string());
+  ::fchmod(fd, 0700);
+  into = ReportDir(fd, parent.path() / hidden);
+  try {
+    proveWritable(into);
+    if (fill) fill(into);
+    into.setPath(nameFolder(parent, hidden, name));
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove_all(parent.path() / hidden, ignored);
+    throw;
+  }
+}
+
+std::filesystem::path makeReportFolder(const std::filesystem::path& reports, std::string_view kind,
+                                       std::chrono::system_clock::time_point at) {
+  ReportDir folder;
+  makeReportDir(reports, kind, at, folder, {});
+  return folder.path();
 }
 
 std::filesystem::path newestReportFolder(const std::filesystem::path& reports) {

@@ -76,7 +76,10 @@ void RunReport::prepareReconciliation(const conversion::FormValues& form,
 void RunReport::startReconciling() {
   if (bookDate_.empty() || mode_ != Mode::Run || reconciling_.valid()) return;
   const std::vector<BookRecord>& records = recorder_->books();
-  if (records.size() != 2 || records[0].backups.empty() || records[1].backups.empty()) return;
+  // The backups are read once they are whole on disk under their names.
+  if (records.size() != 2 || records[0].backups.empty() || records[1].backups.empty() ||
+      records[0].backups.front().sha256.empty() || records[1].backups.front().sha256.empty())
+    return;
   std::array<BackupToRead, 2> backups;
   for (int i = 0; i < 2; ++i) {
     const CopiedFile& first = records[i].backups.front();
@@ -85,11 +88,11 @@ void RunReport::startReconciling() {
   // The backups are whole once copied: read beside the rest of the run.
   // Its text is written there too: nothing waits for it before the end.
   reconciling_ = std::async(std::launch::async, [backups, date = bookDate_, prefix = prefix_,
-                            file = folder_ / "reconciliation.txt"] {
+                            &folder = dir_] {
     BackupReconciliation outcome = reconcileBackups(backups, date, prefix);
     if (outcome.notMade.empty()) {
       try {
-        writeFileInPlace(file, reconciliationText(outcome.reconciliation));
+        folder.writeFile("reconciliation.txt", reconciliationText(outcome.reconciliation));
       } catch (...) {
         outcome.notWritten = std::current_exception();
       }
@@ -102,6 +105,7 @@ void RunReport::reconcileFromBackups() {
   if (bookDate_.empty() || mode_ != Mode::Run) return;
   const std::vector<BookRecord>& records = recorder_->books();
   if (records.size() != 2) return;  // a book folder left empty: refused before any Open
+  recorder_->settleBackups();
   startReconciling();
   if (!reconciling_.valid()) {
     const BookRecord& unopened = records[0].backups.empty() ? records[0] : records[1];
@@ -114,7 +118,10 @@ void RunReport::reconcileFromBackups() {
     return;
   }
   reconciliationSummary_ = report::reconciliationSummary(outcome.reconciliation);
-  if (outcome.notWritten) std::rethrow_exception(outcome.notWritten);
+  // Written beside the run, perhaps onto a disk full then: once more, now
+  // that the room kept for it is free.
+  if (outcome.notWritten)
+    dir_.writeFile("reconciliation.txt", reconciliationText(outcome.reconciliation));
 }
 
 void RunReport::keep(const Reconciliation& reconciliation) {

@@ -1,5 +1,11 @@
 #include "report/run_report.h"
 
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <stdexcept>
 #include <system_error>
 
@@ -43,6 +49,28 @@ void refuseInsideBooks(const fs::path& reports, const std::vector<BookRecord>& b
   }
 }
 
+uint64_t fileBytes(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+std::string megabytes(uint64_t bytes) { return std::to_string((bytes + 999999) / 1000000) + " MB"; }
+
+[[noreturn]] void refuseForRoom(const fs::path& folder, uint64_t needed) {
+  struct statvfs disk{};
+  const uint64_t free =
+      ::statvfs(folder.c_str(), &disk) == 0 ? uint64_t(disk.f_bavail) * disk.f_frsize : 0;
+  throw std::runtime_error("not enough room for the report in " + folder.string() +
+                           ": the run needs about " + megabytes(needed) +
+                           " there (the backups and the record of its changes) and the disk has " +
+                           megabytes(free) + " free; free some room, or choose a folder on "
+                           "another disk with --report-dir");
+}
+
+// A hidden file holding room on disk for the summaries and the
+// reconciliation, given back just before they are written at the end.
+constexpr const char* kRoomFile = ".room";
+
 const char* kindName(RunKind kind, Mode mode) {
   if (mode == Mode::Preview) return "preview";
   switch (kind) {
@@ -75,22 +103,34 @@ RunReport::RunReport(const BookImport& import, const fs::path& reports,
   std::vector<BookRecord> books;
   if (std::string path = bookFileOf(import.folder); !path.empty())
     books.push_back(BookRecord{"book", std::move(path)});
-  start(reports, std::move(books), engine);
+  // Every imported entry is a row per field: some eight times its CSV line.
+  start(reports, std::move(books), engine, 8 * fileBytes(import.csvFile));
 }
 
 RunReport::~RunReport() = default;
 
 void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
-                      rm::RecordManager& engine) {
+                      rm::RecordManager& engine, uint64_t rowsEstimate) {
   std::error_code error;
   const fs::path absolute = fs::absolute(reports, error).lexically_normal();
   refuseInsideBooks(absolute, books);
+  recovered_ = recoverInterruptedRuns(absolute, engine);
   started_ = std::chrono::system_clock::now();
-  folder_ = makeReportFolder(absolute, kindName(kind_, mode_), started_);
-  changes_ = std::make_unique<ChangesFile>(folder_);
-  recorder_ = std::make_unique<RecordingManager>(engine, kind_, mode_, folder_, *changes_,
-                                                 std::move(books));
-  writeSummary({}, 0, false);
+  makeReportDir(absolute, kindName(kind_, mode_), started_, dir_, [&](const ReportDir& dir) {
+    // Held while the run lasts: the next command tells a run under way
+    // from one that was stopped by it.
+    if (::flock(dir.fd(), LOCK_EX | LOCK_NB) != 0)
+      throw std::system_error(errno, std::generic_category(),
+                              "cannot lock the report folder " + dir.path().string());
+    changes_ = std::make_unique<ChangesFile>(dir);
+    ledger_ = std::make_unique<RunLedger>(dir, changes_->size());
+    for (const BookRecord& book : books) ledger_->book(book.role, book.path);
+    reserveRoom(books, rowsEstimate);
+    recorder_ = std::make_unique<RecordingManager>(engine, kind_, mode_, dir_, *changes_,
+                                                   *ledger_, std::move(books));
+    writeSummary({}, 0, false);
+  });
+  changes_->setPath(dir_.path() / "changes.csv");
   recorder_->onProgress = [this] {
     startReconciling();
     try {
@@ -102,22 +142,82 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
   };
 }
 
+void RunReport::reserveRoom(const std::vector<BookRecord>& books, uint64_t rowsEstimate) {
+  uint64_t bookBytes = 0;
+  for (const BookRecord& book : books) bookBytes += fileBytes(book.path);
+  // A removed entry is a row per field, some three times its stored form;
+  // four leaves room for text that grows in UTF-8.
+  const uint64_t rows = 4 * bookBytes + rowsEstimate + 65536;
+  const uint64_t other = 1000000 + bookBytes / 4;  // summaries, reconciliation
+  const uint64_t backups = mode_ == Mode::Run ? bookBytes : 0;
+  const auto enough = [&](uint64_t bytes) {
+    struct statvfs disk{};
+    return ::statvfs(dir_.path().c_str(), &disk) == 0 &&
+           uint64_t(disk.f_bavail) * disk.f_frsize >= bytes;
+  };
+  const fs::path reports = dir_.path().parent_path();
+  const uint64_t needed = rows + other + backups;
+  // Where the file system cannot set room aside, its free room is checked.
+  const auto settle = [&](bool held, int error) {
+    if (held || (error == EOPNOTSUPP && enough(needed))) return;
+    if (error == ENOSPC || error == EOPNOTSUPP) refuseForRoom(reports, needed);
+    throw std::system_error(error, std::generic_category(),
+                            "cannot set aside room for the report in " + reports.string());
+  };
+  const bool rowsHeld = changes_->reserve(rows);
+  settle(rowsHeld, errno);
+  const int room = dir_.createFile(kRoomFile, O_WRONLY);
+  const bool held = ::fallocate(room, 0, 0, static_cast<off_t>(other)) == 0;
+  const int heldError = errno;
+  ::close(room);
+  settle(held, heldError);
+  // The backups are checked as they are written, before any book is; a
+  // run sure to be refused for them is refused here.
+  if (!enough(backups)) refuseForRoom(reports, needed);
+}
+
+void RunReport::releaseRoom() noexcept {
+  dir_.remove(kRoomFile);
+  changes_->release();
+}
+
+std::vector<std::string> RunReport::unsavedBooks() const {
+  std::vector<std::string> roles;
+  for (const BookRecord& book : recorder_->books())
+    if (book.unsaved) roles.push_back(book.role);
+  return roles;
+}
+
 fs::path RunReport::finish(const conversion::Converter& converter) {
   recorder_->onProgress = nullptr;
+  releaseRoom();
   // A run's reconciliation.txt was written beside it; a preview's is
   // written here, while the books' hashes after are made.
   reconcileFromBackups();
-  if (!reconciliation_.empty()) writeFileInPlace(folder_ / "reconciliation.txt", reconciliation_);
+  if (!reconciliation_.empty()) dir_.writeFile("reconciliation.txt", reconciliation_);
   recorder_->finishBooks();
-  writeSummary(outcomeText(converter), converter.ignoredReports(), true);
-  return folder_;
+  std::string outcome = outcomeText(converter);
+  const std::vector<std::string> unsaved = unsavedBooks();
+  if (!unsaved.empty()) {
+    outcome = converter.outcome() == conversion::Converter::Outcome::Completed
+                  ? std::string("ran to its end, but NOT EVERY BOOK WAS SAVED")
+                  : outcome + "; NOT EVERY BOOK WAS SAVED";
+    for (const std::string& role : unsaved)
+      outcome += ": the " + role + " book's last Close was refused, so it is as it was before "
+                 "that pass";
+  }
+  writeSummary(outcome, converter.ignoredReports(), true);
+  ledger_->finished();
+  return dir_.path();
 }
 
 fs::path RunReport::finish(const std::string& outcome) {
   recorder_->onProgress = nullptr;
+  releaseRoom();
   recorder_->finishBooks();
   writeSummary(outcome, 0, true);
-  return folder_;
+  ledger_->finished();
+  return dir_.path();
 }
 
 void RunReport::writeSummary(const std::string& outcome, int ignoredReports, bool finished) {
@@ -126,7 +226,7 @@ void RunReport::writeSummary(const std::string& outcome, int ignoredReports, boo
                      recorder_->books(), changes_->rows(), recorder_->problems(),
                      reconciliationSummary_};
   // The interim summaries are not worth a flush each; the final one is.
-  writeFileInPlace(folder_ / "summary.txt", summaryText(facts), finished);
+  dir_.writeFile("summary.txt", summaryText(facts), finished);
 }
 
 }  // namespace varnok::report

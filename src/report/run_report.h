@@ -31,7 +31,9 @@
 #include "report/changes.h"
 #include "report/reconciliation.h"
 #include "report/recording_manager.h"
+#include "report/report_dir.h"
 #include "report/report_folder.h"
+#include "report/run_ledger.h"
 
 namespace varnok::report {
 
@@ -65,11 +67,17 @@ class RunReport {
 
   // The record manager the run must use.
   rm::RecordManager& recordManager() { return *recorder_; }
-  const std::filesystem::path& folder() const { return folder_; }
+  const std::filesystem::path& folder() const { return dir_.path(); }
   const std::vector<BookRecord>& books() const { return recorder_->books(); }
   // Why a backup or the change report could not be written, one line each:
   // the front end shows them beside the run's own messages.
   const std::vector<std::string>& problems() const { return recorder_->problems(); }
+  // The books whose last Close was refused, so that the changes of that
+  // pass were dropped ("old", "new").
+  std::vector<std::string> unsavedBooks() const;
+  // Earlier runs in the same reports folder that had been stopped before
+  // their end, whose reports this one put right first (one line each).
+  const std::vector<std::string>& recoveredRuns() const { return recovered_; }
 
   // The reconciliation of the books as they were before the run, in its
   // lines of summary.txt (the whole of it goes to reconciliation.txt);
@@ -88,7 +96,11 @@ class RunReport {
 
  private:
   void start(const std::filesystem::path& reports, std::vector<BookRecord> books,
-             rm::RecordManager& engine);
+             rm::RecordManager& engine, uint64_t rowsEstimate = 0);
+  // Sets aside, before any book is opened, the room on disk the report will
+  // need; throws std::runtime_error when the disk has not got it.
+  void reserveRoom(const std::vector<BookRecord>& books, uint64_t rowsEstimate);
+  void releaseRoom() noexcept;
   void writeSummary(const std::string& outcome, int ignoredReports, bool finished);
   // The reconciliation of the books before the run: a preview reads both
   // books through `engine` now (their sessions dropped: nothing is
@@ -103,8 +115,11 @@ class RunReport {
   Mode mode_;
   std::string inputs_;  // the summary's lines on the run's inputs
   std::chrono::system_clock::time_point started_;
-  std::filesystem::path folder_;
+  // Declared first: everything below writes through it.
+  ReportDir dir_;
+  std::vector<std::string> recovered_;
   std::unique_ptr<ChangesFile> changes_;
+  std::unique_ptr<RunLedger> ledger_;
   std::unique_ptr<RecordingManager> recorder_;
   std::future<BackupReconciliation> reconciling_;
   std::string reconciliation_, reconciliationSummary_;

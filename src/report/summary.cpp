@@ -24,7 +24,11 @@ std::string count(long entries) { return entries < 0 ? "unknown" : std::to_strin
 std::string bookText(const BookRecord& book, bool finished, bool preview) {
   std::string text = "  " + book.role + " book: " + book.path + "\n";
   if (!book.opened) return text + "    not opened by the run\n";
-  if (book.entriesAfter < 0 && !finished) {
+  if (book.saving && !finished) {
+    text += "    entries: " + count(book.entriesBefore) +
+            " before; its changes were being saved as this was written (should the run be "
+            "cut short, its section Cut short says whether they were)\n";
+  } else if (book.entriesAfter < 0 && !finished) {
     text += "    entries: " + count(book.entriesBefore) + " before; nothing of it saved yet\n";
   } else {
     text += "    entries: " + count(book.entriesBefore) + " before, " +
@@ -45,6 +49,9 @@ std::string bookText(const BookRecord& book, bool finished, bool preview) {
   if (book.backups.empty())
     text += preview ? "    backup: none (a preview writes no book)\n" : "    backup: none\n";
   text += (preview ? "    would change: " : "    changed: ") + tallyText(book.tally) + "\n";
+  if (book.unsaved)
+    text += "    NOT SAVED: its last Close was refused, so the changes of that pass were "
+            "dropped and the book is as it was before it\n";
   return text;
 }
 

@@ -278,6 +278,7 @@ TEST(ReportOfOneSession, RowsGoFromEachEntrysFirstStateToItsLast) {
   cursor.KeyBuffer = gunbook::bookFileKey(pair.oldFolder);
   ASSERT_EQ(cursor.call(manager, rm::op::Open), 0);
   ASSERT_EQ(cursor.call(manager, rm::op::Discard), 0);
+  report.finish(std::string("ended by the test"));
   EXPECT_TRUE(fileBytes(report.folder() / "old-2-FILE3.DAT") == changed);
   EXPECT_TRUE(fileBytes(report.folder() / "old-FILE3.DAT") == before);
   ASSERT_EQ(report.books().at(0).backups.size(), 2u);

@@ -47,6 +47,14 @@ inline ExportedBook exportedBook(const std::string& folder) {
   return book;
 }
 
+// A cell a spreadsheet would run as a formula, as changes.csv writes it:
+// after an apostrophe.
+inline std::string spreadsheetText(const std::string& value) {
+  return !value.empty() && std::string("=+-@\t\r").find(value[0]) != std::string::npos
+             ? "'" + value
+             : value;
+}
+
 // What happened to entries kept in the book, and to entries added.
 struct ChangeNames {
   std::string kept;
@@ -63,7 +71,8 @@ inline std::vector<CsvRow> expectedChanges(const std::string& book, const Export
     for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i) {
       const std::string from = was ? (*was)[i] : "", to = is ? (*is)[i] : "";
       if (was && is && from == to) continue;
-      rows.push_back({book, key, change, gunbook::kGunFields[i].name, from, to});
+      rows.push_back({book, spreadsheetText(key), change, gunbook::kGunFields[i].name,
+                      spreadsheetText(from), spreadsheetText(to)});
     }
   };
   for (const auto& [key, row] : before) {
