@@ -300,7 +300,7 @@ ToolOutcome restoreBook(rm::RecordManager& manager, std::string_view typedFolder
 
   restored.book = target.book;
   restored.target = target.file;
-  restored.backup = backup;
+  restored.backup = fs::absolute(backup, error).lexically_normal();
   if (origin.inReportFolder)
     restored.origin = "a backup of " + roleText(origin.role) + " " + origin.book.string() +
                       ", as " + origin.summary.string() + " says";
