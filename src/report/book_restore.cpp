@@ -81,8 +81,7 @@ std::string otherBookProblem(const BackupOrigin& origin, const RestoreTarget& ta
   if (of == resolved(target.book) || of == resolved(target.file)) return {};
   return "backup " + backup.string() + " is a backup of " + roleText(origin.role) + " " +
          origin.book.string() + " (so says " + origin.summary.string() + "), not of " +
-         target.book.string() + "; give --other-book to put it back here all the same" +
-         std::string(kNothingRestored);
+         target.book.string() + "; give --other-book to put it back here all the same";
 }
 
 // Opens the copy with the record manager and drops the session at once.
@@ -174,13 +173,22 @@ void keepReplacedBook(const Restore& w) {
   }
 }
 
+// Renames the checked copy over the book file. Where there was none, a
+// book file made meanwhile (by a book create) is never overwritten.
+void putInPlace(const Restore& w, const fs::path& copy) {
+  if (w.hold.session != nullptr || w.target.present) return fs::rename(copy, w.target.file);
+  if (::renameat2(AT_FDCWD, copy.c_str(), AT_FDCWD, w.target.file.c_str(), RENAME_NOREPLACE) != 0)
+    throw std::system_error(errno, std::generic_category(),
+                            "cannot put the checked copy in place as " + w.target.file.string());
+}
+
 // The steps that change something, with the book held. The checked copy is
 // at `copy`; `replaced` is set once it is the book.
 void replaceBook(const Restore& w, const CopiedFile& copy, bool& replaced) {
   RestoredBook& r = w.r;
   r.reportFolder = makeReportFolder(w.reports, "restore", w.now);
   keepReplacedBook(w);
-  fs::rename(copy.path, w.target.file);
+  putInPlace(w, copy.path);
   replaced = true;
   flushFolder(w.target.file.parent_path());
   if (sha256OfFile(w.target.file) != copy.sha256) {
@@ -263,6 +271,39 @@ std::string replacedState(const BookHold& hold, const RestoreTarget& target) {
   return "a file the book engine would not open: " + statusPhrase(hold.refusedStatus);
 }
 
+// What a restore works on, found and checked before the book is touched.
+struct Request {
+  RestoreTarget target;
+  std::string copyKeyFolder;  // the checked copy's folder, as the record manager is given it
+  BackupOrigin origin;
+};
+
+// Why the restore is refused before the book is opened; empty when it may go on.
+std::string requestProblem(std::string_view typedFolder, const fs::path& backup,
+                           const fs::path& reports, const RestoreOptions& options,
+                           Request& request) {
+  if (std::string problem = unnamable(typedFolder); !problem.empty()) return problem;
+  std::error_code error;
+  if (!fs::is_regular_file(backup, error))
+    return "backup " + backup.string() +
+           (fs::exists(backup, error) ? " is not a file" : " not found");
+  RestoreTarget& target = request.target;
+  if (std::string problem = findRestoreTarget(filesystemFolder(typedFolder), target);
+      !problem.empty())
+    return refusal(typedFolder, problem);
+  const fs::path copyFolder = target.file.parent_path();
+  if (isWithin(reports, target.book.parent_path()) || isWithin(reports, copyFolder))
+    return "the report folder " + reports.string() + " lies inside the book's folder";
+  // A linked book is restored beside the file it leads to; that folder
+  // must be one the record manager can be given too.
+  request.copyKeyFolder =
+      target.file == target.book ? std::string(typedFolder) : copyFolder.string() + "/";
+  if (std::string problem = unnamable(request.copyKeyFolder); !problem.empty()) return problem;
+  if (std::string problem = readBackupOrigin(backup, request.origin); !problem.empty())
+    return problem;
+  return otherBookProblem(request.origin, target, backup, options.otherBook);
+}
+
 }  // namespace
 
 ToolOutcome restoreBook(rm::RecordManager& manager, std::string_view typedFolder,
@@ -270,34 +311,13 @@ ToolOutcome restoreBook(rm::RecordManager& manager, std::string_view typedFolder
                         std::chrono::system_clock::time_point now, RestoredBook& restored,
                         const RestoreOptions& options) {
   restored = RestoredBook{};
-  const auto refuse = [&](const std::string& problem) {
+  Request request;
+  if (std::string problem = requestProblem(typedFolder, backup, reports, options, request);
+      !problem.empty())
     return ToolOutcome::refused(problem + std::string(kNothingRestored));
-  };
-  if (std::string problem = unnamable(typedFolder); !problem.empty())
-    return ToolOutcome::refused(std::move(problem));
+  const RestoreTarget& target = request.target;
+  const BackupOrigin& origin = request.origin;
   std::error_code error;
-  if (!fs::is_regular_file(backup, error))
-    return refuse("backup " + backup.string() +
-                  (fs::exists(backup, error) ? " is not a file" : " not found"));
-  RestoreTarget target;
-  if (std::string problem = findRestoreTarget(filesystemFolder(typedFolder), target);
-      !problem.empty())
-    return refuse(refusal(typedFolder, problem));
-  const fs::path copyFolder = target.file.parent_path();
-  if (isWithin(reports, target.book.parent_path()) || isWithin(reports, copyFolder))
-    return refuse("the report folder " + reports.string() + " lies inside the book's folder");
-  // A linked book is restored beside the file it leads to; that folder
-  // must be one the record manager can be given too.
-  const std::string copyKeyFolder =
-      target.file == target.book ? std::string(typedFolder) : copyFolder.string() + "/";
-  if (std::string problem = unnamable(copyKeyFolder); !problem.empty()) return refuse(problem);
-  BackupOrigin origin;
-  if (std::string problem = readBackupOrigin(backup, origin); !problem.empty())
-    return refuse(problem);
-  if (std::string problem = otherBookProblem(origin, target, backup, options.otherBook);
-      !problem.empty())
-    return ToolOutcome::refused(problem);
-
   restored.book = target.book;
   restored.target = target.file;
   restored.backup = fs::absolute(backup, error).lexically_normal();
@@ -308,10 +328,10 @@ ToolOutcome restoreBook(rm::RecordManager& manager, std::string_view typedFolder
   BookCursor cursor;
   BookHold hold;
   if (std::string problem = holdBook(manager, typedFolder, target, cursor, hold); !problem.empty())
-    return refuse(problem);
+    return ToolOutcome::refused(problem + std::string(kNothingRestored));
   restored.replacedState = replacedState(hold, target);
-  const Restore work{manager, copyKeyFolder, copyFolder / kCopyName, reports, now,
-                     target,  origin,        hold,                   restored};
+  const Restore work{manager, request.copyKeyFolder, target.file.parent_path() / kCopyName,
+                     reports, now, target, origin, hold, restored};
   ToolOutcome outcome = restoreHeldBook(work, typedFolder);
   if (hold.session != nullptr) cursor.call(manager, rm::op::Discard);
   return outcome;
