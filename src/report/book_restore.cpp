@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <system_error>
 
 #include "booktool/book_access.h"
@@ -118,6 +117,23 @@ void flushFolder(const fs::path& folder) {
     throw std::system_error(error, std::generic_category(), "cannot flush " + folder.string());
 }
 
+// Writes a file of the new report folder, for the user alone to read: it
+// names customers' book files and their hashes.
+void writeNewPrivateFile(const fs::path& file, std::string_view text) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  bool written = fd >= 0;
+  for (std::size_t at = 0; written && at < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+    written = n > 0 || (n < 0 && errno == EINTR);
+    if (n > 0) at += std::size_t(n);
+  }
+  written = written && ::fsync(fd) == 0;
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (!written)
+    throw std::system_error(error, std::generic_category(), "cannot write " + file.string());
+}
+
 std::string octal(mode_t mode) {
   char text[8];
   std::snprintf(text, sizeof text, "%04o", unsigned(mode & 07777));
@@ -148,12 +164,7 @@ void writeSummary(const Restore& w) {
           (w.target.keepOwner ? std::to_string(w.target.uid) + ", " + std::to_string(w.target.gid)
                               : std::string("the restoring user's")) +
           ", " + octal(w.target.mode) + (w.target.present ? " (kept)" : " (a new book's)") + "\n";
-  const fs::path file = r.reportFolder / "summary.txt";
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out)
-    throw std::system_error(errno, std::generic_category(), "cannot write " + file.string());
+  writeNewPrivateFile(r.reportFolder / "summary.txt", text);
 }
 
 // Keeps the book as it is in the report folder, byte for byte.

@@ -87,6 +87,8 @@ TEST_F(Restore, PutsTheBackupsBytesBackAndKeepsTheReplacedBook) {
   EXPECT_EQ(fileBytes(restored.keptBook), before);
   EXPECT_EQ(restored.replacedSha256, report::sha256OfFile(restored.keptBook));
   const std::string summary = fileBytes(restored.reportFolder / "summary.txt");
+  EXPECT_EQ(fs::status(restored.reportFolder / "summary.txt").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
   for (const std::string& named : {book().string(), backup.string(), restored.keptBook.string(),
                                    restored.restoredSha256, restored.replacedSha256})
     EXPECT_NE(summary.find(named), std::string::npos) << named << "\n" << summary;
