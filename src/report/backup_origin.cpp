@@ -12,9 +12,10 @@ namespace fs = std::filesystem;
 
 // Every summary starts so, whatever the run: "Varnok report: convert".
 constexpr std::string_view kSummaryLead = "Varnok report: ";
-// In its "Books" section, a book's first line is indented by two blanks
-// ("  old book: PATH", "  book: PATH"), its details by four; a backup's
-// line is "    backup: NAME, SHA-256 HASH", maybe followed by a remark.
+// In its "Books" section (indented lines up to the next heading), a book's
+// first line is indented by two blanks ("  old book: PATH", "  book: PATH"),
+// its details by four; a backup's line is "    backup: NAME, SHA-256 HASH",
+// maybe followed by a remark in brackets.
 constexpr std::string_view kBackupLead = "    backup: ";
 constexpr std::string_view kHashLead = ", SHA-256 ";
 
@@ -58,7 +59,8 @@ std::string backupLine(const std::vector<std::string>& lines, const std::string&
       inBooks = line == "Books";
       continue;
     }
-    if (line.empty()) break;
+    if (line.empty()) continue;
+    if (line.front() != ' ') break;  // the next section
     if (readBookLine(line, origin.role, origin.book)) {
       underBook = true;
     } else if (underBook && startsWith(line, kBackupLead)) {
