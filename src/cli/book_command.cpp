@@ -28,6 +28,7 @@ struct BookOptions {
   std::string folder;
   std::string file;
   std::string reportDir;
+  bool otherBook = false;
 };
 
 // A refusal: one line on standard error, exit status 1.
@@ -154,12 +155,22 @@ void runRestore(const BookOptions& options) {
   }
   report::RestoredBook restored;
   const auto outcome = report::restoreBook(rm::bookEngine(), options.folder, options.file,
-                                             reports, std::chrono::system_clock::now(), restored);
+                                             reports, std::chrono::system_clock::now(), restored,
+                                             {.otherBook = options.otherBook});
   if (!outcome.ok) return refuse("restore", outcome.problem);
-  std::cout << "restored " << restored.book.string() << " from " << options.file
-            << " (SHA-256 " << restored.restoredSha256 << ")\n"
-            << "the replaced book is kept as " << restored.keptBook.string() << " (SHA-256 "
-            << restored.replacedSha256 << ")\n";
+  std::cout << "restored " << restored.book.string();
+  if (restored.target != restored.book)
+    std::cout << " (a link to " << restored.target.string() << ")";
+  std::cout << " from " << options.file << " (SHA-256 " << restored.restoredSha256 << ")\n";
+  if (!restored.origin.empty()) std::cout << "the backup is " << restored.origin << "\n";
+  if (restored.keptBook.empty()) {
+    std::cout << "there was no book file to keep\n";
+  } else {
+    std::cout << "the replaced book"
+              << (restored.replacedState.empty() ? "" : " (" + restored.replacedState + ")")
+              << " is kept as " << restored.keptBook.string() << " (SHA-256 "
+              << restored.replacedSha256 << ")\n";
+  }
   sayWhereTheReportIs(restored.reportFolder);
 }
 
@@ -214,13 +225,18 @@ void addBookCommand(CLI::App& app) {
   CLI::App* restore = addFolderCommand(
       *book, "restore",
       "Put BACKUP (a copy of a book file, FILE3.DAT as it was) back as the book in DIR, after "
-      "checking that it is a sound book. The book it replaces is kept in a new report folder, "
+      "checking that it is a sound book and, for a backup in a report folder, that it holds "
+      "the bytes and is of the book its summary.txt says. A damaged, empty or missing book is "
+      "restored too; a book open elsewhere is refused. The file it replaces (the one a linked "
+      "FILE3.DAT leads to) keeps its owner, group and mode, and is kept in a new report folder, "
       "with a summary; the last line of output names that folder.",
       options);
   restore->add_option("BACKUP", options->file, "The backup to put back")->required();
   restore->add_option("--report-dir", options->reportDir,
                       "Where to make the report folder (default: "
                       "$XDG_DATA_HOME/varnok/reports or ~/.local/share/varnok/reports)");
+  restore->add_flag("--other-book", options->otherBook,
+                    "Put BACKUP back even though its report says it is a backup of another book");
   restore->callback([options] { runRestore(*options); });
 }
 

@@ -50,5 +50,40 @@ TEST(RestoreCli, PutsTheBackupBackAndNamesTheReportFolderLast) {
   EXPECT_EQ(std::distance(fs::directory_iterator(reports), {}), 2);
 }
 
+TEST(RestoreCli, ChecksAnImportsBackupAgainstItsReport) {
+  const ScratchDir dir;
+  const std::string book = dir.folder("book"), other = dir.folder("other");
+  makeBook(book, {gun("NOW", "20250101", "", "PAWN")});
+  makeBook(other, {gun("OTHER", "20240101", "", "SALE")});
+  const std::string reports = (dir.path() / "reports").string();
+  const std::string before = bookBytes(book), otherBefore = bookBytes(other);
+  ProgramResult result =
+      runProgram(VARNOK_CLI_PATH, {"book", "import", book, VARNOK_EXAMPLES_DIR "/old-book.csv",
+                                   "--report-dir", reports});
+  ASSERT_EQ(result.exitStatus, 0) << result.err;
+  const fs::path backup = fs::directory_iterator(reports)->path() / "book-FILE3.DAT";
+  ASSERT_EQ(fileBytes(backup), before);
+
+  result = runProgram(VARNOK_CLI_PATH, {"book", "restore", other, backup.string(),
+                                        "--report-dir", reports});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("is a backup of the book " + gunbook::bookPath(book) + " (so says "),
+            std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("give --other-book"), std::string::npos) << result.err;
+  EXPECT_EQ(bookBytes(other), otherBefore);
+  result = runProgram(VARNOK_CLI_PATH, {"book", "restore", other, backup.string(),
+                                        "--other-book", "--report-dir", reports});
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(bookBytes(other), before);
+
+  writeBytes(backup, otherBefore);
+  result = runProgram(VARNOK_CLI_PATH,
+                      {"book", "restore", book, backup.string(), "--report-dir", reports});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("does not hold the bytes its report gives"), std::string::npos)
+      << result.err;
+  EXPECT_NE(bookBytes(book), otherBefore);
+}
+
 }  // namespace
 }  // namespace varnok::testing

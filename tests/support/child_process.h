@@ -124,6 +124,27 @@ class ChildProcess {
   pid_t pid_ = 0;
 };
 
+// One byte at a time from a child process to its parent.
+class Pipe {
+ public:
+  Pipe() {
+    if (pipe(ends_) != 0) throw std::runtime_error("pipe");
+  }
+  ~Pipe() {
+    close(ends_[0]);
+    close(ends_[1]);
+  }
+  void send(char c) { (void)!write(ends_[1], &c, 1); }
+  // The next byte, or -1 when the other end is gone.
+  int receive() {
+    char c;
+    return read(ends_[0], &c, 1) == 1 ? c : -1;
+  }
+
+ private:
+  int ends_[2];
+};
+
 // Runs `body` in a child process to its end.
 template <class Body>
 ChildEnd runInChild(Body&& body) {
