@@ -98,6 +98,7 @@ void runImport(const BookOptions& options) {
   } catch (const std::exception& error) {
     return refuse("import", std::string("nothing imported: ") + error.what());
   }
+  sayStoppedRunsSettled(report->recoveredRuns());
   std::string text, problem, outcome;
   std::size_t imported = 0;
   if (!readWholeFile(options.file, text, problem)) {
@@ -120,6 +121,7 @@ void runImport(const BookOptions& options) {
 }
 
 void runExport(const BookOptions& options) {
+  settleStoppedRuns();
   std::string csv, problem;
   std::size_t exported = 0;
   const auto outcome = booktool::exportBook(rm::bookEngine(), options.folder, csv, &exported);
@@ -136,6 +138,7 @@ void runExport(const BookOptions& options) {
 }
 
 void runStat(const BookOptions& options) {
+  settleStoppedRuns();
   booktool::BookReport report;
   const auto outcome = booktool::statBook(rm::bookEngine(), options.folder, report);
   if (!report.path.empty() && (outcome.ok || !report.integrityProblems.empty())) {
@@ -145,6 +148,7 @@ void runStat(const BookOptions& options) {
 }
 
 void runRestore(const BookOptions& options) {
+  settleStoppedRuns(options.reportDir);
   std::filesystem::path reports = options.reportDir;
   if (reports.empty()) {
     try {

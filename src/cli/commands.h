@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace varnok::cli {
 
@@ -33,6 +34,11 @@ void addReportDirOption(CLI::App& command, std::string& reportDir);
 std::filesystem::path reportsFolder(const std::string& reportDir);
 // The last line of a command that leaves a report: "Report: <folder>".
 void sayWhereTheReportIs(const std::filesystem::path& folder);
+// Puts right the reports of runs that were stopped before their end (in
+// `reportDir`, or the user's reports folder), before the command opens a
+// book; says on standard error what was put right.
+void settleStoppedRuns(const std::string& reportDir = {});
+void sayStoppedRunsSettled(const std::vector<std::string>& notes);
 // Finishes a report and prints where it is, as the command's last line; a
 // report that cannot be finished is said on standard error.
 void finishReport(const std::function<std::filesystem::path()>& finish,

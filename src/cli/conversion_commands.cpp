@@ -70,6 +70,9 @@ void settle(const conversion::Converter& converter, const report::RunReport& rep
   }
   for (const std::string& problem : report.problems())
     std::cerr << "varnok-cli: " << problem << std::endl;
+  for (const std::string& role : report.unsavedBooks())
+    std::cerr << "varnok-cli: the " << role << " book's changes were NOT saved: its last Close "
+              << "was refused, so it is as it was before that pass (see the report)" << std::endl;
   if (converter.outcome() == conversion::Converter::Outcome::BookNotOpened) {
     setExitStatus(kRefusedExit);
   } else if (converter.outcome() == conversion::Converter::Outcome::UnstorableText) {
@@ -105,6 +108,7 @@ void run(const ConversionOptions& options, report::RunKind kind,
     std::cerr << "varnok-cli: no book was opened: " << error.what() << std::endl;
     return setExitStatus(kRefusedExit);
   }
+  sayStoppedRunsSettled(report->recoveredRuns());
   const auto answer =
       options.onError == "ignore" ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
   HeadlessView view(options.input, answer);

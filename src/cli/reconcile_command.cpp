@@ -35,6 +35,7 @@ void runReconcile(const ReconcileOptions& options) {
     return refuse("the date " + options.date + " is not a day of the calendar");
   if (const std::string what = conversion::unstorableCharacter(options.prefix); !what.empty())
     return refuse("the prefix holds " + what + ", which a gun book cannot store", kUsageExit);
+  settleStoppedRuns();
   std::vector<gunbook::GunRecord> oldBook, newBook;
   for (const auto& [folder, entries] : {std::pair{&options.oldFolder, &oldBook},
                                         std::pair{&options.newFolder, &newBook}}) {

@@ -2,7 +2,9 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "recordmanager/record_manager.h"
 #include "report/report_folder.h"
+#include "report/run_ledger.h"
 
 namespace varnok::cli {
 
@@ -17,6 +19,18 @@ void addReportDirOption(CLI::App& command, std::string& reportDir) {
 std::filesystem::path reportsFolder(const std::string& reportDir) {
   if (!reportDir.empty()) return reportDir;
   return report::defaultReportsFolder();
+}
+
+void settleStoppedRuns(const std::string& reportDir) {
+  try {
+    sayStoppedRunsSettled(report::recoverInterruptedRuns(reportsFolder(reportDir), rm::bookEngine()));
+  } catch (const std::exception&) {
+    // No reports folder to look in: nothing to put right.
+  }
+}
+
+void sayStoppedRunsSettled(const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) std::cerr << "varnok-cli: " << note << std::endl;
 }
 
 void finishReport(const std::function<std::filesystem::path()>& finish,

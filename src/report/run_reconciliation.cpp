@@ -60,6 +60,15 @@ void RunReport::prepareReconciliation(const conversion::FormValues& form,
   bookDate_ = gunbook::bookDateFromFormDate(form.conversionDate);
   prefix_ = gunbook::toWindows1252(form.newBookPrefix);
   if (mode_ == Mode::Run) return;  // made from the backups at the end
+  // A preview writes nothing: it does not open a book whose Open would put
+  // back a save cut short (the passes refuse it too, saying how to recover).
+  for (const BookRecord& book : recorder_->books()) {
+    if (rm::saveCutShortBeside(book.path)) {
+      reconciliationSummary_ = "  not made: the " + book.role +
+                               " book's last save was cut short, so the preview did not read it\n";
+      return;
+    }
+  }
   std::vector<gunbook::GunRecord> books[2];
   const std::string* folders[2] = {&form.oldBookFolder, &form.newBookFolder};
   for (int i = 0; i < 2; ++i) {

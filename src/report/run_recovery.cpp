@@ -137,11 +137,38 @@ std::vector<std::string> bookFates(const Ledger& ledger) {
   return fates;
 }
 
+// The hashes a stopped run had not worked out yet, of the backups that
+// were whole under their names.
+std::string withBackupHashes(const ReportDir& folder, std::string text) {
+  const std::string pending = ", SHA-256 not worked out yet";
+  for (std::size_t at = text.find(pending); at != std::string::npos; at = text.find(pending, at)) {
+    const std::size_t name = text.rfind("backup: ", at) + 8;
+    const std::string file = text.substr(name, at - name);
+    const int fd = folder.openFile(file, O_RDONLY);
+    if (fd < 0) {
+      text.replace(at, pending.size(), ": never finished, so not kept");
+      continue;
+    }
+    const std::string sha256 = sha256Of([fd](const auto& take) {
+      uint8_t buffer[65536];
+      for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) take(buffer, std::size_t(n));
+    });
+    ::close(fd);
+    text.replace(at, pending.size(), ", SHA-256 " + sha256);
+    // The book's hash before the run is its first backup's.
+    const std::size_t before = text.rfind("SHA-256 before: not worked out yet", at);
+    const std::size_t block = text.rfind(" book: ", at);
+    if (before != std::string::npos && before > block && file.find("-2-") == std::string::npos)
+      text.replace(before + 16, 17, sha256);
+  }
+  return text;
+}
+
 void rewriteSummary(const ReportDir& folder, const Ledger& ledger, long rows,
                     const std::string& where) {
   std::string text;
   try {
-    text = folder.readFile("summary.txt");
+    text = withBackupHashes(folder, folder.readFile("summary.txt"));
   } catch (const std::exception&) {
     text = "Varnok report\nended: NOT FINISHED\n\nInputs\n  not recorded\n\nchanges.csv: 0 rows\n";
   }
@@ -183,6 +210,13 @@ bool settlePending(Ledger& ledger, rm::RecordManager& engine, std::string& where
   const auto book = std::find_if(ledger.books.begin(), ledger.books.end(),
                                  [&](const auto& b) { return b.first == pending->role; });
   if (book == ledger.books.end()) return false;
+  // A save whose journal is still there never reached its end: the next
+  // Open rolls it back. Looking needs no Open then, and so rolls nothing back.
+  if (rm::saveCutShortBeside(book->second)) {
+    pending->state = LoggedSession::State::Dropped;
+    where += "; the save did not go through.";
+    return true;
+  }
   int16_t status = 0;
   const std::optional<std::string> now = bookHashNow(engine, book->second, status);
   if (!now) return false;
@@ -207,6 +241,11 @@ std::string recoverFolder(const ReportDir& folder, rm::RecordManager& engine) {
     keep = s.end;
     rows = s.rowsAfter;
   }
+  // Whatever the stop left half made (a backup not yet whole, a summary
+  // being replaced) goes: a file is whole under its name or not there.
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder.path(), ignored))
+    if (entry.path().extension() == ".partial") folder.remove(entry.path().filename().string());
   const int changes = folder.openFile("changes.csv", O_WRONLY);
   if (changes >= 0) {
     const int cut = keep > 0 ? ::ftruncate(changes, static_cast<off_t>(keep)) : 0;

@@ -194,6 +194,42 @@ TEST_F(ConversionCliTest, AnErrorReportIsAnsweredByOnError) {
 
 // A process that cannot write files (the file size limit) cannot write its
 // report: the run stops before any book is opened, saying why.
+// On a report disk too small for the run's record, the run is refused
+// before any book is opened; with room enough, both books are converted:
+// never one without the other.
+TEST_F(ConversionCliTest, AReportDiskThatFillsNeverLeavesHalfAConversion) {
+  const auto reports = dir.path() / "small disk";
+  std::filesystem::create_directory(reports);
+  const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
+  const auto newBytes = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT");
+  int refused = 0, converted = 0;
+  for (const char* size : {"64k", "600k", "1100k", "1200k", "1300k", "2m"}) {
+    if (std::system(("mount -t tmpfs -o mode=0700,size=" + std::string(size) + " varnok-test '" +
+                     reports.string() + "' 2>/dev/null").c_str()) != 0)
+      GTEST_SKIP() << "no tmpfs can be mounted here";
+    auto arguments = args("convert");
+    arguments.insert(arguments.end(), {"--report-dir", reports.string()});
+    const auto result = runCli(arguments);
+    std::system(("umount '" + reports.string() + "'").c_str());
+    const bool oldKept = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT") == oldBytes;
+    const bool newKept = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT") == newBytes;
+    if (result.exitStatus == 1) {
+      ++refused;
+      EXPECT_TRUE(oldKept && newKept) << size;
+      EXPECT_NE(result.err.find("not enough room for the report"), std::string::npos) << result.err;
+    } else {
+      ++converted;
+      EXPECT_EQ(result.exitStatus, 0) << size << ": " << result.err;
+      EXPECT_FALSE(oldKept || newKept) << size;
+      std::filesystem::remove(std::filesystem::path(oldFolder) / "FILE3.DAT");
+      std::filesystem::remove(std::filesystem::path(newFolder) / "FILE3.DAT");
+      SetUp();  // fresh books for the next size
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(converted, 0);
+}
+
 TEST_F(ConversionCliTest, ARunWhoseReportCannotBeWrittenOpensNoBook) {
   const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
   const auto newBytes = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT");

@@ -252,6 +252,23 @@ TEST(ReportFolder, AFolderInsideABookOrThatCannotBeMadeIsRefusedWithItsReason) {
   EXPECT_FALSE(fs::exists(fs::path(pair.oldFolder) / "reports"));
 }
 
+// The report writes through its folder's descriptor: a folder swapped for a
+// link while the run goes on takes no write.
+TEST(ReportFolderSwapped, DuringTheRunRedirectsNoWrite) {
+  SmallPair pair;
+  const fs::path elsewhere = pair.dir.path() / "elsewhere";
+  fs::create_directory(elsewhere);
+  RunReport report(RunKind::Convert, Mode::Run, pair.reports, pair.view.form, rm::bookEngine());
+  const fs::path folder = report.folder(), moved = pair.dir.path() / "moved";
+  Converter converter(pair.view, report.recordManager());
+  converter.runConversion();
+  fs::rename(folder, moved);
+  fs::create_directory_symlink(elsewhere, folder);
+  report.finish(converter);
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_NE(fileBytes(moved / "summary.txt").find("outcome: ran to its end"), std::string::npos);
+}
+
 // Entries changed more than once in a session are reported from their first
 // state to their last; one added and removed again not at all.
 TEST(ReportOfOneSession, RowsGoFromEachEntrysFirstStateToItsLast) {
