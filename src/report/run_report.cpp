@@ -109,6 +109,7 @@ fs::path RunReport::finish(const conversion::Converter& converter) {
   reconcileFromBackups();
   if (!reconciliation_.empty()) writeFileInPlace(folder_ / "reconciliation.txt", reconciliation_);
   recorder_->finishBooks();
+  cutModels_ = converter.cutModels();
   writeSummary(outcomeText(converter), converter.ignoredReports(), true);
   return folder_;
 }
@@ -124,7 +125,7 @@ void RunReport::writeSummary(const std::string& outcome, int ignoredReports, boo
   SummaryFacts facts{kindName(kind_, mode_), mode_ == Mode::Preview, inputs_, started_,
                      std::chrono::system_clock::now(), finished, outcome, ignoredReports,
                      recorder_->books(), changes_->rows(), recorder_->problems(),
-                     reconciliationSummary_};
+                     reconciliationSummary_, cutModels_};
   // The interim summaries are not worth a flush each; the final one is.
   writeFileInPlace(folder_ / "summary.txt", summaryText(facts), finished);
 }
