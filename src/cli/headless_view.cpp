@@ -46,6 +46,12 @@ void HeadlessView::messageBox(const std::string& text) {
   drawBars();
 }
 
+bool HeadlessView::confirm(const std::string& question) {
+  messageBox(question);
+  messageBox(allowCutModels ? "Yes (--allow-cut-models)" : "No (without --allow-cut-models)");
+  return allowCutModels;
+}
+
 namespace {
 
 // The width of the terminal that shows the bars: what the terminal says,

@@ -22,11 +22,16 @@ class HeadlessView final : public conversion::FormValuesView {
   void setBarValue(conversion::Bar bar, float value) override;
   void setMousePointer(int pointer) override;
   void messageBox(const std::string& text) override;
+  // Prints the question and answers it from allowCutModels, the one
+  // question a run asks: "Yes (--allow-cut-models)" or "No".
+  bool confirm(const std::string& question) override;
   errortrap::Answer errorReport(const std::string& message) override;
 
   // The run's report folder: an Abort, which ends the program at once,
   // first says where it is.
   std::string reportFolder;
+  // --allow-cut-models: Yes to cutting models that do not fit beside the prefix.
+  bool allowCutModels = false;
 
  private:
   errortrap::Answer askOperator(const std::string& message);

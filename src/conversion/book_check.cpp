@@ -19,6 +19,7 @@ void Converter::checkBooks() {
   auto countBook = [&](TextBox box, const char* missing, int32_t& count) {
     if (!openBookIn(box, trap)) {
       trap([&] { view_.messageBox(missing); });
+      tellWhyNotOpened(trap);
       booksValid = false;
       return false;
     }

@@ -18,6 +18,7 @@ bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& trap) {
 bool Converter::openPassBook(TextBox folderBox, const char* refusal, errortrap::Trap& trap) {
   if (openBookIn(folderBox, trap)) return true;
   trap([&] { view_.messageBox(refusal); });
+  tellWhyNotOpened(trap);
   // Tells the run that this pass did not reach its book.
   outcome_ = Outcome::BookNotOpened;
   return false;

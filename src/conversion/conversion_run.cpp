@@ -17,17 +17,7 @@ void Converter::runConversion() {
 
   startAfresh();
   booksValid = true;
-
-  // Input check. A box of blanks only counts as filled in.
-  bool filledIn = licenseesAndFoldersFilled(view_, trap);
-  trap([&] {
-    if (!isValidDate(view_.text(TextBox::ConversionDate, 0))) filledIn = false;
-  });
-  if (!filledIn) {
-    refuseWith(msg::FillAllBoxes, Outcome::Refused, trap);
-    return;
-  }
-  if (refuseUnusableInput(/*withPrefix=*/true, trap)) return;
+  if (refuseConversionInput(trap)) return;
 
   trap([&] { view_.setMousePointer(kHourglass); });
 
@@ -37,7 +27,8 @@ void Converter::runConversion() {
     rm::BookHold hold;
     checkBooks();
 
-    if (booksValid) {
+    // Nothing is written before the operator knows what the prefix cuts.
+    if (booksValid && modelsMayBeCut(trap)) {
       trap([&] { view_.setVisible(Shown::OldBookLabel, true); });
       trap([&] { view_.setVisible(Shown::NewBookLabel, true); });
       trap([&] { view_.setVisible(Shown::OldBookBar, true); });
@@ -46,7 +37,7 @@ void Converter::runConversion() {
       // rebase runs whatever the close-out came to.
       closeOutOldBook();
       rebaseNewBook();
-    } else {
+    } else if (!booksValid) {
       outcome_ = Outcome::BookNotOpened;
     }
   }
@@ -62,6 +53,22 @@ void Converter::runConversion() {
   trap([&] { view_.messageBox(msg::Finished); });
 
   trap([&] { view_.setMousePointer(kDefaultPointer); });
+}
+
+bool Converter::refuseConversionInput() {
+  errortrap::Trap trap("Brelmark", "BeginConversion_Click", &reporter_);
+  startAfresh();
+  return refuseConversionInput(trap);
+}
+
+bool Converter::refuseConversionInput(errortrap::Trap& trap) {
+  // A box of blanks only counts as filled in.
+  bool filledIn = licenseesAndFoldersFilled(view_, trap);
+  trap([&] {
+    if (!isValidDate(view_.text(TextBox::ConversionDate, 0))) filledIn = false;
+  });
+  if (!filledIn) return refuseWith(msg::FillAllBoxes, Outcome::Refused, trap);
+  return refuseUnusableInput(/*withPrefix=*/true, trap);
 }
 
 bool Converter::refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& trap) {

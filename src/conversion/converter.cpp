@@ -33,9 +33,23 @@ bool Converter::openBookOn(gunbook::BookCursor& cursor, TextBox folderBox,
   return false;
 }
 
+void Converter::tellWhyNotOpened(errortrap::Trap& trap) {
+  if (unopenedBooks_.empty() || lastStatus == rm::status::FileNotFound) return;
+  std::string why = unopenedBooks_.back();
+  trap([&] {
+    if (!refusalDetails) return;
+    const std::vector<std::string> details = refusalDetails();
+    for (; refusalDetailsTold_ < details.size(); ++refusalDetailsTold_)
+      why += "; " + details[refusalDetailsTold_];
+  });
+  trap([&] { view_.messageBox(why); });
+}
+
 void Converter::startAfresh() {
   outcome_ = Outcome::NotRun;
   unopenedBooks_.clear();
+  cutModels_.clear();
+  refusalDetailsTold_ = 0;
   reporter_.ignored = 0;
 }
 

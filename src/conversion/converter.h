@@ -20,12 +20,15 @@
 //   with the labels and bars hidden again. A book that will not open stops
 //   the run before the passes (book check) or leaves that pass's book
 //   untouched (a pass), with outcome BookNotOpened and the reason in
-//   unopenedBooks(). On success: the old book closed out and the new book
-//   rebased, outcome Completed.
+//   unopenedBooks(). When a prefix would cut a model (cutModels()), the
+//   operator is asked before any book is written; No ends the run with
+//   outcome Declined, neither book changed. On success: the old book closed
+//   out and the new book rebased, outcome Completed.
 // checkBooks: both books opened, counted into oldBookCount and newBookCount
 //   and closed unchanged; the counts are shown. A book that will not open:
-//   its "does not exist" message, booksValid false, the new book not tried
-//   after the old one failed.
+//   its "does not exist" message (followed, unless the book is simply
+//   absent, by a message saying why), booksValid false, the new book not
+//   tried after the old one failed.
 // closeOutOldBook / rebaseNewBook: on success the book is changed as each
 //   pass's file describes and closed. A book that will not open: the pass's
 //   message, outcome BookNotOpened, nothing changed; the rebase also clears
@@ -41,7 +44,9 @@
 //   the transfer (copies already in the new book are recognised).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +91,25 @@ class Converter {
   void rebaseNewBook();          // ConvNew
   void transferLateDisposals();  // Command1_Click, "Fix"
 
+  // The input checks that runConversion and transferLateDisposals make
+  // first: on refused input, its message is shown, the outcome set and true
+  // returned; no book is opened. A front end calls one before it makes the
+  // run's report, so that a refused input leaves none.
+  bool refuseConversionInput();
+  bool refuseTransferInput();
+
+  // A preview writes no book: the models the prefix would cut are told in a
+  // message, not asked about.
+  bool previewOnly = false;
+
+  // What a layer in front of the record manager has noted of why a book
+  // would not open beyond its status (a run report's problems, such as why
+  // its backup could not be written): every line so far. The lines not yet
+  // told are shown with the reason a book would not open;
+  // refusalDetailsTold() says how many have been.
+  std::function<std::vector<std::string>()> refusalDetails;
+  std::size_t refusalDetailsTold() const { return refusalDetailsTold_; }
+
   // Run state, kept between runs.
   bool booksValid = false;   // BooksValid
   int32_t oldBookCount = 0;  // OldGunCount
@@ -99,15 +123,22 @@ class Converter {
   // status. Refused: the input was refused, nothing opened. UnstorableText: a
   // licensee or prefix box holds text a book cannot store, nothing opened.
   // BookNotOpened: a book could not be opened (its message was shown).
+  // Declined: the operator answered No to cutting models, no book written.
   // Completed: the run reached "Finished" with both books checked and both
   // passes done, or the transfer ran to its end.
-  enum class Outcome { NotRun, Refused, UnstorableText, BookNotOpened, Completed };
+  enum class Outcome { NotRun, Refused, UnstorableText, BookNotOpened, Declined, Completed };
   Outcome outcome() const { return outcome_; }
 
   // Why each book that would not open did not, one line each, e.g.
   // "old book /shop/old/FILE3.DAT: cannot open: file not found (status 12)".
   // The window's own message says only that the book does not exist.
   const std::vector<std::string>& unopenedBooks() const { return unopenedBooks_; }
+
+  // The stock numbers (without trailing blanks) of the entries the rebase
+  // carries over whose model (Field06, 15 characters) would lose characters
+  // other than blanks to the prefix, in stock-number order; found after the
+  // book check, before any book is written.
+  const std::vector<std::string>& cutModels() const { return cutModels_; }
 
   // How many error reports were answered Ignore, each leaving something
   // undone, and the warning to give for them: empty when there were none,
@@ -127,6 +158,15 @@ class Converter {
   // licensee boxes, and the prefix box when withPrefix), a folder too long
   // for the record manager, one book given as both. True when refused.
   bool refuseUnusableInput(bool withPrefix, errortrap::Trap& trap);
+  bool refuseConversionInput(errortrap::Trap& trap);
+  // Shows why the book last tried would not open, with the refusal details
+  // not told yet; nothing for a book that is simply absent, which the
+  // message before has said.
+  void tellWhyNotOpened(errortrap::Trap& trap);
+  // Reads the new book for the models the prefix would cut and, when there
+  // are any, asks (or in a preview tells) the operator. False when the run
+  // must stop before its passes: No, or the new book would not open.
+  bool modelsMayBeCut(errortrap::Trap& trap);
   // The transfer's steps: its input checks, the copy of the current old book
   // entry into the new book, and the closing of both books.
   bool transferInputAccepted(std::string& bookDate, errortrap::Trap& trap);
@@ -184,6 +224,8 @@ class Converter {
   CountingReporter reporter_{view_};
   Outcome outcome_ = Outcome::NotRun;
   std::vector<std::string> unopenedBooks_;
+  std::vector<std::string> cutModels_;
+  std::size_t refusalDetailsTold_ = 0;
 };
 
 }  // namespace varnok::conversion

@@ -54,6 +54,12 @@ class FormView : public errortrap::ErrorReporter {
   virtual void setMousePointer(int pointer) = 0;
   // A message box with the text alone, an OK button, no icon, title Varnok.
   virtual void messageBox(const std::string& text) = 0;
+  // A question with Yes and No, No the default; true for Yes. A view that
+  // cannot ask answers No.
+  virtual bool confirm(const std::string& question) {
+    (void)question;
+    return false;
+  }
   // errorReport(): the error report with Abort, Retry and Ignore.
 };
 

@@ -68,6 +68,27 @@ void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, erro
   trap([&] { entry.RecvZip = bookText(view, TextBox::PreviousLicensee, 5); });
 }
 
+std::string newBookPrefix(FormView& view) {
+  std::string text = bookText(view, TextBox::NewBookPrefix);
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+  for (char& c : text) c = gunbook::upperWindows1252(c);
+  return text;
+}
+
+bool leftBeforeDate(const gunbook::GunRecord& e, const std::string& bookDate) {
+  return e.DateIn <= bookDate && e.Status.left(4) != "PAWN" && e.Status.left(4) != "SALE" &&
+         e.DateOut < bookDate;
+}
+
+bool prefixCutsModel(const std::string& prefix, const gunbook::FixedText<15>& model) {
+  // The prefix pushes out as many of the model's last characters as it is long.
+  const std::size_t pushedOut = std::min(prefix.size(), model.width);
+  return model.view().substr(model.width - pushedOut).find_first_not_of(' ') !=
+         std::string_view::npos;
+}
+
 void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap) {
   // visited counts from 1, so the first test alone keeps the divisor at 1 or
   // more; the second holds it there should an increment have been skipped.

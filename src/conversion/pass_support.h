@@ -47,6 +47,19 @@ void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::
 // RecvLastName, RecvState, RecvZip. DateIn is left to the caller.
 void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::Trap& trap);
 
+// The prefix box's text in book form, upper case, without leading or
+// trailing blanks: what the rebase puts in front of Field06. Not trapped.
+std::string newBookPrefix(FormView& view);
+
+// True for an entry the rebase's removal pass deletes: received on or
+// before the date, neither pawned nor for sale, and gone before the date.
+// Every other entry received on or before the date is carried over.
+bool leftBeforeDate(const gunbook::GunRecord& entry, const std::string& bookDate);
+
+// True when putting `prefix` in front of `model` and cutting the result at
+// the field's width pushes out a character of the model that is not a blank.
+bool prefixCutsModel(const std::string& prefix, const gunbook::FixedText<15>& model);
+
 // Shows visited / total as a percentage on `bar` while visited <= total;
 // past that (or with no total) the bar keeps its value.
 void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap);

@@ -8,25 +8,10 @@
 #include "conversion/key_scan.h"
 #include "conversion/pass_support.h"
 #include "conversion/removal_walk.h"
-#include "gunbook/windows1252.h"
 #include "errortrap/trap.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {
-namespace {
-
-// The prefix box's text in book form, upper case, without leading or
-// trailing blanks.
-std::string prefixFrom(FormView& view) {
-  std::string text = bookText(view, TextBox::NewBookPrefix);
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-  for (char& c : text) c = gunbook::upperWindows1252(c);
-  return text;
-}
-
-}  // namespace
 
 void Converter::rebaseNewBook() {
   errortrap::Trap trap("Brelmark", "ConvNew", &reporter_);
@@ -54,10 +39,7 @@ void Converter::removeLeftBefore(const std::string& bookDate, errortrap::Trap& t
   RemovalWalk removal(bookCursor, lastStatus, recordManager_, trap);
   removal.start(std::string(8, ' '));
   while (removal.onEntry()) {
-    const gunbook::GunRecord& e = bookCursor.Record;
-    const bool candidate =
-        e.DateIn <= bookDate && e.Status.left(4) != "PAWN" && e.Status.left(4) != "SALE";
-    if (candidate && e.DateOut < bookDate && removal.mayRemove() && removal.remove())
+    if (leftBeforeDate(bookCursor.Record, bookDate) && removal.mayRemove() && removal.remove())
       trap([&] { deletions = checkedAdd(deletions, 1); });
     removal.next();
     trap([&] { visited = checkedAdd(visited, 1); });
@@ -87,7 +69,7 @@ void Converter::rebaseEntry(gunbook::GunRecord& e, const std::string& bookDate,
   trap([&] { keepDateIn = view_.checked(Option::KeepDateIn); });
   if (!keepDateIn) e.DateIn = bookDate;
   std::string prefix;
-  trap([&] { prefix = prefixFrom(view_); });
+  trap([&] { prefix = newBookPrefix(view_); });
   // The prefix pushes the old value's last characters out of the field.
   if (!prefix.empty()) trap([&] { e.Field06 = prefix + e.Field06.str(); });
   // Made even when nothing changed.

@@ -51,6 +51,13 @@ bool Converter::transferInputAccepted(std::string& bookDate, errortrap::Trap& tr
   return !refuseUnusableInput(/*withPrefix=*/false, trap);
 }
 
+bool Converter::refuseTransferInput() {
+  errortrap::Trap trap("Brelmark", "Command1_Click", &reporter_);
+  startAfresh();
+  std::string bookDate;
+  return !transferInputAccepted(bookDate, trap);
+}
+
 void Converter::transferEntry(gunbook::BookCursor& newBookCursor, const std::string& bookDate,
                               errortrap::Trap& trap) {
   newBookCursor.Record = bookCursor.Record;
@@ -111,11 +118,13 @@ void Converter::transferLateDisposals() {
 
   if (!openBookOn(bookCursor, TextBox::OldBookFolder, oldFolder, trap)) {
     refuseWith(msg::ErrorOpeningOldBook, Outcome::BookNotOpened, trap);
+    tellWhyNotOpened(trap);
     booksValid = false;
     return;
   }
   if (!openBookOn(newBookCursor, TextBox::NewBookFolder, newFolder, trap)) {
     refuseWith(msg::ErrorOpeningNewBook, Outcome::BookNotOpened, trap);
+    tellWhyNotOpened(trap);
     booksValid = false;
     closeOrDrop(bookCursor, trap);
     return;

@@ -190,6 +190,10 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   const auto kind = procedure == &conversion::Converter::transferLateDisposals
                         ? report::RunKind::Fix
                         : report::RunKind::Convert;
+  // A refused input opens no book, so it leaves no report to open later.
+  if (kind == report::RunKind::Fix ? converter_.refuseTransferInput()
+                                   : converter_.refuseConversionInput())
+    return;
   std::unique_ptr<report::RunReport> runReport;
   try {
     runReport = std::make_unique<report::RunReport>(kind, mode, report::defaultReportsFolder(),
@@ -204,6 +208,8 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   InputBlocker blocker(*this);
   qApp->installEventFilter(&blocker);
   recordManager_.current = &runReport->recordManager();
+  converter_.previewOnly = mode == report::Mode::Preview;
+  converter_.refusalDetails = [&] { return runReport->problems(); };
   // The report is complete by the time "Finished" shows; a transfer, which
   // ends without a message, has it finished once it returns.
   bool reported = false;
@@ -214,6 +220,7 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   };
   (converter_.*procedure)();
   view_.beforeMessage = nullptr;
+  converter_.refusalDetails = nullptr;
   recordManager_.current = &recordManager_.engine;
   if (!reported) finishReport(*runReport);
   qApp->removeEventFilter(&blocker);
@@ -221,11 +228,13 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   if (closeRequested_) close();
 }
 
-// Why a backup or the change report could not be written, then the report
-// finished; a report that cannot be finished says why.
+// Why a backup or the change report could not be written (unless told with
+// a book that would not open), then the report finished; a report that
+// cannot be finished says why.
 void Brelmark::finishReport(report::RunReport& runReport) {
-  for (const std::string& problem : runReport.problems())
-    MessageBox::information(this, QString::fromStdString(problem));
+  const std::vector<std::string>& problems = runReport.problems();
+  for (std::size_t i = converter_.refusalDetailsTold(); i < problems.size(); ++i)
+    MessageBox::information(this, QString::fromStdString(problems[i]));
   try {
     runReport.finish(converter_);
   } catch (const std::exception& error) {

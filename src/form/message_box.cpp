@@ -17,6 +17,8 @@ MessageBox::Button buttonOf(int clicked) {
     case QMessageBox::Ok: return MessageBox::Ok;
     case QMessageBox::Retry: return MessageBox::Retry;
     case QMessageBox::Ignore: return MessageBox::Ignore;
+    case QMessageBox::Yes: return MessageBox::Yes;
+    case QMessageBox::No: return MessageBox::No;
     default: return MessageBox::Abort;
   }
 }
@@ -33,6 +35,10 @@ std::unique_ptr<QMessageBox> MessageBox::build(QWidget* parent, Kind kind, const
   if (kind == Information) {
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
+  } else if (kind == Question) {
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
   } else {
     box->setStandardButtons(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
     box->setDefaultButton(QMessageBox::Abort);
@@ -62,6 +68,10 @@ void MessageBox::information(QWidget* parent, const QString& text) {
 
 MessageBox::Button MessageBox::errorReport(QWidget* parent, const QString& text) {
   return show(parent, ErrorReport, text);
+}
+
+bool MessageBox::question(QWidget* parent, const QString& text) {
+  return show(parent, Question, text) == Yes;
 }
 
 void MessageBox::setNextAnswer(Button answer) { nextAnswers.append(answer); }

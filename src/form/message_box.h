@@ -1,6 +1,6 @@
 // Every message box of the window: the text alone, no icon, the title
-// "Varnok"; one OK button, or Abort (the default), Retry and Ignore for an
-// error report.
+// "Varnok"; one OK button, Abort (the default), Retry and Ignore for an
+// error report, or Yes and No (the default) for a question.
 //
 // Tests answer boxes without showing them: setNextAnswer() queues the answer
 // of the next box, and answeredTexts() tells what those boxes said.
@@ -17,13 +17,15 @@ namespace varnok::form {
 
 class MessageBox {
  public:
-  enum Button { Ok, Abort, Retry, Ignore };
-  enum Kind { Information, ErrorReport };
+  enum Button { Ok, Abort, Retry, Ignore, Yes, No };
+  enum Kind { Information, ErrorReport, Question };
 
   // A message with one OK button.
   static void information(QWidget* parent, const QString& text);
   // An error report; returns the button chosen (Abort when the box is closed).
   static Button errorReport(QWidget* parent, const QString& text);
+  // A question; true for Yes (No when the box is closed).
+  static bool question(QWidget* parent, const QString& text);
 
   // The box as it would be shown, unshown.
   static std::unique_ptr<QMessageBox> build(QWidget* parent, Kind kind, const QString& text);

@@ -71,6 +71,10 @@ void WindowView::messageBox(const std::string& text) {
   MessageBox::information(&window_, fromUtf8(text));
 }
 
+bool WindowView::confirm(const std::string& question) {
+  return MessageBox::question(&window_, fromUtf8(question));
+}
+
 errortrap::Answer WindowView::errorReport(const std::string& message) {
   switch (MessageBox::errorReport(&window_, fromUtf8(message))) {
     case MessageBox::Retry: return errortrap::Answer::Retry;

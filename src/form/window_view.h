@@ -27,6 +27,8 @@ class WindowView final : public conversion::FormView {
   void setBarValue(conversion::Bar bar, float value) override;
   void setMousePointer(int pointer) override;
   void messageBox(const std::string& text) override;
+  // Yes and No, No the default.
+  bool confirm(const std::string& question) override;
   errortrap::Answer errorReport(const std::string& message) override;
 
   // Called with each message's text just before the message is shown.

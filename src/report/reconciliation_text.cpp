@@ -21,6 +21,11 @@ std::string fieldName(const std::string& field) {
   return field;
 }
 
+// A stock number as the lists name it: a blank one would show as nothing.
+std::string stockNumber(const std::string& number) {
+  return number.find_first_not_of(' ') == std::string::npos ? "(blank stock number)" : number;
+}
+
 void count(std::string& out, const char* what, std::size_t n) {
   out += what;
   out += ": " + std::to_string(n) + "\n";
@@ -31,7 +36,7 @@ void listUnmatched(std::string& out, const char* heading, const std::vector<Unma
   out += std::string("\n") + heading + ":\n";
   for (const UnmatchedGun& gun : guns) {
     out += "  ";
-    out += gun.stockNumber;
+    out += stockNumber(gun.stockNumber);
     out += ": ";
     out += gun.why;
     out += '\n';
@@ -44,7 +49,7 @@ void listCarriedTwice(std::string& out, const std::vector<RepeatedSerial>& group
   for (const RepeatedSerial& group : groups) {
     std::string stockNumbers;
     for (const std::string& stock : group.stockNumbers)
-      stockNumbers += (stockNumbers.empty() ? "" : ", ") + stock;
+      stockNumbers += (stockNumbers.empty() ? "" : ", ") + stockNumber(stock);
     out += "  " + stockNumbers + ": serial number \"" + group.serialNumber + "\"\n";
   }
 }
@@ -53,7 +58,7 @@ void listDifferences(std::string& out, const std::vector<FieldDifference>& diffe
   if (differences.empty()) return;
   out += "\nSerial number, make or model differ:\n";
   for (const FieldDifference& d : differences) {
-    out += "  " + d.stockNumber + ": " + fieldName(d.field) + " \"" + d.oldValue +
+    out += "  " + stockNumber(d.stockNumber) + ": " + fieldName(d.field) + " \"" + d.oldValue +
            "\" in the old book, \"" + d.newValue + "\" in the new book\n";
   }
 }
@@ -88,7 +93,8 @@ std::string reconciliationText(const Reconciliation& r) {
   if (!r.disposedOnDate.empty()) {
     out += "\nNotes:\n";
     for (const std::string& stock : r.disposedOnDate)
-      out += "  " + stock + ": disposed of on the conversion date: kept in both books\n";
+      out += "  " + stockNumber(stock) +
+             ": disposed of on the conversion date: kept in both books\n";
   }
   return out;
 }

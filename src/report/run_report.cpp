@@ -167,7 +167,7 @@ void RunReport::reserveRoom(const std::vector<BookRecord>& books, uint64_t rowsE
   const bool rowsHeld = changes_->reserve(rows);
   settle(rowsHeld, errno);
   const int room = dir_.createFile(kRoomFile, O_WRONLY);
-  const bool held = ::fallocate(room, 0, 0, static_cast<off_t>(other)) == 0;
+  const bool held = ::fallocate(room, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(other)) == 0;
   const int heldError = errno;
   ::close(room);
   settle(held, heldError);
@@ -196,6 +196,7 @@ fs::path RunReport::finish(const conversion::Converter& converter) {
   reconcileFromBackups();
   if (!reconciliation_.empty()) dir_.writeFile("reconciliation.txt", reconciliation_);
   recorder_->finishBooks();
+  cutModels_ = converter.cutModels();
   std::string outcome = outcomeText(converter);
   const std::vector<std::string> unsaved = unsavedBooks();
   if (!unsaved.empty()) {
@@ -224,7 +225,7 @@ void RunReport::writeSummary(const std::string& outcome, int ignoredReports, boo
   SummaryFacts facts{kindName(kind_, mode_), mode_ == Mode::Preview, inputs_, started_,
                      std::chrono::system_clock::now(), finished, outcome, ignoredReports,
                      recorder_->books(), changes_->rows(), recorder_->problems(),
-                     reconciliationSummary_};
+                     reconciliationSummary_, cutModels_};
   // The interim summaries are not worth a flush each; the final one is.
   dir_.writeFile("summary.txt", summaryText(facts), finished);
 }

@@ -124,6 +124,7 @@ class RunReport {
   std::future<BackupReconciliation> reconciling_;
   std::string reconciliation_, reconciliationSummary_;
   std::string bookDate_, prefix_;  // the run's, in book form
+  std::vector<std::string> cutModels_;  // the converter's, once the run has ended
 };
 
 }  // namespace varnok::report

@@ -22,7 +22,9 @@ std::string licensee(const std::array<std::string, 6>& parts) {
 std::string count(long entries) { return entries < 0 ? "unknown" : std::to_string(entries); }
 
 std::string bookText(const BookRecord& book, bool finished, bool preview) {
-  std::string text = "  " + book.role + " book: " + book.path + "\n";
+  // An import's one book has the role "book".
+  std::string text = "  " + (book.role == "book" ? book.role : book.role + " book") + ": " +
+                     book.path + "\n";
   if (!book.opened) return text + "    not opened by the run\n";
   if (book.saving && !finished) {
     text += "    entries: " + count(book.entriesBefore) +
@@ -94,6 +96,9 @@ std::string outcomeText(const conversion::Converter& converter) {
     case Outcome::Refused: return "the input was refused; no book was opened";
     case Outcome::UnstorableText:
       return "refused: a box holds text a book cannot store; no book was opened";
+    case Outcome::Declined:
+      return "declined: the prefix would cut models and the operator answered No; no book was "
+             "written";
     case Outcome::NotRun: return "not run";
     case Outcome::BookNotOpened: break;
   }
@@ -114,6 +119,13 @@ std::string summaryText(const SummaryFacts& facts) {
   if (facts.finished) text += "outcome: " + facts.outcome + "\n";
   text += "\nInputs\n" + facts.inputs + "\nBooks\n";
   for (const BookRecord& book : facts.books) text += bookText(book, facts.finished, facts.preview);
+  if (!facts.cutModels.empty()) {
+    text += "  models cut by the prefix (Field06 holds 15 characters): " +
+            std::to_string(facts.cutModels.size()) + " carried-over entries, stock numbers";
+    for (std::size_t i = 0; i < facts.cutModels.size(); ++i)
+      text += (i == 0 ? " " : ", ") + facts.cutModels[i];
+    text += "\n";
+  }
   text += "\nchanges.csv: " + std::to_string(facts.changeRows) + " rows (one per changed field)\n";
   text += errorReportsText(facts);
   for (const std::string& problem : facts.problems) text += "problem: " + problem + "\n";

@@ -24,6 +24,8 @@ struct SummaryFacts {
   long changeRows;
   const std::vector<std::string>& problems;
   const std::string& reconciliation;  // a few lines; empty when none was made
+  // Stock numbers of the entries whose model the prefix cuts (or would).
+  const std::vector<std::string>& cutModels;
 };
 
 // The summary's lines on the run's inputs.

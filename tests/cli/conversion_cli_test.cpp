@@ -61,17 +61,43 @@ TEST_F(ConversionCliTest, ConvertsBothBooksAndPrintsTheMessagesOfTheRun) {
   EXPECT_EQ(newBook[1].RecvLastName, std::string(15, ' '));
 }
 
-TEST_F(ConversionCliTest, RefusedInputChangesNoBook) {
+// A refused input names what is missing or wrong in the options' words,
+// opens no book and leaves no report folder.
+TEST_F(ConversionCliTest, RefusedInputNamesTheOptionsAndLeavesNoReport) {
   const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
-  auto missingBox = args("convert");
-  missingBox.erase(missingBox.begin() + 7, missingBox.begin() + 9);  // --previous-last PRIOR
-  auto result = runCli(missingBox);
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.out, "You must enter information in all the boxes\n");
-
-  result = runCli(args("convert", "02/30/2025"));
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.out, "You must enter information in all the boxes\n");
+  const auto without = [&](const char* command, std::size_t at, std::size_t count,
+                           const std::string& date = "06/30/2025") {
+    auto arguments = args(command, date);
+    arguments.erase(arguments.begin() + at, arguments.begin() + at + count);
+    return arguments;
+  };
+  const struct {
+    std::vector<std::string> arguments;
+    const char* out;
+  } cases[] = {
+      {without("convert", 7, 2),  // --previous-last PRIOR
+       "You must enter information in all the boxes\nMissing: --previous-last.\n"},
+      {without("convert", 1, 2, "02/30/2025"),  // --old DIR
+       "You must enter information in all the boxes\nMissing: --old.\n"
+       "--date 02/30/2025 is not a day of the calendar.\n"},
+      {without("fix", 5, 2),  // --date 06/30/2025
+       "You must enter a valid date\nMissing: --date.\n"},
+      {without("fix", 19, 4),  // --new-last NEWCO --new-first NORA
+       "You must enter information in all the boxes\nMissing: --new-last, --new-first.\n"},
+  };
+  const auto reports = cliDataHome().path() / "varnok" / "reports";
+  std::filesystem::create_directories(reports);
+  const auto reportCount = [&] {
+    return std::distance(std::filesystem::directory_iterator(reports), {});
+  };
+  const auto before = reportCount();
+  for (const auto& c : cases) {
+    const auto result = runCli(c.arguments);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_TRUE(result.report.empty());
+  }
+  EXPECT_EQ(reportCount(), before);
   EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
 }
 
@@ -95,17 +121,15 @@ TEST_F(ConversionCliTest, AMissingBookIsReportedAndTheRunStillFinishes) {
       << result.err;
   EXPECT_EQ(readBook(newFolder).size(), 3u);
 
-  // A file that is no book: the window's message, and on standard error what is wrong.
+  // A file that is no book: the window's message, then what is wrong.
   const std::string foreign = dir.folder("foreign");
   std::ofstream(foreign + "FILE3.DAT") << "Stock,Serial\n";
   arguments = args("convert");
   arguments[4] = foreign;
   result = runCli(arguments);
   EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.out, "New Gun Book file does not exist\nFinished\n");
-  EXPECT_NE(result.err.find("new book " + foreign + "FILE3.DAT: cannot open: not a gun book file"),
-            std::string::npos)
-      << result.err;
+  EXPECT_EQ(result.out, "New Gun Book file does not exist\nnew book " + foreign +
+                            "FILE3.DAT: cannot open: not a gun book file (status 30)\nFinished\n");
   EXPECT_EQ(fileBytes(std::filesystem::path(foreign) / "FILE3.DAT"), "Stock,Serial\n");
 }
 
@@ -138,7 +162,7 @@ TEST_F(ConversionCliTest, InputABookCannotTakeIsRefusedBeforeAnythingOpens) {
        "New Gun Book folder: the folder name is too long: a book folder may be at most 246 bytes "
        "long (one byte for each plain letter or digit), its closing separator included, and "
        "this one is 247.\n"},
-      {"fix", 20, "", 1, "You must enter information in all the boxes\n"},
+      {"fix", 20, "", 1, "You must enter information in all the boxes\nMissing: --new-last.\n"},
   };
   const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
   const auto newBytes = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT");
@@ -335,7 +359,82 @@ TEST_F(ConversionCliTest, FixMovesLateDisposalsIntoTheNewBook) {
 
   result = runCli(args("fix", "13/01/2025"));
   EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.out, "You must enter a valid date\n");
+  EXPECT_EQ(result.out,
+            "You must enter a valid date\n--date 13/01/2025 is not a day of the calendar.\n");
+}
+
+// A backup that cannot be written: the window's message, then why, with
+// what the report could not write.
+TEST_F(ConversionCliTest, ABackupThatCannotBeWrittenSaysWhyAfterTheMessage) {
+  const auto smallFiles = [] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};  // room for the summary, not for a book
+    setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  const auto result = runCli(args("convert"), smallFiles);
+  EXPECT_EQ(result.exitStatus, 1);
+  const std::string why = "old book " + oldFolder +
+                          "FILE3.DAT: cannot open: its backup copy could not be written "
+                          "(status 190); old book ";
+  EXPECT_EQ(result.out.rfind("Old Gun Book file does not exist\n" + why, 0), 0u) << result.out;
+  EXPECT_NE(result.out.find("old-FILE3.DAT: File too large\nFinished\n"), std::string::npos)
+      << result.out;
+}
+
+// The transfer reads neither the prefix nor the two options: it does not
+// offer them.
+TEST_F(ConversionCliTest, OnlyConvertOffersThePrefixAndItsOptions) {
+  const auto fixHelp = runCli({"fix", "--help"});
+  const auto convertHelp = runCli({"convert", "--help"});
+  for (const char* option : {"--prefix", "--keep-received-from", "--keep-date-in",
+                             "--allow-cut-models"}) {
+    EXPECT_EQ(fixHelp.out.find(option), std::string::npos) << option;
+    EXPECT_NE(convertHelp.out.find(option), std::string::npos) << option;
+  }
+  auto withPrefix = args("fix");
+  withPrefix.insert(withPrefix.end(), {"--prefix", "VP"});
+  EXPECT_EQ(runCli(withPrefix).exitStatus, 2);
+}
+
+// A prefix that cuts a model: refused unless allowed, listed in the report
+// either way; a preview tells without asking.
+TEST_F(ConversionCliTest, APrefixThatCutsAModelIsRefusedUnlessAllowed) {
+  gunbook::GunRecord longModel = gun("A1", "20250601", "        ", "PAWN");
+  longModel.Field06 = "1911 RANGE OFC";
+  std::filesystem::remove(std::filesystem::path(newFolder) / "FILE3.DAT");
+  makeBook(newFolder, {longModel, gun("A5", "20250601", "        ", "SALE")});
+  const auto newBytes = fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT");
+  const auto oldBytes = fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT");
+  auto arguments = args("convert");
+  arguments.insert(arguments.end(), {"--prefix", "vp"});
+  const std::string found =
+      "The prefix VP does not fit in front of the model of 1 gun carried into the new book "
+      "(stock numbers A1)";
+
+  auto refused = runCli(arguments);
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_NE(refused.out.find(found), std::string::npos) << refused.out;
+  EXPECT_NE(refused.out.find("Convert and cut them?\nNo"), std::string::npos) << refused.out;
+  EXPECT_NE(refused.err.find("--allow-cut-models"), std::string::npos) << refused.err;
+  EXPECT_EQ(fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT"), newBytes);
+  EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
+  const std::string listed = "models cut by the prefix (Field06 holds 15 characters): 1 "
+                             "carried-over entries, stock numbers A1\n";
+  EXPECT_NE(fileBytes(refused.report / "summary.txt").find(listed), std::string::npos);
+
+  auto previewing = arguments;
+  previewing.push_back("--preview");
+  const auto preview = runCli(previewing);
+  EXPECT_EQ(preview.exitStatus, 0) << preview.err;
+  EXPECT_NE(preview.out.find(found), std::string::npos) << preview.out;
+  EXPECT_EQ(preview.out.find("Convert and cut them?"), std::string::npos) << preview.out;
+  EXPECT_NE(fileBytes(preview.report / "summary.txt").find(listed), std::string::npos);
+
+  arguments.push_back("--allow-cut-models");
+  const auto allowed = runCli(arguments);
+  EXPECT_EQ(allowed.exitStatus, 0) << allowed.err;
+  EXPECT_NE(allowed.out.find("Convert and cut them?\nYes"), std::string::npos) << allowed.out;
+  EXPECT_EQ(findEntry(readBook(newFolder), "A1")->Field06, "VP1911 RANGE OF");
 }
 
 }  // namespace

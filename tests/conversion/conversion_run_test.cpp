@@ -174,7 +174,11 @@ TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
 
     EXPECT_EQ(f.view.messages,
               (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3",
-                                        msg::ErrorOpeningOldFile, msg::Finished}));
+                                        msg::ErrorOpeningOldFile,
+                                        "old book " + f.oldFolder +
+                                            "FILE3.DAT: cannot open: book open elsewhere "
+                                            "(status 85)",
+                                        msg::Finished}));
     EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
     EXPECT_TRUE(findEntry(f.oldBook(), "O2"));   // the old book as it was
     EXPECT_FALSE(findEntry(f.newBook(), "N2"));  // the rebase ran all the same
@@ -189,7 +193,11 @@ TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
 
     EXPECT_EQ(f.view.messages,
               (std::vector<std::string>{"Number of old guns = 2 Number of new guns 3",
-                                        msg::ErrorOpeningNewBook, msg::Finished}));
+                                        msg::ErrorOpeningNewBook,
+                                        "new book " + f.newFolder +
+                                            "FILE3.DAT: cannot open: book open elsewhere "
+                                            "(status 85)",
+                                        msg::Finished}));
     EXPECT_FALSE(f.converter.booksValid);
     EXPECT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
     EXPECT_EQ(f.view.pointerChanges, (std::vector<int>{kHourglass, kDefaultPointer}));
@@ -206,7 +214,9 @@ TEST(ConversionRun, RunningAgainAfterTheRebaseCouldNotOpenItsBookConvertsOnce) {
     run->view.form.newBookPrefix = "NW";
   }
   Converter(reference.view, rm::bookEngine()).runConversion();
-  f.manager.failCalls(rm::op::Open, rm::status::IoError, 4);  // the rebase's open
+  // The rebase's open: the fourth reads the new book for the models the
+  // prefix would cut.
+  f.manager.failCalls(rm::op::Open, rm::status::IoError, 5);
   f.converter.runConversion();
   ASSERT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
 

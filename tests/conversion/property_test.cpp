@@ -81,7 +81,8 @@ std::vector<std::string> transferMessages(const Scenario& s) {
 // How much of the rules the random cases reached, so that a generator that
 // drifted into dull books is noticed.
 struct Reached {
-  int cases = 0, handedOver = 0, removedOld = 0, removedNew = 0, prefixed = 0, transferred = 0;
+  int cases = 0, handedOver = 0, removedOld = 0, removedNew = 0, prefixed = 0, transferred = 0,
+      declined = 0;
 
   void conversion(const Books& before, const Books& after, const Inputs& in) {
     ++cases;
@@ -106,12 +107,23 @@ TEST(ConversionProperty, BothBooksEndAsTheRulesSay) {
     Generator random(seed);
     Scenario s(random, false);
 
-    Converter(s.view, rm::bookEngine()).runConversion();
+    // A prefix that cuts models is asked about: every third case says No,
+    // which must leave both books as they were.
+    s.view.confirmAnswer = seed % 3 != 0;
+    Converter converter(s.view, rm::bookEngine());
+    converter.runConversion();
 
     const bool refused = anyBoxEmpty(s.view);
-    const Books expected = refused ? s.before : model::afterConversion(s.before, s.in);
+    const std::size_t cut = refused ? 0 : model::modelsCut(s.before.newBook, s.in);
+    const bool declined = cut > 0 && !s.view.confirmAnswer;
+    const Books expected =
+        refused || declined ? s.before : model::afterConversion(s.before, s.in);
     std::string found = s.differences(expected);
     if (s.view.messages != runMessages(s)) found += "\nmessages differ";
+    if (converter.cutModels().size() != cut || s.view.questions.size() != (cut > 0 ? 1u : 0u))
+      found += "\n" + std::to_string(cut) + " models cut, but " +
+               std::to_string(converter.cutModels().size()) + " found";
+    reached.declined += declined;
     if (!found.empty()) {
       ADD_FAILURE() << "seed " << seed << ", D " << s.in.D << found;
       break;
@@ -123,6 +135,7 @@ TEST(ConversionProperty, BothBooksEndAsTheRulesSay) {
   EXPECT_GT(reached.removedOld, 0);
   EXPECT_GT(reached.removedNew, 0);
   EXPECT_GT(reached.prefixed, 0);
+  EXPECT_GT(reached.declined, 0);
 }
 
 TEST(TransferProperty, BothBooksEndAsTheRulesSay) {
@@ -130,6 +143,7 @@ TEST(TransferProperty, BothBooksEndAsTheRulesSay) {
   for (uint32_t seed = 10001; seed < 10001 + kTransferSeeds; ++seed) {
     Generator random(seed);
     Scenario s(random, true);
+    s.view.confirmAnswer = true;  // cut models and all
 
     Converter converter(s.view, rm::bookEngine());
     converter.transferLateDisposals();
@@ -156,6 +170,7 @@ TEST(ConvertThenFixProperty, FixAfterAConversionFindsNothingLeftToTransfer) {
   for (uint32_t seed = 20001; seed < 20001 + kConvertThenFixSeeds; ++seed) {
     Generator random(seed);
     Scenario s(random, true);
+    s.view.confirmAnswer = true;  // cut models and all
 
     Converter converter(s.view, rm::bookEngine());
     converter.runConversion();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +28,7 @@ class OpenedUrls : public QObject {
 namespace {
 
 namespace fs = std::filesystem;
+const QString kCounts = QStringLiteral("Number of old guns = 2 Number of new guns 1");
 
 class WindowReportMenu : public ::testing::Test {
  protected:
@@ -99,6 +102,60 @@ TEST_F(WindowReportMenu, ARunWhoseReportCannotBeMadeOpensNoBook) {
         << text.toStdString();
   EXPECT_EQ(bytes(oldFolder), oldBefore);
   EXPECT_EQ(bytes(newFolder), newBefore);
+}
+
+// A refused input opens no book: it leaves no report, and "Open last
+// report" still opens the last run's.
+TEST_F(WindowReportMenu, ARefusedInputLeavesNoReport) {
+  choose("mnuPreview");
+  choose("mnuOpenLastReport");
+  ASSERT_EQ(opened.urls.size(), 1);
+  const fs::path reports = cliDataHome().path() / "varnok" / "reports";
+  const auto reportCount = [&] { return std::distance(fs::directory_iterator(reports), {}); };
+  const auto before = reportCount();
+
+  w.box("Text2_5")->clear();
+  EXPECT_EQ(press("BeginConversion"), QStringList({"You must enter information in all the boxes"}));
+  EXPECT_EQ(choose("mnuPreview"), QStringList({"You must enter information in all the boxes"}));
+
+  EXPECT_EQ(reportCount(), before);
+  choose("mnuOpenLastReport");
+  ASSERT_EQ(opened.urls.size(), 2);
+  EXPECT_EQ(opened.urls[1], opened.urls[0]);
+}
+
+// A prefix that would cut a model is asked about, No the default; Yes
+// converts, and the report lists the guns. A preview tells without asking.
+TEST_F(WindowReportMenu, APrefixThatCutsAModelIsAskedAbout) {
+  gunbook::GunRecord longModel = gun("A1", "20040301", kBlankDate, "PAWN");
+  longModel.Field06 = "1911 RANGE OFC";
+  fs::remove(fs::path(newFolder) / "FILE3.DAT");
+  makeBook(newFolder, {longModel});
+  const std::string newBefore = bytes(newFolder);
+  w.box("Text5")->setText("vp");
+  const QString found = QStringLiteral(
+      "The prefix VP does not fit in front of the model of 1 gun carried into the new book "
+      "(stock numbers A1): the model holds 15 characters, so each would lose its last "
+      "characters.");
+
+  const auto box = form::MessageBox::build(nullptr, form::MessageBox::Question, found);
+  EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+  EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::No));
+
+  EXPECT_EQ(choose("mnuPreview"), QStringList({kCounts, found, "Finished"}));
+  // Answered OK, which is not Yes.
+  EXPECT_EQ(press("BeginConversion"), QStringList({kCounts, found + " Convert and cut them?",
+                                                   "Finished"}));
+  EXPECT_EQ(bytes(newFolder), newBefore);
+
+  WindowDriver::answerBoxes(form::MessageBox::Ok);
+  WindowDriver::answerBoxes(form::MessageBox::Yes);
+  EXPECT_EQ(press("BeginConversion").last(), "Finished");
+  EXPECT_EQ(findEntry(readBook(newFolder), "A1")->Field06, "VP1911 RANGE OF");
+  choose("mnuOpenLastReport");
+  const fs::path run = opened.urls.last().toLocalFile().toStdString();
+  EXPECT_NE(fileBytes(run / "summary.txt").find("carried-over entries, stock numbers A1\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -92,6 +92,20 @@ TEST_F(WindowRun, AMissingOldBookIsToldAndNoBookChanges) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "empty" / "FILE3.DAT"));
 }
 
+// A book that is there but will not open: the message, then why.
+TEST_F(WindowRun, ABookThatWillNotOpenIsToldWithTheReason) {
+  manager.failCalls(rm::op::Open, rm::status::IoError, 2);  // the new book's check
+
+  w.click("BeginConversion");
+
+  EXPECT_EQ(w.boxesShown(),
+            QStringList({"New Gun Book file does not exist",
+                         QString::fromStdString("new book " + newFolder +
+                                                "FILE3.DAT: cannot open: I/O error or damaged "
+                                                "book file (status 2)"),
+                         kFinished}));
+}
+
 TEST_F(WindowRun, AnErrorReportIsAnsweredRetryOrIgnore) {
   struct Case {
     MessageBox::Button answer;

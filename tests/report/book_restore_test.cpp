@@ -49,11 +49,11 @@ class Restore : public ::testing::Test {
     books[0].opened = true;
     books[0].backups.push_back(CopiedFile{kept, sha256});
     const std::string inputs = "  run: conversion (convert)\n", outcome = "ran to its end", none;
-    const std::vector<std::string> problems;
+    const std::vector<std::string> problems, cutModels;
     const auto now = std::chrono::system_clock::now();
     testing::writeBytes(run / "summary.txt",
                         summaryText({"convert", false, inputs, now, now, true, outcome, 0, books,
-                                     0, problems, none}));
+                                     0, problems, none, cutModels}));
     return kept;
   }
   // A refusal that left the book, the backup and the reports alone.

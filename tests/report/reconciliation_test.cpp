@@ -153,6 +153,18 @@ TEST_P(Reconciling, FindsWhatWasWorkedOutByHand) {
 INSTANTIATE_TEST_SUITE_P(SmallBooks, Reconciling, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A blank stock number is still named in the text's lists.
+TEST(ReconciliationText, NamesABlankStockNumber) {
+  const Reconciliation r =
+      reconcile({entry("", "20250101", kBlank, "PAWN"), entry("B", "20250101", kBlank, "PAWN")},
+                {entry("B", "20250101", kBlank, "PAWN", "", "COLT", "M1911A1")}, kDate);
+  const std::string text = reconciliationText(r);
+  EXPECT_NE(text.find("\n  (blank stock number): absent from the new book"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\n  B: Field06 (model)"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\n  :"), std::string::npos) << text;
+}
+
 std::vector<GunRecord> sampleBook(const std::string& name) {
   std::ifstream in(std::string(VARNOK_EXAMPLES_DIR) + "/" + name, std::ios::binary);
   const std::string text{std::istreambuf_iterator<char>(in), {}};

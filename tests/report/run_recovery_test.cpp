@@ -54,6 +54,7 @@ struct PairToStop {
         }
       }
     }
+    view.confirmAnswer = true;  // a prefix that cuts models is meant
     makeBook(oldFolder, books.oldBook);
     makeBook(newFolder, books.newBook);
   }
@@ -158,6 +159,7 @@ TEST(PreviewBesideASaveCutShort, OpensNoBookAndSaysHowToRecoverIt) {
 
   FakeView view;
   view.form = pair.view.form;
+  view.confirmAnswer = true;
   RunReport preview(RunKind::Convert, Mode::Preview, pair.dir.path() / "previews", view.form,
                     rm::bookEngine());
   Converter converter(view, preview.recordManager());

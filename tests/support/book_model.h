@@ -71,6 +71,22 @@ inline GunRecord rebased(GunRecord entry, const Inputs& in) {
   return entry;
 }
 
+// How many carried-over entries of the new book lose part of their model
+// to the prefix: those whose model, without its trailing blanks, no longer
+// fits beside the prefix in 15 characters.
+inline std::size_t modelsCut(const Book& newBook, const Inputs& in) {
+  const std::size_t room = 15 - std::min<std::size_t>(prefixOf(in).size(), 15);
+  if (prefixOf(in).empty()) return 0;
+  std::size_t cut = 0;
+  for (const GunRecord& e : newBook) {
+    std::string model = e.Field06.str();
+    while (!model.empty() && model.back() == ' ') model.pop_back();
+    const bool carried = e.DateIn <= in.D && (inStore(e) || !(e.DateOut < in.D));
+    cut += carried && model.size() > room;
+  }
+  return cut;
+}
+
 // old' = { handedOver(e) : DateIn <= D, in store or DateOut > D }
 //      ∪ { e : DateIn <= D, neither }
 // new' = { e : DateIn > D }

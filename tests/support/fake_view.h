@@ -38,6 +38,9 @@ class FakeView : public conversion::FormValuesView {
 
   // Answers to error reports, taken in order; when none is left, Abort.
   std::deque<errortrap::Answer> answers;
+  // The questions asked, and the answer to each (No unless set).
+  std::vector<std::string> questions;
+  bool confirmAnswer = false;
 
   // Fills every box a run needs.
   void fillIn(const std::string& oldFolder, const std::string& newFolder,
@@ -64,6 +67,10 @@ class FakeView : public conversion::FormValuesView {
     pointerChanges.push_back(pointer);
   }
   void messageBox(const std::string& text) override { messages.push_back(text); }
+  bool confirm(const std::string& question) override {
+    questions.push_back(question);
+    return confirmAnswer;
+  }
   errortrap::Answer errorReport(const std::string& message) override {
     reports.push_back(message);
     if (answers.empty()) return errortrap::Answer::Abort;
