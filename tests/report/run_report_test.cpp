@@ -146,6 +146,9 @@ TEST(ReportOfDroppedSessions, ADroppedSessionLeavesNoRowsAndTheBookAsItWas) {
     const std::string which = std::to_string(int(c.kind)) + "/" + std::to_string(c.failedClose);
     EXPECT_EQ(!reportedChanges(folder, "old").empty(), c.oldRows) << which;
     EXPECT_EQ(!reportedChanges(folder, "new").empty(), c.newRows) << which;
+    // Never "ran to its end" alone after a refused Close.
+    EXPECT_NE(fileBytes(folder / "summary.txt").find("NOT EVERY BOOK WAS SAVED"), std::string::npos)
+        << which;
     if (!c.oldRows) {
       EXPECT_TRUE(pair.oldBytes() == oldBefore) << which;
     }
