@@ -58,6 +58,16 @@ void listDifferences(std::string& out, const std::vector<FieldDifference>& diffe
   }
 }
 
+void listOldBookEntries(std::string& out, const char* heading,
+                        const std::vector<OldBookEntry>& entries) {
+  if (entries.empty()) return;
+  out += std::string("\n") + heading + ":\n";
+  for (const OldBookEntry& e : entries)
+    out += "  " + e.stockNumber + ": serial number \"" + e.serialNumber + "\", Status " +
+           (e.status == "blank" ? e.status : "\"" + e.status + "\"") + ", DateIn " + e.dateIn +
+           "\n";
+}
+
 }  // namespace
 
 std::string reconciliationText(const Reconciliation& r) {
@@ -77,6 +87,8 @@ std::string reconciliationText(const Reconciliation& r) {
   count(out, "Carried over but not in the store", r.notInStore.size());
   count(out, "Serial numbers carried over more than once", r.carriedTwice.size());
   count(out, "Serial number, make or model differ", r.differences.size());
+  count(out, "Left open in the closed old book", r.leftOpen.size());
+  count(out, "Other old-book entries with DateIn blank", r.blankDateIn.size());
   count(out, "Disposed of on the conversion date (notes)", r.disposedOnDate.size());
   out += discrepancies == 0 ? "The books reconcile.\n"
                             : "Discrepancies: " + std::to_string(discrepancies) + "\n";
@@ -85,6 +97,15 @@ std::string reconciliationText(const Reconciliation& r) {
   listUnmatched(out, "Carried over but not in the store", r.notInStore);
   listCarriedTwice(out, r.carriedTwice);
   listDifferences(out, r.differences);
+  listOldBookEntries(out,
+                     "Left open in the closed old book (received on or before the date, no "
+                     "DateOut, Status not PAWN or SALE: neither handed over nor carried over)",
+                     r.leftOpen);
+  listOldBookEntries(out, "DateIn blank in the old book", r.blankDateIn);
+  if (!r.leftOpen.empty() || !r.blankDateIn.empty())
+    out += "\nCorrect these entries in the store program before converting (the Status of a "
+           "gun still in the store begins PAWN or SALE, a gun gone has its DateOut, every "
+           "entry its DateIn), then preview again.\n";
   if (!r.disposedOnDate.empty()) {
     out += "\nNotes:\n";
     for (const std::string& stock : r.disposedOnDate)

@@ -12,6 +12,8 @@
 
 namespace varnok::report {
 
+inline const std::string kNoCheck;
+
 struct SummaryFacts {
   const char* kind;  // "convert", "fix", "preview", "import"
   bool preview;
@@ -24,6 +26,8 @@ struct SummaryFacts {
   long changeRows;
   const std::vector<std::string>& problems;
   const std::string& reconciliation;  // a few lines; empty when none was made
+  // The check of the books after the run; empty (no section) for an import.
+  const std::string& check = kNoCheck;
 };
 
 // The summary's lines on the run's inputs.
