@@ -19,14 +19,24 @@ using gunbook::GunRecord;
 using gunbook::kGunFields;
 using gunbook::StoredRecord;
 
-// A cell as changes.csv writes it: after an apostrophe when a spreadsheet
-// would take the value for a formula.
-std::string_view value(std::string_view cell) {
+// What a cell of changes.csv can stand for. A value a spreadsheet would take
+// for a formula is written after an apostrophe, so a cell such as '-5 is
+// either -5 or a value that itself begins '-: both readings, the escaped one
+// first.
+std::vector<std::string_view> readings(std::string_view cell) {
   if (cell.size() >= 2 && cell[0] == '\'' &&
       std::string_view("=+-@\t\r").find(cell[1]) != std::string_view::npos)
-    cell.remove_prefix(1);
-  return cell;
+    return {cell.substr(1), cell};
+  return {cell};
 }
+
+std::string stockKey(std::string_view value) {
+  return gunbook::FixedText<15>(gunbook::toWindows1252(value)).str();
+}
+
+constexpr const char* kAmbiguous =
+    " may or may not begin with an apostrophe (changes.csv writes both alike), so the "
+    "preview cannot tell the value; check the books with reconcile --converted after the run";
 
 std::size_t fieldIndex(std::string_view name) {
   for (std::size_t i = 0; i < kGunFields.size(); ++i)
@@ -59,27 +69,42 @@ class Book {
     for (const GunRecord& e : entries) entries_.emplace(e.Field00.str(), gunbook::toStored(e));
   }
   std::string apply(const std::vector<booktool::csv::Field>& cells) {
-    const std::string stock = gunbook::FixedText<15>(gunbook::toWindows1252(value(cells[1].text))).str();
     const std::size_t field = fieldIndex(cells[3].text);
     if (field == kGunFields.size()) return "no field " + cells[3].text;
     const bool removed = cells[2].text == changeName(Change::Removed);
-    auto at = entries_.find(stock);
+    const std::vector<std::string_view> stocks = readings(cells[1].text);
+    auto at = entries_.end();
+    for (std::string_view stock : stocks)
+      if (at == entries_.end()) at = entries_.find(stockKey(stock));
     if (at == entries_.end()) {
-      if (removed || !cells[4].text.empty()) return "no entry " + std::string(value(cells[1].text));
+      if (removed || !cells[4].text.empty()) return "no entry " + std::string(stocks[0]);
+      if (stocks.size() > 1) return "the stock number" + std::string(kAmbiguous);
       StoredRecord blank{};
       std::memset(blank.data(), ' ', blank.size());
       blank[gunbook::kFillerOffset] = 0;
-      at = entries_.emplace(stock, blank).first;
-      added_.insert(stock);
+      at = entries_.emplace(stockKey(stocks[0]), blank).first;
+      added_.insert(at->first);
     }
-    if (!added_.contains(stock) && booktool::bookCsvValue(at->second.data(), field) != value(cells[4].text))
-      return "its value before is not what the book holds";
+    if (!added_.contains(at->first)) {
+      const std::string held = booktool::bookCsvValue(at->second.data(), field);
+      const std::vector<std::string_view> before = readings(cells[4].text);
+      if (std::find(before.begin(), before.end(), held) == before.end())
+        return "the value before of " + cells[3].text + " is not what the book holds";
+    }
     if (removed) {
-      gone_.push_back(stock);
+      gone_.push_back(at->first);
       return {};
     }
-    return store(at->second.data(), field, value(cells[5].text)) ? std::string()
-                                                                  : "its value after does not fit";
+    // Only the readings the field can hold count: DispFlag -1 is written '-1.
+    std::vector<std::string_view> after;
+    for (std::string_view reading : readings(cells[5].text)) {
+      StoredRecord trial = at->second;
+      if (store(trial.data(), field, reading)) after.push_back(reading);
+    }
+    if (after.empty()) return "its value after does not fit " + cells[3].text;
+    if (after.size() > 1) return "the value after of " + cells[3].text + kAmbiguous;
+    store(at->second.data(), field, after[0]);
+    return {};
   }
   std::vector<GunRecord> entries() {
     for (const std::string& stock : gone_) entries_.erase(stock);
