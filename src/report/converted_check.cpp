@@ -27,10 +27,7 @@ std::string shown(const FixedText<N>& field) {
   return shownText(field.view());
 }
 
-bool onHand(const GunRecord& e) {
-  const std::string_view kind = e.Status.left(4);
-  return kind == "PAWN" || kind == "SALE";
-}
+bool onHand(const GunRecord& e) { return onHandStatus(e.Status); }
 
 bool blank(std::string_view bookText) { return gunbook::withoutTrailingBlanks(bookText).empty(); }
 
@@ -194,12 +191,6 @@ class Checker {
   ConvertedCheck check_;
 };
 
-std::string dateLine(const std::string& bookDate) {
-  if (bookDate.size() != 8) return bookDate;
-  return bookDate.substr(4, 2) + "/" + bookDate.substr(6, 2) + "/" + bookDate.substr(0, 4) +
-         " (" + bookDate + ")";
-}
-
 void list(std::string& out, const char* heading, const std::vector<CheckFinding>& findings) {
   if (findings.empty()) return;
   out += std::string("\n") + heading + ":\n";
@@ -213,7 +204,7 @@ void count(std::string& out, const char* what, std::size_t n) {
 }  // namespace
 
 std::string convertedCheckText(const ConvertedCheck& c) {
-  std::string out = "Check of the converted books on " + dateLine(c.bookDate) + "\n";
+  std::string out = "Check of the converted books on " + bookDateLine(c.bookDate) + "\n";
   count(out, "Handed over to the new licensee on the date (old book)", c.handedOver);
   count(out, "Of them, received from the previous licensee as the rules give (new book)",
         c.received);
@@ -237,7 +228,7 @@ std::string convertedCheckText(const ConvertedCheck& c) {
 }
 
 std::string convertedCheckSummary(const ConvertedCheck& c) {
-  std::string out = "  on " + dateLine(c.bookDate) + ": " + std::to_string(c.handedOver) +
+  std::string out = "  on " + bookDateLine(c.bookDate) + ": " + std::to_string(c.handedOver) +
                     " handed over (old book), " + std::to_string(c.received) +
                     " received as the rules give (new book)\n";
   out += c.proven() ? "  the hand-over is proven"

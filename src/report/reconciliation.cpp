@@ -38,10 +38,7 @@ bool stockNumberBefore(const Keyed& a, const Keyed& b) {
 }
 
 // Status as the passes read it: only its first four characters count.
-bool onHand(const GunRecord& e) {
-  const std::string_view kind = e.Status.left(4);
-  return kind == "PAWN" || kind == "SALE";
-}
+bool onHand(const GunRecord& e) { return onHandStatus(e.Status); }
 
 bool inStoreAtEnd(const GunRecord& e, std::string_view date) {
   return e.DateIn <= date && (onHand(e) || e.DateOut > date);

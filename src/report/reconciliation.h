@@ -91,6 +91,16 @@ ReconciledEntry reconciledEntry(const gunbook::GunRecord& record);
 // From the 376-byte stored form.
 ReconciledEntry reconciledEntry(const uint8_t* stored);
 
+// Status as the passes read it: on hand when its first four characters are
+// exactly PAWN or SALE.
+inline bool onHandStatus(const gunbook::FixedText<15>& status) {
+  const std::string_view kind = status.left(4);
+  return kind == "PAWN" || kind == "SALE";
+}
+
+// "06/30/2025 (20250630)" for a book date of eight digits; else as it is.
+std::string bookDateLine(const std::string& bookDate);
+
 // The prefix as the rebase puts it in front of Field06: book text with its
 // leading and trailing blanks dropped, upper-cased.
 std::string bookPrefix(std::string_view prefix);

@@ -7,13 +7,6 @@
 namespace varnok::report {
 namespace {
 
-// "06/30/2025 (20250630)" for a book date of eight digits; else as it is.
-std::string dateLine(const std::string& bookDate) {
-  if (bookDate.size() != 8) return bookDate;
-  return bookDate.substr(4, 2) + "/" + bookDate.substr(6, 2) + "/" + bookDate.substr(0, 4) +
-         " (" + bookDate + ")";
-}
-
 std::string fieldName(const std::string& field) {
   if (field == "Field01") return "Field01 (serial number)";
   if (field == "Field03") return "Field03 (make)";
@@ -70,6 +63,12 @@ void listOldBookEntries(std::string& out, const char* heading,
 
 }  // namespace
 
+std::string bookDateLine(const std::string& bookDate) {
+  if (bookDate.size() != 8) return bookDate;
+  return bookDate.substr(4, 2) + "/" + bookDate.substr(6, 2) + "/" + bookDate.substr(0, 4) +
+         " (" + bookDate + ")";
+}
+
 std::string reconciliationText(const Reconciliation& r) {
   const std::size_t discrepancies = r.discrepancies();
   std::string out;
@@ -79,7 +78,7 @@ std::string reconciliationText(const Reconciliation& r) {
   for (const auto* guns : {&r.notCarriedOver, &r.notInStore})
     for (const UnmatchedGun& gun : *guns) listed += gun.stockNumber.size() + gun.why.size() + 5;
   out.reserve(listed + r.differences.size() * 96 + r.disposedOnDate.size() * 80 + 1024);
-  out += "Reconciliation on " + dateLine(r.bookDate) + "\n";
+  out += "Reconciliation on " + bookDateLine(r.bookDate) + "\n";
   count(out, "In the store at the end of the date (old book)", r.inStore);
   count(out, "Carried over (new book)", r.carriedOver);
   count(out, "Matched by stock number", r.matched);
@@ -115,7 +114,7 @@ std::string reconciliationText(const Reconciliation& r) {
 }
 
 std::string reconciliationSummary(const Reconciliation& r) {
-  std::string out = "  on " + dateLine(r.bookDate) + ": " + std::to_string(r.inStore) +
+  std::string out = "  on " + bookDateLine(r.bookDate) + ": " + std::to_string(r.inStore) +
                     " in the store (old book), " + std::to_string(r.carriedOver) +
                     " carried over (new book), " + std::to_string(r.matched) + " matched\n";
   const std::size_t found = r.discrepancies();

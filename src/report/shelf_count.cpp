@@ -6,6 +6,7 @@
 #include "booktool/csv.h"
 #include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
+#include "report/reconciliation.h"
 
 namespace varnok::report {
 namespace {
@@ -67,8 +68,7 @@ std::string text(std::string_view bookText) {
 }
 
 bool inStoreAtEnd(const GunRecord& e, std::string_view date) {
-  const std::string_view kind = e.Status.left(4);
-  return e.DateIn <= date && (kind == "PAWN" || kind == "SALE" || e.DateOut > date);
+  return e.DateIn <= date && (onHandStatus(e.Status) || e.DateOut > date);
 }
 
 std::string dateText(std::string_view date) {
@@ -141,7 +141,7 @@ ShelfCount compareShelfCount(const ShelfList& list, const std::vector<GunRecord>
         lookUp(byStock) ? lookUp(byStock) : lookUp(bySerial);
     if (!gun) {
       const auto entry = anyEntry.find(wanted);
-      std::string detail = "not a stock or serial number of a gun in the store on the date";
+      std::string detail = "no stock or serial number of the old book";
       if (entry != anyEntry.end())
         detail = "the old book has it, but not in the store on the date (" +
                  detailOf(oldBook[entry->second]) + ")";
@@ -163,7 +163,7 @@ ShelfCount compareShelfCount(const ShelfList& list, const std::vector<GunRecord>
 }
 
 std::string shelfCountText(const ShelfCount& c) {
-  std::string out = "Count on the shelf against the old book on " + c.bookDate + "\n";
+  std::string out = "Count on the shelf against the old book on " + bookDateLine(c.bookDate) + "\n";
   out += "Values read from " + c.column + "\n";
   out += "Counted: " + std::to_string(c.counted) + "\n";
   out += "In the store at the end of the date (old book): " + std::to_string(c.inStore) + "\n";
