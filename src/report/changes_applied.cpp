@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "booktool/book_csv.h"
 #include "booktool/csv.h"
@@ -39,9 +40,13 @@ constexpr const char* kAmbiguous =
     "preview cannot tell the value; check the books with reconcile --converted after the run";
 
 std::size_t fieldIndex(std::string_view name) {
-  for (std::size_t i = 0; i < kGunFields.size(); ++i)
-    if (name == kGunFields[i].name) return i;
-  return kGunFields.size();
+  static const std::unordered_map<std::string_view, std::size_t> kIndex = [] {
+    std::unordered_map<std::string_view, std::size_t> index;
+    for (std::size_t i = 0; i < kGunFields.size(); ++i) index.emplace(kGunFields[i].name, i);
+    return index;
+  }();
+  const auto at = kIndex.find(name);
+  return at == kIndex.end() ? kGunFields.size() : at->second;
 }
 
 // Stores a value as the export wrote it; false when it is no value of the
@@ -65,15 +70,18 @@ bool store(uint8_t* stored, std::size_t field, std::string_view text) {
 // One book's entries by their stored stock number; removed ones dropped.
 class Book {
  public:
-  explicit Book(const std::vector<GunRecord>& entries) {
+  // Takes the entries over: the book is held once, in its stored form.
+  explicit Book(std::vector<GunRecord>& entries) {
     for (const GunRecord& e : entries) entries_.emplace(e.Field00.str(), gunbook::toStored(e));
+    std::vector<GunRecord>().swap(entries);
   }
   std::string apply(const std::vector<booktool::csv::Field>& cells) {
     const std::size_t field = fieldIndex(cells[3].text);
     if (field == kGunFields.size()) return "no field " + cells[3].text;
     const bool removed = cells[2].text == changeName(Change::Removed);
     const std::vector<std::string_view> stocks = readings(cells[1].text);
-    auto at = entries_.end();
+    // An entry's rows come one after another: most rows name the last one.
+    auto at = cells[1].text == lastCell_ ? last_ : entries_.end();
     for (std::string_view stock : stocks)
       if (at == entries_.end()) at = entries_.find(stockKey(stock));
     if (at == entries_.end()) {
@@ -85,6 +93,8 @@ class Book {
       at = entries_.emplace(stockKey(stocks[0]), blank).first;
       added_.insert(at->first);
     }
+    lastCell_ = cells[1].text;
+    last_ = at;
     if (!added_.contains(at->first)) {
       const std::string held = booktool::bookCsvValue(at->second.data(), field);
       const std::vector<std::string_view> before = readings(cells[4].text);
@@ -107,6 +117,7 @@ class Book {
     return {};
   }
   std::vector<GunRecord> entries() {
+    last_ = entries_.end();
     for (const std::string& stock : gone_) entries_.erase(stock);
     std::vector<GunRecord> out(entries_.size());
     std::size_t i = 0;
@@ -116,6 +127,8 @@ class Book {
 
  private:
   std::map<std::string, StoredRecord> entries_;  // in stock-number order, as key 0
+  std::string lastCell_;
+  std::map<std::string, StoredRecord>::iterator last_ = entries_.end();
   std::vector<std::string> gone_;   // removed once all their rows are checked
   std::set<std::string> added_;     // entries the rows add: no value before
 };

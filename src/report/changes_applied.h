@@ -15,7 +15,7 @@ namespace varnok::report {
 // the entries of the two books, which end in stock-number order. Each row's
 // value before must be what the entry holds then. Empty when every row
 // applied, else why not (the line of changes.csv), with the books then in
-// no state to check.
+// no state to check (and left empty).
 std::string applyChanges(std::string_view changesCsv, std::vector<gunbook::GunRecord>& oldBook,
                          std::vector<gunbook::GunRecord>& newBook);
 
