@@ -3,6 +3,7 @@
 // ended; a preview's on the books as it would leave them: the books as they
 // are (a preview wrote none) with the rows of its changes.csv applied, so
 // that what the preview recorded is what gets checked.
+#include <exception>
 #include <vector>
 
 #include "booktool/book_tool.h"
@@ -56,8 +57,13 @@ void RunReport::checkConvertedBooks() {
     }
   }
   if (mode_ == Mode::Preview) {
-    if (std::string why = applyChanges(dir_.readFile("changes.csv"), books[0], books[1]);
-        !why.empty()) {
+    std::string why;
+    try {
+      why = applyChanges(dir_.readFile("changes.csv"), books[0], books[1]);
+    } catch (const std::exception& error) {
+      why = error.what();  // the summary is written all the same
+    }
+    if (!why.empty()) {
       checkSummary_ = "  not made: the changes the preview recorded do not apply to the books "
                       "as they are: " + why + "\n";
       return;
