@@ -17,6 +17,8 @@ inline constexpr int kUsageExit = 2;
 inline constexpr int kAbortExit = 3;    // the operator chose Abort in an error report
 inline constexpr int kIgnoredExit = 4;  // the run ended, but error reports were answered Ignore
 inline constexpr int kDiscrepancyExit = 5;  // the books do not reconcile
+inline constexpr int kNotProvenExit = 6;     // converted books that do not prove the hand-over
+inline constexpr int kCountDiffersExit = 7;  // a count of the shelf that differs from the book
 
 // `book create|import|export|stat|restore`
 void addBookCommand(CLI::App& app);

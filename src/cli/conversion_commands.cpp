@@ -146,6 +146,8 @@ void printPreview(const report::RunReport& report) {
   }
   std::cout << "Reconciliation of the books before the run:\n"
             << report.reconciliationSummary() << std::flush;
+  std::cout << "Check of the books as the run would leave them:\n"
+            << report.convertedCheckSummary() << std::flush;
 }
 
 // The run's input checks, made before the report: a refused input opens no
@@ -193,7 +195,10 @@ void run(const ConversionOptions& options, report::RunKind kind,
     (converter.*procedure)();
   }
   settle(converter, *report);
-  if (options.preview) printPreview(*report);
+  if (options.preview) {
+    report->checkConvertedBooks();
+    printPreview(*report);
+  }
   finishReport([&] { return report->finish(converter); }, report->folder());
 }
 

@@ -38,10 +38,7 @@ bool stockNumberBefore(const Keyed& a, const Keyed& b) {
 }
 
 // Status as the passes read it: only its first four characters count.
-bool onHand(const GunRecord& e) {
-  const std::string_view kind = e.Status.left(4);
-  return kind == "PAWN" || kind == "SALE";
-}
+bool onHand(const GunRecord& e) { return onHandStatus(e.Status); }
 
 bool inStoreAtEnd(const GunRecord& e, std::string_view date) {
   return e.DateIn <= date && (onHand(e) || e.DateOut > date);
@@ -108,14 +105,6 @@ class OrderedFinder {
   const Index& index_;
   std::size_t at_ = 0;
 };
-
-std::string trimmedPrefix(std::string_view prefix) {
-  const auto first = prefix.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::string upper(prefix.substr(first, prefix.find_last_not_of(' ') - first + 1));
-  for (char& c : upper) c = gunbook::upperWindows1252(c);
-  return upper;
-}
 
 void compareFields(const GunRecord& o, const GunRecord& n, const std::string& prefix,
                    std::vector<FieldDifference>& differences) {
@@ -211,10 +200,38 @@ void findNotInStore(const Index& oldIndex, const Index& newIndex, const std::str
   r.carriedTwice = serials.repeated();
 }
 
+bool blank(std::string_view bookText) {
+  return gunbook::withoutTrailingBlanks(bookText).empty();
+}
+
+// Entries of the old book that neither pass closes though they are not
+// closed: not on hand, no DateOut (so not handed over, and not carried
+// over by the rebase either); and any with no date received.
+void findOpenAndUndated(const Index& oldIndex, Reconciliation& r) {
+  for (const Keyed& key : oldIndex) {
+    const GunRecord& e = *key.entry;
+    const bool open = e.DateIn <= r.bookDate && !onHand(e) && blank(e.DateOut.view());
+    if (!open && !blank(e.DateIn.view())) continue;
+    const std::string status = text(e.Status.view());
+    (open ? r.leftOpen : r.blankDateIn)
+        .push_back({text(e.Field00.view()), text(e.Field01.view()),
+                    status.empty() ? "blank" : status, dateText(e.DateIn)});
+  }
+}
+
 }  // namespace
 
+std::string bookPrefix(std::string_view prefix) {
+  const auto first = prefix.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  std::string upper(prefix.substr(first, prefix.find_last_not_of(' ') - first + 1));
+  for (char& c : upper) c = gunbook::upperWindows1252(c);
+  return upper;
+}
+
 std::size_t Reconciliation::discrepancies() const {
-  return notCarriedOver.size() + notInStore.size() + carriedTwice.size() + differences.size();
+  return notCarriedOver.size() + notInStore.size() + carriedTwice.size() + differences.size() +
+         leftOpen.size() + blankDateIn.size();
 }
 
 ReconciledEntry reconciledEntry(const gunbook::GunRecord& record) {
@@ -257,7 +274,8 @@ Reconciliation reconcile(const ReconciledEntries& oldBook, const ReconciledEntri
   const Index oldIndex = indexByStockNumber(oldBook);
   const Index newIndex = indexByStockNumber(newBook);
   findNotCarriedOver(oldIndex, newIndex, r);
-  findNotInStore(oldIndex, newIndex, trimmedPrefix(prefix), r);
+  findNotInStore(oldIndex, newIndex, bookPrefix(prefix), r);
+  findOpenAndUndated(oldIndex, r);
   return r;
 }
 

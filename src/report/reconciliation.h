@@ -9,6 +9,9 @@
 // - left the store on D (old book): DateIn <= D, not on hand, DateOut == D;
 // - carried over (new book): DateIn <= D, and on hand or DateOut >= D: the
 //   entries the rebase keeps and rewrites.
+// - left open (old book): DateIn <= D, not on hand, DateOut blank: the
+//   close-out neither hands it over nor does the rebase carry it, so it
+//   stays open in the closed old book.
 // Dates compare as the book stores them, byte by byte: a blank date comes
 // before every real one. Guns match by stock number (Field00).
 #pragma once
@@ -44,6 +47,15 @@ struct FieldDifference {
   std::string newValue;
 };
 
+// An old-book entry the conversion would leave as it is though it should not
+// be: left open, or with no date received.
+struct OldBookEntry {
+  std::string stockNumber;
+  std::string serialNumber;
+  std::string status;  // "blank" when blank
+  std::string dateIn;  // "blank" when blank
+};
+
 struct Reconciliation {
   std::string bookDate;         // D
   std::size_t inStore = 0;      // in the store at the end of D, per the old book
@@ -54,6 +66,8 @@ struct Reconciliation {
   std::vector<UnmatchedGun> notInStore;         // carried over, neither in the store nor left on D
   std::vector<RepeatedSerial> carriedTwice;     // one serial number carried in twice or more
   std::vector<FieldDifference> differences;     // serial number, make or model changed
+  std::vector<OldBookEntry> leftOpen;           // stays open in the closed old book
+  std::vector<OldBookEntry> blankDateIn;        // any other old-book entry with DateIn blank
   std::vector<std::string> disposedOnDate;      // left on D and carried over: a note only
 
   // The entries of the lists above but the last; any is a discrepancy.
@@ -76,6 +90,20 @@ struct ReconciledEntry {
 ReconciledEntry reconciledEntry(const gunbook::GunRecord& record);
 // From the 376-byte stored form.
 ReconciledEntry reconciledEntry(const uint8_t* stored);
+
+// Status as the passes read it: on hand when its first four characters are
+// exactly PAWN or SALE.
+inline bool onHandStatus(const gunbook::FixedText<15>& status) {
+  const std::string_view kind = status.left(4);
+  return kind == "PAWN" || kind == "SALE";
+}
+
+// "06/30/2025 (20250630)" for a book date of eight digits; else as it is.
+std::string bookDateLine(const std::string& bookDate);
+
+// The prefix as the rebase puts it in front of Field06: book text with its
+// leading and trailing blanks dropped, upper-cased.
+std::string bookPrefix(std::string_view prefix);
 
 // Reconciles two books' entries (each with unique stock numbers, as key 0
 // keeps them) on the book date D. The serial number (Field01), make (Field03)

@@ -7,13 +7,6 @@
 namespace varnok::report {
 namespace {
 
-// "06/30/2025 (20250630)" for a book date of eight digits; else as it is.
-std::string dateLine(const std::string& bookDate) {
-  if (bookDate.size() != 8) return bookDate;
-  return bookDate.substr(4, 2) + "/" + bookDate.substr(6, 2) + "/" + bookDate.substr(0, 4) +
-         " (" + bookDate + ")";
-}
-
 std::string fieldName(const std::string& field) {
   if (field == "Field01") return "Field01 (serial number)";
   if (field == "Field03") return "Field03 (make)";
@@ -63,7 +56,23 @@ void listDifferences(std::string& out, const std::vector<FieldDifference>& diffe
   }
 }
 
+void listOldBookEntries(std::string& out, const char* heading,
+                        const std::vector<OldBookEntry>& entries) {
+  if (entries.empty()) return;
+  out += std::string("\n") + heading + ":\n";
+  for (const OldBookEntry& e : entries)
+    out += "  " + e.stockNumber + ": serial number \"" + e.serialNumber + "\", Status " +
+           (e.status == "blank" ? e.status : "\"" + e.status + "\"") + ", DateIn " + e.dateIn +
+           "\n";
+}
+
 }  // namespace
+
+std::string bookDateLine(const std::string& bookDate) {
+  if (bookDate.size() != 8) return bookDate;
+  return bookDate.substr(4, 2) + "/" + bookDate.substr(6, 2) + "/" + bookDate.substr(0, 4) +
+         " (" + bookDate + ")";
+}
 
 std::string reconciliationText(const Reconciliation& r) {
   const std::size_t discrepancies = r.discrepancies();
@@ -74,7 +83,7 @@ std::string reconciliationText(const Reconciliation& r) {
   for (const auto* guns : {&r.notCarriedOver, &r.notInStore})
     for (const UnmatchedGun& gun : *guns) listed += gun.stockNumber.size() + gun.why.size() + 5;
   out.reserve(listed + r.differences.size() * 96 + r.disposedOnDate.size() * 80 + 1024);
-  out += "Reconciliation on " + dateLine(r.bookDate) + "\n";
+  out += "Reconciliation on " + bookDateLine(r.bookDate) + "\n";
   count(out, "In the store at the end of the date (old book)", r.inStore);
   count(out, "Carried over (new book)", r.carriedOver);
   count(out, "Matched by stock number", r.matched);
@@ -82,6 +91,8 @@ std::string reconciliationText(const Reconciliation& r) {
   count(out, "Carried over but not in the store", r.notInStore.size());
   count(out, "Serial numbers carried over more than once", r.carriedTwice.size());
   count(out, "Serial number, make or model differ", r.differences.size());
+  count(out, "Left open in the closed old book", r.leftOpen.size());
+  count(out, "Other old-book entries with DateIn blank", r.blankDateIn.size());
   count(out, "Disposed of on the conversion date (notes)", r.disposedOnDate.size());
   out += discrepancies == 0 ? "The books reconcile.\n"
                             : "Discrepancies: " + std::to_string(discrepancies) + "\n";
@@ -90,6 +101,15 @@ std::string reconciliationText(const Reconciliation& r) {
   listUnmatched(out, "Carried over but not in the store", r.notInStore);
   listCarriedTwice(out, r.carriedTwice);
   listDifferences(out, r.differences);
+  listOldBookEntries(out,
+                     "Left open in the closed old book (received on or before the date, no "
+                     "DateOut, Status not PAWN or SALE: neither handed over nor carried over)",
+                     r.leftOpen);
+  listOldBookEntries(out, "DateIn blank in the old book", r.blankDateIn);
+  if (!r.leftOpen.empty() || !r.blankDateIn.empty())
+    out += "\nCorrect these entries in the store program before converting (the Status of a "
+           "gun still in the store begins PAWN or SALE, a gun gone has its DateOut, every "
+           "entry its DateIn), then preview again.\n";
   if (!r.disposedOnDate.empty()) {
     out += "\nNotes:\n";
     for (const std::string& stock : r.disposedOnDate)
@@ -100,7 +120,7 @@ std::string reconciliationText(const Reconciliation& r) {
 }
 
 std::string reconciliationSummary(const Reconciliation& r) {
-  std::string out = "  on " + dateLine(r.bookDate) + ": " + std::to_string(r.inStore) +
+  std::string out = "  on " + bookDateLine(r.bookDate) + ": " + std::to_string(r.inStore) +
                     " in the store (old book), " + std::to_string(r.carriedOver) +
                     " carried over (new book), " + std::to_string(r.matched) + " matched\n";
   const std::size_t found = r.discrepancies();

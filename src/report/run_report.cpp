@@ -94,6 +94,7 @@ RunReport::RunReport(RunKind kind, Mode mode, const fs::path& reports,
   }
   start(reports, std::move(books), engine);
   prepareReconciliation(form, engine);
+  prepareCheck(form, engine);
 }
 
 RunReport::RunReport(const BookImport& import, const fs::path& reports,
@@ -197,6 +198,8 @@ fs::path RunReport::finish(const conversion::Converter& converter) {
   if (!reconciliation_.empty()) dir_.writeFile("reconciliation.txt", reconciliation_);
   recorder_->finishBooks();
   cutModels_ = converter.cutModels();
+  checkConvertedBooks();
+  if (!check_.empty()) dir_.writeFile("check.txt", check_);
   std::string outcome = outcomeText(converter);
   const std::vector<std::string> unsaved = unsavedBooks();
   if (!unsaved.empty()) {
@@ -225,7 +228,7 @@ void RunReport::writeSummary(const std::string& outcome, int ignoredReports, boo
   SummaryFacts facts{kindName(kind_, mode_), mode_ == Mode::Preview, inputs_, started_,
                      std::chrono::system_clock::now(), finished, outcome, ignoredReports,
                      recorder_->books(), changes_->rows(), recorder_->problems(),
-                     reconciliationSummary_, cutModels_};
+                     reconciliationSummary_, cutModels_, checkSummary_};
   // The interim summaries are not worth a flush each; the final one is.
   dir_.writeFile("summary.txt", summaryText(facts), finished);
 }

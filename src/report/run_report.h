@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "gunbook/gun_record.h"
 #include "recordmanager/record_manager.h"
 #include "report/changes.h"
+#include "report/converted_check.h"
 #include "report/reconciliation.h"
 #include "report/recording_manager.h"
 #include "report/report_dir.h"
@@ -86,6 +88,13 @@ class RunReport {
   // preview's from the start.
   const std::string& reconciliationSummary() const { return reconciliationSummary_; }
 
+  // The check of the books as the run left them (as a preview would leave
+  // them: the books with the rows of its changes.csv applied), in its lines
+  // of summary.txt; the whole of it goes to check.txt. Made once the run
+  // has returned, by finish() or before it by the front end.
+  void checkConvertedBooks();
+  const std::string& convertedCheckSummary() const { return checkSummary_; }
+
   // Writes the final summary.txt (and reconciliation.txt) and returns the
   // folder. Throws std::system_error naming the file that could not be
   // written; the books are as the run left them either way.
@@ -110,6 +119,7 @@ class RunReport {
   void startReconciling();
   void reconcileFromBackups();
   void keep(const Reconciliation& reconciliation);
+  void prepareCheck(const conversion::FormValues& form, rm::RecordManager& engine);
 
   RunKind kind_;
   Mode mode_;
@@ -125,6 +135,13 @@ class RunReport {
   std::string reconciliation_, reconciliationSummary_;
   std::string bookDate_, prefix_;  // the run's, in book form
   std::vector<std::string> cutModels_;  // the converter's, once the run has ended
+  // The check of the converted books: what the run was asked, the books'
+  // folders as typed, and the engine they are read through afterwards.
+  std::optional<ConversionTerms> checkTerms_;
+  std::string checkedFolders_[2];
+  rm::RecordManager* checkEngine_ = nullptr;
+  bool checked_ = false;
+  std::string check_, checkSummary_;
 };
 
 }  // namespace varnok::report

@@ -132,6 +132,10 @@ std::string summaryText(const SummaryFacts& facts) {
   // The reconciliation of the books before the run.
   text += "\nReconciliation\n";
   text += facts.reconciliation.empty() ? "  not made by this run\n" : facts.reconciliation;
+  // The check of the books as the run left them (or would leave them).
+  if (!facts.check.empty())
+    text += std::string("\nCheck of the books as the run ") +
+            (facts.preview ? "would leave them" : "left them") + "\n" + facts.check;
   return text;
 }
 

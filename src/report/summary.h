@@ -12,6 +12,8 @@
 
 namespace varnok::report {
 
+inline const std::string kNoCheck;
+
 struct SummaryFacts {
   const char* kind;  // "convert", "fix", "preview", "import"
   bool preview;
@@ -26,6 +28,8 @@ struct SummaryFacts {
   const std::string& reconciliation;  // a few lines; empty when none was made
   // Stock numbers of the entries whose model the prefix cuts (or would).
   const std::vector<std::string>& cutModels;
+  // The check of the books after the run; empty (no section) for an import.
+  const std::string& check = kNoCheck;
 };
 
 // The summary's lines on the run's inputs.

@@ -304,7 +304,11 @@ TEST_F(ConversionCliTest, APreviewWritesNoBookAndForetellsTheRun) {
             "  on 06/30/2025 (20250630): 1 in the store (old book), 1 carried over (new book), "
             "1 matched\n"
             "  the books reconcile, 0 disposed of on the date (notes); the details are in "
-            "reconciliation.txt\n");
+            "reconciliation.txt\n"
+            "Check of the books as the run would leave them:\n"
+            "  on 06/30/2025 (20250630): 1 handed over (old book), 1 received as the rules give "
+            "(new book)\n"
+            "  the hand-over is proven; the details are in check.txt\n");
   EXPECT_EQ(fileBytes(std::filesystem::path(oldFolder) / "FILE3.DAT"), oldBytes);
   EXPECT_EQ(fileBytes(std::filesystem::path(newFolder) / "FILE3.DAT"), newBytes);
   EXPECT_EQ(preview.report.filename().string().substr(18), "preview");
@@ -312,6 +316,8 @@ TEST_F(ConversionCliTest, APreviewWritesNoBookAndForetellsTheRun) {
   const auto run = runCli(args("convert"));
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(fileBytes(run.report / "changes.csv"), fileBytes(preview.report / "changes.csv"));
+  EXPECT_NE(fileBytes(run.report / "check.txt").find("The hand-over is proven."), std::string::npos);
+  EXPECT_EQ(fileBytes(run.report / "check.txt"), fileBytes(preview.report / "check.txt"));
   EXPECT_EQ(fileBytes(run.report / "old-FILE3.DAT"), oldBytes);
   EXPECT_EQ(fileBytes(run.report / "new-FILE3.DAT"), newBytes);
 }

@@ -67,7 +67,7 @@ class ReportOnRandomPairs : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(ReportOnRandomPairs, PreviewWritesNothingAndTheRunChangesWhatTheReportSays) {
   const KindCase& c = GetParam();
-  int changedRows = 0;
+  int changedRows = 0, checks = 0;
   for (uint32_t seed = c.firstSeed; seed < c.firstSeed + 40; ++seed) {
     Generator random(seed);
     PairOnDisk pair;
@@ -99,9 +99,22 @@ TEST_P(ReportOnRandomPairs, PreviewWritesNothingAndTheRunChangesWhatTheReportSay
       ASSERT_TRUE(fileBytes(run / "old-FILE3.DAT") == oldBefore) << "seed " << seed;
       ASSERT_TRUE(fileBytes(run / "new-FILE3.DAT") == newBefore) << "seed " << seed;
     }
+    // The preview's check, made on its changes applied to the books, is the
+    // run's, made on the books it left.
+    // (Unless a value changes.csv cannot tell from its spreadsheet
+    // escape was written: the preview then says so.)
+    const std::string previewSummary = fileBytes(preview / "summary.txt");
+    if (previewSummary.find("may or may not begin with an apostrophe") == std::string::npos) {
+      ASSERT_EQ(fileBytes(preview / "check.txt"), fileBytes(run / "check.txt"))
+          << "seed " << seed << previewSummary;
+      checks += fs::exists(run / "check.txt");
+    }
     changedRows += static_cast<int>(oldRows.size() + newRows.size());
   }
   EXPECT_GT(changedRows, 1000);  // the generator reached books that change
+  if (c.kind == RunKind::Convert) {
+    EXPECT_GT(checks, 30);  // a fix makes none
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
