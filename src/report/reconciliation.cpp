@@ -160,6 +160,11 @@ void findNotCarriedOver(const Index& oldIndex, const Index& newIndex, Reconcilia
     const std::string_view key = o->Field00.view();
     if (!inStoreAtEnd(*o, r.bookDate)) continue;
     ++r.inStore;
+    if (o->DateOut > r.bookDate && !text(o->Field09.view()).empty())
+      r.keptForm4473.push_back(
+          {text(key), "disposed of on " + dateText(o->DateOut) + " with form 4473 number \"" +
+                          text(o->Field09.view()) +
+                          "\", kept beside the sale to the new licensee on the date"});
     const GunRecord* n = inNewBook.find(oldKey);
     if (!n) {
       r.notCarriedOver.push_back({text(key), "absent from the new book"});
@@ -236,7 +241,7 @@ std::size_t Reconciliation::discrepancies() const {
 
 ReconciledEntry reconciledEntry(const gunbook::GunRecord& record) {
   return {record.Field00, record.Field01, record.Field03, record.Field06,
-          record.DateIn,  record.DateOut, record.Status};
+          record.DateIn,  record.DateOut, record.Status,  record.Field09};
 }
 
 ReconciledEntry reconciledEntry(const uint8_t* stored) {
@@ -252,6 +257,7 @@ ReconciledEntry reconciledEntry(const uint8_t* stored) {
   take(entry.Field06, 6);
   take(entry.DateOut, 7);
   take(entry.Status, 20);
+  take(entry.Field09, 9);
   return entry;
 }
 

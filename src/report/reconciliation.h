@@ -69,6 +69,9 @@ struct Reconciliation {
   std::vector<OldBookEntry> leftOpen;           // stays open in the closed old book
   std::vector<OldBookEntry> blankDateIn;        // any other old-book entry with DateIn blank
   std::vector<std::string> disposedOnDate;      // left on D and carried over: a note only
+  // Handed over though disposed of after D, keeping that disposal's form
+  // 4473 number (Field09) beside the sale to the new licensee: a note only.
+  std::vector<UnmatchedGun> keptForm4473;
 
   // The entries of the lists above but the last; any is a discrepancy.
   std::size_t discrepancies() const;
@@ -85,6 +88,7 @@ struct ReconciledEntry {
   gunbook::FixedText<8> DateIn;
   gunbook::FixedText<8> DateOut;
   gunbook::FixedText<15> Status;
+  gunbook::FixedText<15> Field09;  // the form 4473 number
   friend bool operator==(const ReconciledEntry&, const ReconciledEntry&) = default;
 };
 ReconciledEntry reconciledEntry(const gunbook::GunRecord& record);
@@ -125,6 +129,14 @@ Reconciliation reconcile(const std::vector<gunbook::GunRecord>& oldBook,
 // a line of its own that names the stock number. The same reconciliation
 // always gives the same text.
 std::string reconciliationText(const Reconciliation& reconciliation);
+
+// What the rules will do that an inspector would question, for a preview,
+// a run's summary and the window, a line each under "Warnings": the models
+// the prefix cuts (`cutModels`, stock numbers), the guns disposed of on the
+// date (kept in both books), those handed over that keep a later
+// disposal's form 4473 number, the entries left open. Empty when none.
+std::string warningsText(const Reconciliation& reconciliation,
+                         const std::vector<std::string>& cutModels);
 
 // Two indented lines for a run's summary: the counts, and whether the books
 // reconcile.

@@ -110,13 +110,43 @@ std::string reconciliationText(const Reconciliation& r) {
     out += "\nCorrect these entries in the store program before converting (the Status of a "
            "gun still in the store begins PAWN or SALE, a gun gone has its DateOut, every "
            "entry its DateIn), then preview again.\n";
-  if (!r.disposedOnDate.empty()) {
+  if (!r.disposedOnDate.empty() || !r.keptForm4473.empty()) {
     out += "\nNotes:\n";
     for (const std::string& stock : r.disposedOnDate)
       out += "  " + stockNumber(stock) +
              ": disposed of on the conversion date: kept in both books\n";
+    for (const UnmatchedGun& gun : r.keptForm4473)
+      out += "  " + stockNumber(gun.stockNumber) + ": " + gun.why + "\n";
   }
   return out;
+}
+
+std::string warningsText(const Reconciliation& r, const std::vector<std::string>& cutModels) {
+  std::string out;
+  const auto list = [&](const std::string& what, std::size_t count, const auto& stockOf,
+                        const auto& items) {
+    if (count == 0) return;
+    out += "  " + std::to_string(count) + " " + what + ":";
+    std::size_t shown = 0;
+    for (const auto& item : items) {
+      if (shown++ == 8) {
+        out += " ...";
+        break;
+      }
+      out += " " + stockNumber(stockOf(item));
+    }
+    out += "\n";
+  };
+  const auto same = [](const std::string& s) { return s; };
+  list("model(s) the prefix cuts to the field's 15 characters", cutModels.size(), same, cutModels);
+  list("gun(s) disposed of on the date itself, which stay in both books", r.disposedOnDate.size(),
+       same, r.disposedOnDate);
+  list("gun(s) handed over that keep a later disposal's form 4473 number (Field09) while they "
+       "now read as sold to the new licensee",
+       r.keptForm4473.size(), [](const UnmatchedGun& g) { return g.stockNumber; }, r.keptForm4473);
+  list("entr(ies) left open in the closed old book (see reconciliation.txt)", r.leftOpen.size(),
+       [](const OldBookEntry& e) { return e.stockNumber; }, r.leftOpen);
+  return out.empty() ? out : "Warnings (what an inspector would ask about; no rule changes):\n" + out;
 }
 
 std::string reconciliationSummary(const Reconciliation& r) {

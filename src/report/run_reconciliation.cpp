@@ -126,7 +126,8 @@ void RunReport::reconcileFromBackups() {
     reconciliationSummary_ = "  not made: " + outcome.notMade + "\n";
     return;
   }
-  reconciliationSummary_ = report::reconciliationSummary(outcome.reconciliation);
+  reconciliationSummary_ = report::reconciliationSummary(outcome.reconciliation) +
+                           warningsText(outcome.reconciliation, {});
   // Written beside the run, perhaps onto a disk full then: once more, now
   // that the room kept for it is free.
   if (outcome.notWritten)
@@ -135,7 +136,8 @@ void RunReport::reconcileFromBackups() {
 
 void RunReport::keep(const Reconciliation& reconciliation) {
   reconciliation_ = reconciliationText(reconciliation);
-  reconciliationSummary_ = report::reconciliationSummary(reconciliation);
+  reconciliationSummary_ = report::reconciliationSummary(reconciliation) +
+                           warningsText(reconciliation, {});
 }
 
 }  // namespace varnok::report

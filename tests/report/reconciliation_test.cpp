@@ -180,6 +180,22 @@ TEST(ReconciliationText, NamesABlankStockNumber) {
   EXPECT_EQ(text.find("\n  :"), std::string::npos) << text;
 }
 
+// Only a gun handed over for a disposal after the date keeps a form 4473
+// number it should not: one on hand, or gone on or before the date, does not.
+TEST(ReconciliationWarnings, NameAHandOverThatKeepsALaterForm4473) {
+  std::vector<GunRecord> old{entry("A", "20250101", "20250715", "SOLD"),
+                             entry("B", "20250101", "20250715", "SOLD"),
+                             entry("C", "20250101", kBlank, "PAWN"),
+                             entry("D", "20250101", "20250630", "SOLD")};
+  for (std::size_t i : {0u, 2u, 3u}) old[i].Field09 = "4473-" + std::to_string(i);
+  const std::vector<GunRecord> none;
+  const Reconciliation r = reconcile(old, none, kDate);
+  ASSERT_EQ(r.keptForm4473.size(), 1u);
+  EXPECT_EQ(r.keptForm4473[0].stockNumber, "A");
+  EXPECT_NE(r.keptForm4473[0].why.find("\"4473-0\""), std::string::npos);
+  EXPECT_EQ(warningsText(reconcile(none, none, kDate), {}), "");
+}
+
 std::vector<GunRecord> sampleBook(const std::string& name) {
   std::ifstream in(std::string(VARNOK_EXAMPLES_DIR) + "/" + name, std::ios::binary);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
@@ -215,6 +231,13 @@ TEST(ReconcilingTheSampleBooks, NineLeftOpenAndFiveUndated) {
   EXPECT_EQ(undated, (std::vector<std::string>{"G-2025-00141", "G-2025-00191", "G-2025-00241",
                                                "G-2025-00291", "G-2025-00341"}));
   EXPECT_EQ(r.discrepancies(), 14u) << reconciliationText(r);
+  // The same script: 16 guns in the store on the date but disposed of
+  // after it keep that disposal's form 4473 number; a warning, no discrepancy.
+  EXPECT_EQ(r.keptForm4473.size(), 16u);
+  const std::string warnings = warningsText(r, {"G-2024-00255"});
+  for (const char* line : {"1 model(s) the prefix cuts", "6 gun(s) disposed of on the date",
+                           "16 gun(s) handed over that keep", "9 entr(ies) left open"})
+    EXPECT_NE(warnings.find(line), std::string::npos) << line << "\n" << warnings;
 
   // A run reads its entries from the stored form: the same fields.
   for (const GunRecord& record : sampleBook("new-book.csv"))
