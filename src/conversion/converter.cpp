@@ -20,7 +20,7 @@ std::string Converter::ignoredReportsWarning() const {
 }
 
 bool Converter::openBookOn(gunbook::BookCursor& cursor, TextBox folderBox,
-                           const std::string& folder, errortrap::Trap& trap) {
+                           const std::string& folder, errortrap::CallerTrap trap) {
   cursor.PosBlock.fill(' ');
   cursor.KeyLength = 255;
   trap([&] { cursor.KeyBuffer = gunbook::bookFileKey(folder); });
