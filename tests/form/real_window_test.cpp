@@ -68,6 +68,19 @@ TEST_F(RealWindow, TheWindowManagersCloseIsNeverRefused) {
   }
 }
 
+// Where no window manager hands the keyboard back after a message, the
+// window takes it back itself: Escape after "You must enter a value" leaves.
+TEST_F(RealWindow, AfterAMessageTheKeyboardIsTheWindowsAgain) {
+  WindowOnX varnok(x, environment);
+  ASSERT_FALSE(varnok.window().empty());
+  varnok.type("");
+  varnok.type("03152004");
+  varnok.type("");
+  ASSERT_FALSE(varnok.waitFor(kMessageBoxTitle).empty());
+  varnok.type("", {"Return", "Escape"});
+  EXPECT_EQ(varnok.exitStatus(), 0);
+}
+
 TEST_F(RealWindow, FitsA1024By768ScreenAtAnyFontSizeAndScaleFactor) {
   struct Desktop {
     int points;
