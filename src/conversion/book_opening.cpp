@@ -10,12 +10,12 @@
 
 namespace varnok::conversion {
 
-bool Converter::openBookIn(TextBox folderBox, errortrap::Trap& trap) {
+bool Converter::openBookIn(TextBox folderBox, errortrap::CallerTrap trap) {
   const std::string folder = normaliseFolderBox(view_, folderBox, trap);
   return openBookOn(bookCursor, folderBox, folder, trap);
 }
 
-bool Converter::openPassBook(TextBox folderBox, const char* refusal, errortrap::Trap& trap) {
+bool Converter::openPassBook(TextBox folderBox, const char* refusal, errortrap::CallerTrap trap) {
   if (openBookIn(folderBox, trap)) return true;
   trap([&] { view_.messageBox(refusal); });
   tellWhyNotOpened(trap);
@@ -25,7 +25,7 @@ bool Converter::openPassBook(TextBox folderBox, const char* refusal, errortrap::
 }
 
 void Converter::writeOrReport(gunbook::BookCursor& cursor, uint16_t operation,
-                              errortrap::Trap& trap) {
+                              errortrap::CallerTrap trap) {
   // One trapped statement: Retry makes the write again, Ignore skips it.
   trap([&] {
     lastStatus = cursor.call(recordManager_, operation);
@@ -33,7 +33,7 @@ void Converter::writeOrReport(gunbook::BookCursor& cursor, uint16_t operation,
   });
 }
 
-std::string Converter::passDateOrLeaveBook(errortrap::Trap& trap) {
+std::string Converter::passDateOrLeaveBook(errortrap::CallerTrap trap) {
   std::string bookDate = conversionDate(view_, trap);
   if (isBookDate(bookDate)) return bookDate;
   // Nothing was changed; dropping the session leaves the book as it was.
@@ -42,7 +42,7 @@ std::string Converter::passDateOrLeaveBook(errortrap::Trap& trap) {
   return {};
 }
 
-bool Converter::closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& trap) {
+bool Converter::closeOrDrop(gunbook::BookCursor& cursor, errortrap::CallerTrap trap) {
   bool closed = false;
   trap([&] {
     lastStatus = cursor.call(recordManager_, rm::op::Close);

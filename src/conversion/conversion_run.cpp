@@ -71,14 +71,14 @@ bool Converter::refuseConversionInput(errortrap::Trap& trap) {
   return refuseUnusableInput(/*withPrefix=*/true, trap);
 }
 
-bool Converter::refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& trap) {
+bool Converter::refuseWith(const std::string& message, Outcome outcome, errortrap::CallerTrap trap) {
   if (message.empty()) return false;
   trap([&] { view_.messageBox(message); });
   outcome_ = outcome;
   return true;
 }
 
-bool Converter::refuseUnusableInput(bool withPrefix, errortrap::Trap& trap) {
+bool Converter::refuseUnusableInput(bool withPrefix, errortrap::CallerTrap trap) {
   if (refuseWith(unstorableTextMessage(view_, withPrefix, trap), Outcome::UnstorableText, trap))
     return true;
   if (refuseWith(overlongFolderMessage(view_, trap), Outcome::Refused, trap)) return true;

@@ -20,7 +20,7 @@ std::string Converter::ignoredReportsWarning() const {
 }
 
 bool Converter::openBookOn(gunbook::BookCursor& cursor, TextBox folderBox,
-                           const std::string& folder, errortrap::Trap& trap) {
+                           const std::string& folder, errortrap::CallerTrap trap) {
   cursor.PosBlock.fill(' ');
   cursor.KeyLength = 255;
   trap([&] { cursor.KeyBuffer = gunbook::bookFileKey(folder); });
@@ -33,7 +33,7 @@ bool Converter::openBookOn(gunbook::BookCursor& cursor, TextBox folderBox,
   return false;
 }
 
-void Converter::tellWhyNotOpened(errortrap::Trap& trap) {
+void Converter::tellWhyNotOpened(errortrap::CallerTrap trap) {
   if (unopenedBooks_.empty() || lastStatus == rm::status::FileNotFound) return;
   std::string why = unopenedBooks_.back();
   trap([&] {

@@ -152,17 +152,17 @@ class Converter {
  private:
   // Shows the message and sets the outcome, unless the message is empty.
   // True when it was shown.
-  bool refuseWith(const std::string& message, Outcome outcome, errortrap::Trap& trap);
+  bool refuseWith(const std::string& message, Outcome outcome, errortrap::CallerTrap trap);
   // The refusals that the run and the transfer share, after their own input
   // checks and before any book is opened: text a book cannot store (in the
   // licensee boxes, and the prefix box when withPrefix), a folder too long
   // for the record manager, one book given as both. True when refused.
-  bool refuseUnusableInput(bool withPrefix, errortrap::Trap& trap);
+  bool refuseUnusableInput(bool withPrefix, errortrap::CallerTrap trap);
   bool refuseConversionInput(errortrap::Trap& trap);
   // Shows why the book last tried would not open, with the refusal details
   // not told yet; nothing for a book that is simply absent, which the
   // message before has said.
-  void tellWhyNotOpened(errortrap::Trap& trap);
+  void tellWhyNotOpened(errortrap::CallerTrap trap);
   // Reads the new book for the models the prefix would cut and, when there
   // are any, asks (or in a preview tells) the operator. False when the run
   // must stop before its passes: No, or the new book would not open.
@@ -182,31 +182,31 @@ class Converter {
   void rebaseEntry(gunbook::GunRecord& entry, const std::string& bookDate, errortrap::Trap& trap);
   // Opens a pass's book on the shared cursor, showing `refusal` and
   // marking the outcome when it will not open. True when it is open.
-  bool openPassBook(TextBox folderBox, const char* refusal, errortrap::Trap& trap);
+  bool openPassBook(TextBox folderBox, const char* refusal, errortrap::CallerTrap trap);
   // Makes one write of the entry on `cursor` (Update, Insert or Close) and
   // reports it as a run-time error when the record manager refuses it.
-  void writeOrReport(gunbook::BookCursor& cursor, uint16_t operation, errortrap::Trap& trap);
+  void writeOrReport(gunbook::BookCursor& cursor, uint16_t operation, errortrap::CallerTrap trap);
 
   // Opens the book in the folder box on the shared cursor: a fresh position
   // block, the folder normalised and written back, key number 0. True when
   // the book is open.
-  bool openBookIn(TextBox folderBox, errortrap::Trap& trap);
+  bool openBookIn(TextBox folderBox, errortrap::CallerTrap trap);
   // The conversion date in book date form for a pass whose book is open.
   // Empty when the date could not be read (an error the operator let go):
   // the book is then closed untouched and the run told that this pass did
   // not reach it, since every entry would compare as later than no date.
-  std::string passDateOrLeaveBook(errortrap::Trap& trap);
+  std::string passDateOrLeaveBook(errortrap::CallerTrap trap);
   // Closes the book on `cursor`, which makes its changes durable. A Close
   // the record manager refuses is reported; when the operator lets it go,
   // the book is released with every change since its Open dropped, so that
   // it is not left held by this process. True when the changes are durable.
-  bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::Trap& trap);
+  bool closeOrDrop(gunbook::BookCursor& cursor, errortrap::CallerTrap trap);
 
   // Opens the book in `folder`, the text of `folderBox`, on `cursor`: a
   // fresh position block, key number 0. True when the book is open; else
   // why it is not is remembered.
   bool openBookOn(gunbook::BookCursor& cursor, TextBox folderBox, const std::string& folder,
-                  errortrap::Trap& trap);
+                  errortrap::CallerTrap trap);
   // The outcome, the reasons and the count of a fresh run or transfer.
   void startAfresh();
 

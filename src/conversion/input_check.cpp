@@ -59,7 +59,7 @@ std::string boxName(TextBox box, int index) {
   return {};
 }
 
-bool licenseesAndFoldersFilled(FormView& view, errortrap::Trap& trap) {
+bool licenseesAndFoldersFilled(FormView& view, errortrap::CallerTrap trap) {
   bool filledIn = true;
   for (int i = 0; i <= 5; ++i) {
     trap([&] {
@@ -75,7 +75,7 @@ bool licenseesAndFoldersFilled(FormView& view, errortrap::Trap& trap) {
   return filledIn;
 }
 
-std::string unstorableTextMessage(FormView& view, bool withPrefix, errortrap::Trap& trap) {
+std::string unstorableTextMessage(FormView& view, bool withPrefix, errortrap::CallerTrap trap) {
   std::string message;
   const auto judge = [&](TextBox box, int index) {
     if (!message.empty()) return;
@@ -91,7 +91,7 @@ std::string unstorableTextMessage(FormView& view, bool withPrefix, errortrap::Tr
   return message;
 }
 
-std::string overlongFolderMessage(FormView& view, errortrap::Trap& trap) {
+std::string overlongFolderMessage(FormView& view, errortrap::CallerTrap trap) {
   std::string message;
   for (TextBox box : {TextBox::OldBookFolder, TextBox::NewBookFolder}) {
     if (!message.empty()) break;

@@ -24,15 +24,15 @@ std::string boxName(TextBox box, int index = 0);
 
 // True when every licensee box (Text1 and Text2) and both folder boxes hold
 // some text; a text of blanks counts as filled in.
-bool licenseesAndFoldersFilled(FormView& view, errortrap::Trap& trap);
+bool licenseesAndFoldersFilled(FormView& view, errortrap::CallerTrap trap);
 
 // The message refusing the first licensee box, or then the prefix box when
 // withPrefix, whose text a book cannot hold; empty when the books can hold
 // them all.
-std::string unstorableTextMessage(FormView& view, bool withPrefix, errortrap::Trap& trap);
+std::string unstorableTextMessage(FormView& view, bool withPrefix, errortrap::CallerTrap trap);
 
 // The message refusing the first folder box whose book file path does not
 // fit the record manager's key buffer; empty when both fit.
-std::string overlongFolderMessage(FormView& view, errortrap::Trap& trap);
+std::string overlongFolderMessage(FormView& view, errortrap::CallerTrap trap);
 
 }  // namespace varnok::conversion

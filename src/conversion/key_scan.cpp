@@ -7,7 +7,7 @@
 namespace varnok::conversion {
 
 void scanKey(gunbook::BookCursor& cursor, int16_t& status, rm::RecordManager& recordManager,
-             int16_t keyNumber, errortrap::Trap& trap, const std::function<void()>& visit) {
+             int16_t keyNumber, errortrap::CallerTrap trap, const std::function<void()>& visit) {
   cursor.KeyBuffer = std::string(15, ' ');
   cursor.KeyNumber = keyNumber;
   trap([&] { status = cursor.call(recordManager, rm::op::GetGreaterOrEqual); });

@@ -17,6 +17,6 @@ namespace varnok::conversion {
 // `trap` and leaves its status in `status`; `visit` may rewrite the entry
 // in place as long as it leaves the key's own field alone.
 void scanKey(gunbook::BookCursor& cursor, int16_t& status, rm::RecordManager& recordManager,
-             int16_t keyNumber, errortrap::Trap& trap, const std::function<void()>& visit);
+             int16_t keyNumber, errortrap::CallerTrap trap, const std::function<void()>& visit);
 
 }  // namespace varnok::conversion

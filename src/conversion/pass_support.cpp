@@ -13,7 +13,7 @@ std::string bookText(FormView& view, TextBox box, int index) {
   return gunbook::toWindows1252(view.text(box, index));
 }
 
-std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
+std::string trimFolderBox(FormView& view, TextBox box, errortrap::CallerTrap trap) {
   std::string folder;
   trap([&] { folder = view.text(box, 0); });
   folder = gunbook::withoutTrailingBlanks(folder);
@@ -21,7 +21,7 @@ std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
   return folder;
 }
 
-std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
+std::string finishFolderBox(FormView& view, TextBox box, errortrap::CallerTrap trap) {
   std::string folder, finished;
   trap([&] {
     folder = view.text(box, 0);
@@ -31,12 +31,12 @@ std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) 
   return finished;
 }
 
-std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& trap) {
+std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::CallerTrap trap) {
   trimFolderBox(view, box, trap);
   return finishFolderBox(view, box, trap);
 }
 
-std::string conversionDate(FormView& view, errortrap::Trap& trap) {
+std::string conversionDate(FormView& view, errortrap::CallerTrap trap) {
   std::string date;
   trap([&] { date = gunbook::bookDateFromFormDate(bookText(view, TextBox::ConversionDate)); });
   return date;
@@ -48,7 +48,7 @@ bool isBookDate(std::string_view date) {
 }
 
 void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::string& bookDate,
-                          errortrap::Trap& trap) {
+                          errortrap::CallerTrap trap) {
   trap([&] { entry.DispAddress = bookText(view, TextBox::NewLicensee, 2); });
   trap([&] { entry.DispCity = bookText(view, TextBox::NewLicensee, 3); });
   entry.DateOut = bookDate;
@@ -59,7 +59,7 @@ void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::
   entry.Status = "SOLD";
 }
 
-void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::Trap& trap) {
+void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::CallerTrap trap) {
   trap([&] { entry.RecvAddress = bookText(view, TextBox::PreviousLicensee, 2); });
   trap([&] { entry.RecvCity = bookText(view, TextBox::PreviousLicensee, 3); });
   trap([&] { entry.RecvFirstName = bookText(view, TextBox::PreviousLicensee, 1); });
@@ -89,7 +89,7 @@ bool prefixCutsModel(const std::string& prefix, const gunbook::FixedText<15>& mo
          std::string_view::npos;
 }
 
-void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap) {
+void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::CallerTrap trap) {
   // visited counts from 1, so the first test alone keeps the divisor at 1 or
   // more; the second holds it there should an increment have been skipped.
   if (visited > total || total < 1) return;

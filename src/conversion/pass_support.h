@@ -23,12 +23,12 @@ std::string bookText(FormView& view, TextBox box, int index = 0);
 // The folder box loses its trailing blanks and is written back; then, when
 // it ends in no separator, one is appended and it is written back again.
 // Returns the folder as it now stands in the box.
-std::string trimFolderBox(FormView& view, TextBox box, errortrap::Trap& trap);
-std::string finishFolderBox(FormView& view, TextBox box, errortrap::Trap& trap);
-std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::Trap& trap);
+std::string trimFolderBox(FormView& view, TextBox box, errortrap::CallerTrap trap);
+std::string finishFolderBox(FormView& view, TextBox box, errortrap::CallerTrap trap);
+std::string normaliseFolderBox(FormView& view, TextBox box, errortrap::CallerTrap trap);
 
 // The conversion date in book date form (YYYYMMDD), from the date box.
-std::string conversionDate(FormView& view, errortrap::Trap& trap);
+std::string conversionDate(FormView& view, errortrap::CallerTrap trap);
 
 // True for a date in book date form: eight digits. A conversion date that
 // could not be read (an error the operator let go) is none; a pass must then
@@ -40,12 +40,12 @@ bool isBookDate(std::string_view date);
 // DispLastName, DispState, DispZip, Status "SOLD". DispFlag is left to the
 // caller: the close-out sets it, the late disposal transfer does not.
 void disposeToNewLicensee(gunbook::GunRecord& entry, FormView& view, const std::string& bookDate,
-                          errortrap::Trap& trap);
+                          errortrap::CallerTrap trap);
 
 // The received-from side of a hand-over from the previous licensee
 // (Text1), in this order: RecvAddress, RecvCity, RecvFirstName,
 // RecvLastName, RecvState, RecvZip. DateIn is left to the caller.
-void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::Trap& trap);
+void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, errortrap::CallerTrap trap);
 
 // The prefix box's text in book form, upper case, without leading or
 // trailing blanks: what the rebase puts in front of Field06. Not trapped.
@@ -62,6 +62,6 @@ bool prefixCutsModel(const std::string& prefix, const gunbook::FixedText<15>& mo
 
 // Shows visited / total as a percentage on `bar` while visited <= total;
 // past that (or with no total) the bar keeps its value.
-void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::Trap& trap);
+void showProgress(FormView& view, Bar bar, int32_t visited, int32_t total, errortrap::CallerTrap trap);
 
 }  // namespace varnok::conversion

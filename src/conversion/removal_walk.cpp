@@ -5,17 +5,17 @@
 
 namespace varnok::conversion {
 
-void RemovalWalk::start(const std::string& from) {
+void RemovalWalk::start(const std::string& from, std::source_location call) {
   cursor_.KeyBuffer = from;
   cursor_.KeyNumber = 1;
-  T([&] { status_ = cursor_.call(recordManager_, rm::op::GetGreaterOrEqual); });
+  T([&] { status_ = cursor_.call(recordManager_, rm::op::GetGreaterOrEqual); }, call);
 }
 
 bool RemovalWalk::mayRemove() const {
   return !passedOver_.contains(cursor_.Record.Field00.str());
 }
 
-bool RemovalWalk::remove() {
+bool RemovalWalk::remove(std::source_location call) {
   const std::string field00 = cursor_.Record.Field00.str();
   bool deleted = false;
   // The write and its check are one statement, so that Retry deletes again.
@@ -23,13 +23,13 @@ bool RemovalWalk::remove() {
     status_ = cursor_.call(recordManager_, rm::op::Delete);
     raiseIfRefused(status_, rm::op::Delete, cursor_.Record);
     deleted = true;
-  });
-  if (!deleted) T([&] { passedOver_.insert(field00); });
+  }, call);
+  if (!deleted) T([&] { passedOver_.insert(field00); }, call);
   return deleted;
 }
 
-void RemovalWalk::next() {
-  T([&] { status_ = cursor_.call(recordManager_, rm::op::GetNext); });
+void RemovalWalk::next(std::source_location call) {
+  T([&] { status_ = cursor_.call(recordManager_, rm::op::GetNext); }, call);
 }
 
 }  // namespace varnok::conversion

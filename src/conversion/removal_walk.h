@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <source_location>
 #include <string>
 #include <unordered_set>
 
@@ -26,21 +27,23 @@ namespace varnok::conversion {
 
 class RemovalWalk {
  public:
-  // The walk's statements run under the trap of the pass that makes it.
+  // The walk's statements run under the trap of the pass that makes it and
+  // are reported at the pass's line that asked for them.
   RemovalWalk(gunbook::BookCursor& cursor, int16_t& status, rm::RecordManager& recordManager,
               errortrap::Trap& T)
       : cursor_(cursor), status_(status), recordManager_(recordManager), T(T) {}
 
   // Positions on the first entry whose DateIn is at or past `from`.
-  void start(const std::string& from);
+  void start(const std::string& from,
+             std::source_location call = std::source_location::current());
   // True while the walk stands on an entry.
   bool onEntry() const { return status_ == 0; }
   // False for an entry whose refused delete was let go.
   bool mayRemove() const;
   // Deletes the current entry; true when it is gone.
-  bool remove();
+  bool remove(std::source_location call = std::source_location::current());
   // Goes on to the next entry to judge.
-  void next();
+  void next(std::source_location call = std::source_location::current());
 
  private:
   gunbook::BookCursor& cursor_;

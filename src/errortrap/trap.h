@@ -38,6 +38,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "errortrap/runtime_error.h"
 
@@ -156,6 +157,33 @@ class Trap {
   std::string module_;
   std::string procedure_;
   ErrorReporter* reporter_;
+};
+
+// A procedure's trap as a shared helper receives it. The helper's
+// statements run under the procedure's trap and are reported at the line of
+// the procedure's call into the helper, one of the procedure's own lines,
+// never at a line of the helper that every procedure shares. Made where a
+// procedure hands its Trap to a helper taking a CallerTrap; handed on from
+// helper to helper it keeps the procedure's line.
+class CallerTrap {
+ public:
+  CallerTrap(Trap& trap, std::source_location call = std::source_location::current())
+      : trap_(trap), call_(call) {}
+
+  template <class Statement>
+  void operator()(Statement&& statement) const {
+    trap_(std::forward<Statement>(statement), call_);
+  }
+  template <class Expression>
+  auto eval(Expression&& expression) const {
+    return trap_.eval(std::forward<Expression>(expression), call_);
+  }
+
+  uint32_t line() const { return call_.line(); }
+
+ private:
+  Trap& trap_;
+  std::source_location call_;
 };
 
 }  // namespace varnok::errortrap

@@ -7,13 +7,17 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QRegularExpression>
+#include <QShortcut>
 
 #include "errortrap/trap.h"
 #include "form/exit_icon.h"
 #include "form/layout_scale.h"
 #include "form/message_box.h"
+#include "form/screen_fit.h"
 #include "report/report_folder.h"
 #include "report/run_report.h"
 #include "ui_brelmark.h"
@@ -71,8 +75,10 @@ Brelmark::Brelmark(rm::RecordManager& recordManager, QWidget* parent)
   text2_ = {ui_->Text2_0, ui_->Text2_1, ui_->Text2_2, ui_->Text2_3, ui_->Text2_4, ui_->Text2_5};
   ui_->ExitVarnok->setIcon(exitIcon());
   scale_ = scaleToFont(*ui_->centralwidget);
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  fitToScreen(*this);
   connectControls();
+  addWindowKeys();
+  closeWatch_ = std::make_unique<CloseRequestWatch>(*this, [this] { closeAskedFor(); });
   ui_->Text3->setFocus();
   Form_Load();
 }
@@ -89,16 +95,35 @@ void Brelmark::connectControls() {
   connect(ui_->mnuOption2, &QAction::triggered, this, [this] { mnuOption2_Click(); });
   connect(ui_->mnuPreview, &QAction::triggered, this, [this] { mnuPreview_Click(); });
   connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { mnuOpenLastReport_Click(); });
-  for (QLineEdit* box : text1_) box->installEventFilter(this);
-  for (QLineEdit* box : text2_) box->installEventFilter(this);
+  for (QLineEdit* box : findChildren<QLineEdit*>()) box->installEventFilter(this);
   // What is written into a book takes only what a book can hold.
   auto* storable = new StorableText(this);
-  for (QLineEdit* box : text1_) box->setValidator(storable);
-  for (QLineEdit* box : text2_) box->setValidator(storable);
-  ui_->Text5->setValidator(storable);
-  ui_->Text3->installEventFilter(this);
-  ui_->Text4->installEventFilter(this);
-  ui_->MaskEdBox1->installEventFilter(this);
+  for (QLineEdit* box : text1_) storable->guard(*box);
+  for (QLineEdit* box : text2_) storable->guard(*box);
+  storable->guard(*ui_->Text5);
+}
+
+void Brelmark::addWindowKeys() {
+  // A click on the exit button leaves the focus where it is, so no check of
+  // the box just left stands between the operator and the way out.
+  ui_->ExitVarnok->setFocusPolicy(Qt::TabFocus);
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          [this] { ExitVarnok_Click(); });
+  connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+          [this] { menuBar()->setActiveAction(ui_->mnufile->menuAction()); });
+}
+
+void Brelmark::closeAskedFor() {
+  if (working_) {
+    closeRequested_ = true;  // Qt drops it while the run's boxes show
+    return;
+  }
+  // Outside a run only a message box with its OK can hold the window: it
+  // goes, and so does the window. An error report waits for its answer.
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (!box || box->standardButtons() != QMessageBox::Ok) return;
+  box->close();
+  QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 bool Brelmark::eventFilter(QObject* watched, QEvent* event) {
@@ -119,6 +144,9 @@ bool Brelmark::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool Brelmark::keyPressed(QObject* box, QKeyEvent* event) {
+  // A key held with Alt or Meta is a shortcut or nothing: one that no menu
+  // took must not type its letter into a box, and so into a book.
+  if (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) return true;
   const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
   int KeyAscii = 0;
   if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) KeyAscii = 13;

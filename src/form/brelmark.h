@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "conversion/converter.h"
+#include "form/close_request.h"
 #include "form/window_view.h"
 #include "recordmanager/record_manager.h"
 #include "report/run_report.h"
@@ -70,6 +71,10 @@ class Brelmark : public QMainWindow {
   void Text4_KeyPress(int& KeyAscii);
 
   void connectControls();
+  // Escape leaves, as the exit button does; F10 opens the menu bar.
+  void addWindowKeys();
+  // A close the window manager asked for: now, or once the run ends.
+  void closeAskedFor();
   // Hands Enter and Tab to the box's key handler; true when it took the key.
   bool keyPressed(QObject* box, QKeyEvent* event);
   void focusEntered(QObject* box, QFocusEvent* event);
@@ -110,6 +115,7 @@ class Brelmark : public QMainWindow {
   double scale_ = 1.0;
   bool working_ = false;
   bool closeRequested_ = false;
+  std::unique_ptr<CloseRequestWatch> closeWatch_;
 };
 
 }  // namespace varnok::form

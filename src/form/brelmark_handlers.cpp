@@ -67,6 +67,8 @@ bool Brelmark::MaskEdBox1_Validate() {
   if (valid) return true;
   T([&] { view_.messageBox(conversion::msg::ValidDate); });
   T([&] { ui_->MaskEdBox1->setFocus(); });
+  // All of it selected: the next date typed replaces it from the first digit.
+  T([&] { ui_->MaskEdBox1->selectAll(); });
   return false;
 }
 

@@ -59,6 +59,9 @@ MessageBox::Button MessageBox::show(QWidget* parent, Kind kind, const QString& t
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
   const int clicked = box->exec();
   if (busy) QApplication::restoreOverrideCursor();
+  // The keyboard goes back to the window, also where no window manager
+  // hands it back (the X server would give it to no window at all).
+  if (parent) parent->window()->activateWindow();
   return buttonOf(clicked);
 }
 

@@ -182,3 +182,23 @@ TEST(Trap, WithNoReporterSetTheReportGoesToStandardErrorAndIsAnsweredAbort) {
 }
 
 }  // namespace
+
+// Helpers every procedure shares: what fails in them is reported at the
+// procedure's line that called them, however deep they call each other.
+void sharedWrite(CallerTrap trap, std::vector<std::string>& ran) {
+  trap([] { throw RunTimeError(err::Overflow); });
+  trap([&] { ran.push_back("helper goes on"); });
+}
+void sharedStep(CallerTrap trap, std::vector<std::string>& ran) { sharedWrite(trap, ran); }
+
+TEST(CallerTrap, AHelpersFailureIsReportedAtTheProceduresCallingLine) {
+  ScriptedReporter reporter({Answer::Retry, Answer::Ignore, Answer::Ignore});
+  std::vector<std::string> ran;
+  Trap T("Tests", "Procedure", &reporter);
+  sharedWrite(T, ran); const uint32_t directLine = __LINE__;
+  sharedStep(T, ran); const uint32_t nestedLine = __LINE__;
+  EXPECT_THAT(reporter.reports, ElementsAre(report("6", "Overflow", "Procedure", directLine),
+                                            report("6", "Overflow", "Procedure", directLine),
+                                            report("6", "Overflow", "Procedure", nestedLine)));
+  EXPECT_THAT(ran, ElementsAre("helper goes on", "helper goes on"));
+}

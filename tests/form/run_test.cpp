@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "errortrap/trap.h"
 #include "support/book_fixture.h"
@@ -130,6 +131,42 @@ TEST_F(WindowRun, AnErrorReportIsAnsweredRetryOrIgnore) {
     EXPECT_TRUE(shown[1].contains("\r\nLocation: Project1.Brelmark.ConvertOld\r\nLine "));
     EXPECT_EQ(shown[2], kFinished);
     EXPECT_EQ(readBook(oldFolder)[0].Status.view().substr(0, 4), c.statusOfA1);
+  }
+}
+
+// The line of `file` (under src/conversion) that a report's last line names.
+std::string reportedSourceLine(const QString& report, const std::string& file) {
+  const auto at = report.lastIndexOf(QStringLiteral("\r\nLine "));
+  if (at < 0) return {};
+  const int number = report.mid(at + 7).toInt();
+  std::ifstream source(std::string(VARNOK_SOURCE_DIR) + "/conversion/" + file);
+  std::string line;
+  for (int i = 0; i < number && std::getline(source, line); ++i) {
+  }
+  return line;
+}
+
+// A Close every procedure makes through one shared helper is reported at
+// the procedure's own line that closes its book.
+TEST_F(WindowRun, ARefusedCloseIsReportedAtTheLineOfTheProcedureThatCloses) {
+  struct Case {
+    int close;  // the book check closes both books first, then each pass its own
+    const char* procedure;
+    const char* file;
+  };
+  for (const Case c : {Case{1, "CheckValidFiles", "book_check.cpp"},
+                       Case{3, "ConvertOld", "close_out.cpp"}, Case{4, "ConvNew", "rebase.cpp"}}) {
+    SCOPED_TRACE(c.procedure);
+    manager.failCalls(rm::op::Close, rm::status::DiskFull, manager.calls(rm::op::Close) + c.close);
+    w.answerBoxes(MessageBox::Ignore, 2);  // the report and the count, in either order
+    w.click("BeginConversion");
+    QString report;
+    for (const QString& shown : w.boxesShown())
+      if (shown.startsWith("Error ")) report = shown;
+    EXPECT_TRUE(report.contains(QStringLiteral("Location: Project1.Brelmark.") + c.procedure))
+        << report.toStdString();
+    EXPECT_NE(reportedSourceLine(report, c.file).find("closeOrDrop("), std::string::npos)
+        << report.toStdString();
   }
 }
 

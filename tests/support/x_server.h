@@ -51,16 +51,17 @@ class BackgroundProgram {
   ChildProcess child_;
 };
 
-// Xvfb on a display number it picks itself.
+// Xvfb on a display number it picks itself, with one screen of `size`
+// ("WIDTHxHEIGHT").
 class XvfbServer {
  public:
-  XvfbServer() {
+  explicit XvfbServer(const std::string& size = "1280x1024") {
     int fds[2];
     if (pipe(fds) != 0) return;
     server_ = std::make_unique<BackgroundProgram>(
         findOnPath("Xvfb"),
         std::vector<std::string>{"-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                 "1280x1024x24", "-nolisten", "tcp"},
+                                 size + "x24", "-nolisten", "tcp"},
         std::map<std::string, std::string>{}, fds[1]);
     close(fds[1]);
     // The server writes its display number and a line end once it is ready.
