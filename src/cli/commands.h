@@ -17,6 +17,8 @@ inline constexpr int kUsageExit = 2;
 inline constexpr int kAbortExit = 3;    // the operator chose Abort in an error report
 inline constexpr int kIgnoredExit = 4;  // the run ended, but error reports were answered Ignore
 inline constexpr int kDiscrepancyExit = 5;  // the books do not reconcile
+// the books look converted on the date already and --again was not given
+inline constexpr int kConvertedAlreadyExit = 6;
 
 // `book create|import|export|stat|restore`
 void addBookCommand(CLI::App& app);

@@ -210,6 +210,7 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   recordManager_.current = &runReport->recordManager();
   converter_.previewOnly = mode == report::Mode::Preview;
   converter_.refusalDetails = [&] { return runReport->problems(); };
+  converter_.earlierConversion = [&] { return runReport->earlierConversionOfTheBooks().string(); };
   // The report is complete by the time "Finished" shows; a transfer, which
   // ends without a message, has it finished once it returns.
   bool reported = false;
@@ -221,6 +222,9 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   (converter_.*procedure)();
   view_.beforeMessage = nullptr;
   converter_.refusalDetails = nullptr;
+  converter_.earlierConversion = nullptr;
+  // Not on "Begin": one more Enter must not convert the books again.
+  ui_->Text3->setFocus(Qt::OtherFocusReason);
   recordManager_.current = &recordManager_.engine;
   if (!reported) finishReport(*runReport);
   qApp->removeEventFilter(&blocker);
