@@ -26,6 +26,8 @@ void addBookCommand(CLI::App& app);
 void addConversionCommands(CLI::App& app);
 // `reconcile`
 void addReconcileCommand(CLI::App& app);
+// `undo`
+void addUndoCommand(CLI::App& app);
 
 void setExitStatus(int status);
 int exitStatus();
