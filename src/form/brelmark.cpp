@@ -89,6 +89,7 @@ void Brelmark::connectControls() {
   connect(ui_->mnuOption2, &QAction::triggered, this, [this] { mnuOption2_Click(); });
   connect(ui_->mnuPreview, &QAction::triggered, this, [this] { mnuPreview_Click(); });
   connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { mnuOpenLastReport_Click(); });
+  connect(ui_->mnuUndoRun, &QAction::triggered, this, [this] { mnuUndoRun_Click(); });
   for (QLineEdit* box : text1_) box->installEventFilter(this);
   for (QLineEdit* box : text2_) box->installEventFilter(this);
   // What is written into a book takes only what a book can hold.
