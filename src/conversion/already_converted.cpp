@@ -13,10 +13,6 @@
 namespace varnok::conversion {
 namespace {
 
-constexpr const char* kAgainCost =
-    " Converting them again would put the prefix in front of the models once more and write "
-    "the received-from details and dates again.";
-
 bool onHand(const gunbook::GunRecord& e) {
   return e.Status.left(4) == "PAWN" || e.Status.left(4) == "SALE";
 }
@@ -78,10 +74,14 @@ bool Converter::mayConvertAgain(errortrap::Trap& trap) {
   if (outcome_ == Outcome::BookNotOpened) return false;
   if (convertedBy_.empty()) return true;
 
-  std::string date;
+  std::string date, prefix;
   trap([&] { date = view_.text(TextBox::ConversionDate, 0); });
+  trap([&] { prefix = newBookPrefix(view_); });
   const std::string found =
-      "These books look converted on " + date + " already: " + convertedBy_ + "." + kAgainCost;
+      "These books look converted on " + date + " already: " + convertedBy_ +
+      ". Converting them again would " +
+      (prefix.empty() ? "" : "put the prefix in front of the models once more and ") +
+      "write the received-from details and dates again.";
   if (previewOnly) {
     trap([&] { view_.messageBox(found); });
     return true;
