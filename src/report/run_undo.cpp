@@ -28,6 +28,10 @@ using booktool::ToolOutcome;
 // its path fits the record manager's key buffer wherever the book's does.
 constexpr std::string_view kCopyName = "FILE3.UND";
 constexpr const char* kNothingUndone = "; nothing undone";
+// The outcome an undo's summary gives while its renames go on.
+constexpr const char* kUnderWay =
+    "NOT FINISHED: under way, or stopped half-way (the next command that uses the reports "
+    "folder rolls it back)";
 
 std::string keptName(const std::string& role) { return "replaced-" + role + "-FILE3.DAT"; }
 
@@ -216,6 +220,32 @@ void renameAll(UndoLog& log, std::vector<HeldBook>& books, const UndoOptions& op
   log.append("done");
 }
 
+// undo.log as written: each book's lines by role, in the order of the books.
+struct UndoLogLines {
+  std::map<std::string, std::map<std::string, std::string>> books;  // role -> word -> value
+  std::vector<std::string> order;
+  bool prepared = false, ended = false;
+};
+
+UndoLogLines readUndoLog(const std::string& text) {
+  UndoLogLines log;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (line == "prepared") log.prepared = true;
+    if (line == "done" || line == "rolled back") log.ended = true;
+    const std::size_t space = line.find(' '), second = line.find(' ', space + 1);
+    if (space == std::string::npos) continue;
+    const std::string word = line.substr(0, space);
+    const std::string role = line.substr(space + 1, second == std::string::npos ? std::string::npos
+                                                                                 : second - space - 1);
+    if (word == "book") log.order.push_back(role);
+    log.books[role][word] = second == std::string::npos ? "yes" : line.substr(second + 1);
+  }
+  return log;
+}
+
 }  // namespace
 
 ToolOutcome undoRun(rm::RecordManager& manager, const fs::path& runFolder, const fs::path& reports,
@@ -251,6 +281,7 @@ ToolOutcome undoRun(rm::RecordManager& manager, const fs::path& runFolder, const
     if (problem.empty()) {
       for (const HeldBook& h : books) undone.books.push_back(h.b);
       writeLogHead(*log, books);
+      writeSummary(dir, undone, now, kUnderWay);
       prepared = true;
       renameAll(*log, books, options);
       writeSummary(dir, undone, now, "every book put back from the run's backups");
@@ -274,25 +305,10 @@ ToolOutcome undoRun(rm::RecordManager& manager, const fs::path& runFolder, const
 }
 
 std::string settleHalfDoneUndo(const ReportDir& folder, rm::RecordManager& engine) {
-  const std::string text = folder.readFile(kUndoLogName);
-  std::map<std::string, std::map<std::string, std::string>> books;  // role -> word -> value
-  std::vector<std::string> order;
-  bool prepared = false, ended = false;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    const std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (line == "prepared") prepared = true;
-    if (line == "done" || line == "rolled back") ended = true;
-    const std::size_t space = line.find(' '), second = line.find(' ', space + 1);
-    if (space == std::string::npos) continue;
-    const std::string word = line.substr(0, space);
-    const std::string role = line.substr(space + 1, second == std::string::npos ? std::string::npos
-                                                                                 : second - space - 1);
-    if (word == "book") order.push_back(role);
-    books[role][word] = second == std::string::npos ? "yes" : line.substr(second + 1);
-  }
-  if (!prepared || ended) return {};
+  UndoLogLines lines = readUndoLog(folder.readFile(kUndoLogName));
+  if (!lines.prepared || lines.ended) return {};
+  auto& books = lines.books;
+  const std::vector<std::string>& order = lines.order;
   UndoLog log(folder.openFile(kUndoLogName, O_WRONLY | O_APPEND));
   std::string rolledBack;
   // Each book's hash tells whether its rename went through (its "renamed"
@@ -327,6 +343,12 @@ std::string settleHalfDoneUndo(const ReportDir& folder, rm::RecordManager& engin
     rolledBack += (rolledBack.empty() ? "" : ", ") + named;
   }
   log.append("rolled back");
+  std::string summary = folder.readFile("summary.txt");
+  if (const std::size_t at = summary.find(kUnderWay); at != std::string::npos)
+    summary.replace(at, std::string_view(kUnderWay).size(),
+                    "stopped half-way and rolled back by the next command: every book is as it "
+                    "was before the undo");
+  folder.writeFile("summary.txt", summary);
   return folder.path().string() + ": an undo stopped half-way was rolled back" +
          (rolledBack.empty() ? std::string() : " (" + rolledBack + " put back as before it)");
 }

@@ -195,6 +195,9 @@ TEST_F(Undo, AKillBetweenTheRenamesIsRolledBackByTheNextCommand) {
   EXPECT_NE(notes[0].find("an undo stopped half-way was rolled back (the old book"),
             std::string::npos) << notes[0];
   expectBooks(oldAfter, newAfter);
+  EXPECT_NE(fileBytes(notes[0].substr(0, notes[0].find(':')) + "/summary.txt")
+                .find("outcome: stopped half-way and rolled back"),
+            std::string::npos);
   EXPECT_TRUE(recoverInterruptedRuns(reports, rm::bookEngine()).empty());
 
   const auto outcome = undo();
