@@ -202,7 +202,9 @@ void run(const ConversionOptions& options, report::RunKind kind,
   conversion::Converter converter(view, report->recordManager());
   converter.previewOnly = options.preview;
   converter.refusalDetails = [&report] { return report->problems(); };
-  converter.earlierConversion = [&report] { return report->earlierConversionOfTheBooks().string(); };
+  converter.earlierConversion = [&report] {
+    return report->earlierConversionOfTheBooks().string();
+  };
   {
     const errortrap::ScopedDefaultReporter reporting(&view);
     (converter.*procedure)();

@@ -40,7 +40,8 @@ void runUndo(const UndoOptions& options) {
   for (const report::UndoneBook& book : undone.books) {
     std::cout << "the " << book.role << " book " << book.book.string() << " is back as it was "
               << "before the run (SHA-256 " << book.restoredSha256 << "); as the run left it, it "
-              << "is kept as " << book.kept.string() << " (SHA-256 " << book.replacedSha256 << ")\n";
+              << "is kept as " << book.kept.string() << " (SHA-256 " << book.replacedSha256
+              << ")\n";
   }
   sayWhereTheReportIs(undone.reportFolder);
 }

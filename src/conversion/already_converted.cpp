@@ -56,11 +56,12 @@ std::string Converter::entriesReadAsConverted(const std::string& bookDate, error
   std::string marks;
   if (!keepReceivedFrom) marks += " from the previous licensee";
   if (!keepDateIn) marks += " on the date";
-  if (!prefix.empty()) marks += ", with the prefix " + gunbook::fromWindows1252(prefix) +
-                                " at the start of its model";
+  if (!prefix.empty())
+    marks += ", with the prefix " + gunbook::fromWindows1252(prefix) + " at the start of its model";
   return "the books already read as converted (the old book holds no gun on hand received on "
-         "or before the date, and every one of the " + std::to_string(carried) +
-         " new-book entries received on or before it reads as received" + marks + ")";
+         "or before the date, and every one of the " +
+         std::to_string(carried) + " new-book entries received on or before it reads as received" +
+         marks + ")";
 }
 
 bool Converter::mayConvertAgain(errortrap::Trap& trap) {
@@ -68,9 +69,9 @@ bool Converter::mayConvertAgain(errortrap::Trap& trap) {
   if (!isBookDate(bookDate)) return true;  // the passes say so
   std::string earlier;
   if (earlierConversion) trap([&] { earlier = earlierConversion(); });
-  convertedBy_ = earlier.empty() ? entriesReadAsConverted(bookDate, trap)
-                                 : "they are exactly as the conversion of " + earlier +
-                                       " left them";
+  convertedBy_ = earlier.empty()
+                     ? entriesReadAsConverted(bookDate, trap)
+                     : "they are exactly as the conversion of " + earlier + " left them";
   if (outcome_ == Outcome::BookNotOpened) return false;
   if (convertedBy_.empty()) return true;
 

@@ -21,8 +21,7 @@ const SummaryBook* bookOf(const RunSummary& run, const std::string& role) {
 // The hashes after of a conversion on `date` that changed a book; empty
 // for any other run.
 std::pair<std::string, std::string> hashesAfter(const RunSummary& run, const std::string& date) {
-  if (run.kind != "convert" || run.outcome != kRanToItsEnd || run.conversionDate != date)
-    return {};
+  if (run.kind != "convert" || run.outcome != kRanToItsEnd || run.conversionDate != date) return {};
   const SummaryBook* oldBook = bookOf(run, "old");
   const SummaryBook* newBook = bookOf(run, "new");
   if (!oldBook || !newBook || oldBook->sha256After.empty() || newBook->sha256After.empty())

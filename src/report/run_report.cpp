@@ -121,7 +121,7 @@ fs::path RunReport::earlierConversionOfTheBooks() {
       if (book.role == "new") found.second = book.sha256Before;
     }
     // A book not hashed matches no run.
-    if (found.first.empty() || found.second.empty()) return std::pair<std::string, std::string>{"-", "-"};
+    if (found.first.empty() || found.second.empty()) found = {"-", "-"};
     return found;
   };
   return conversionThatLeft(dir_.path().parent_path(), conversionDate_, hashes, dir_.path());

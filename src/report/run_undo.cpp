@@ -42,7 +42,7 @@ struct HeldBook {
   std::string folder;         // the book's folder, as the record manager is given it
   std::string copyKeyFolder;  // the copy's, likewise
   fs::path copy;
-  std::string backupSha256;   // as the run's summary gives it
+  std::string backupSha256;  // as the run's summary gives it
   gunbook::BookCursor cursor;
   bool held = false;
 };
@@ -51,7 +51,9 @@ struct HeldBook {
 class UndoLog {
  public:
   explicit UndoLog(int fd) : fd_(fd) {}
-  ~UndoLog() { if (fd_ >= 0) ::close(fd_); }
+  ~UndoLog() {
+    if (fd_ >= 0) ::close(fd_);
+  }
   UndoLog(const UndoLog&) = delete;
   UndoLog& operator=(const UndoLog&) = delete;
   void append(const std::string& line) {
@@ -70,7 +72,8 @@ std::string readRun(const fs::path& run, std::vector<HeldBook>& books) {
   RunSummary summary;
   if (std::string problem = readRunSummary(run / "summary.txt", summary); !problem.empty())
     return problem;
-  if (summary.kind == "preview") return run.string() + " is a preview's report: a preview writes no book";
+  if (summary.kind == "preview")
+    return run.string() + " is a preview's report: a preview writes no book";
   if (summary.kind != "convert" && summary.kind != "fix" && summary.kind != "import")
     return run.string() + " is not the report of a run (it is a " + summary.kind + "'s)";
   if (summary.outcome.empty())
@@ -107,8 +110,8 @@ std::string holdBooks(rm::RecordManager& manager, const fs::path& reports,
     const fs::path copyFolder = h.target.file.parent_path();
     h.copyKeyFolder = h.target.file == h.target.book ? h.folder : copyFolder.string() + "/";
     h.copy = copyFolder / kCopyName;
-    const fs::path relative = fs::weakly_canonical(reports).lexically_relative(
-        fs::weakly_canonical(copyFolder));
+    const fs::path relative =
+        fs::weakly_canonical(reports).lexically_relative(fs::weakly_canonical(copyFolder));
     if (!relative.empty() && *relative.begin() != "..")
       return "the report folder " + reports.string() + " lies inside " + named + "'s folder";
     h.cursor.KeyBuffer = gunbook::bookFileKey(gunbook::normaliseFolder(h.folder));
@@ -135,15 +138,19 @@ std::string prepare(rm::RecordManager& manager, const ReportDir& dir, std::vecto
     h.b.kept = dir.path() / name;
     const std::string now = publishBackup(dir, name);
     if (now != h.b.replacedSha256)
-      return "the " + h.b.role + " book " + h.b.book.string() + " changed since the run: its "
-             "SHA-256 is " + now + ", but the run left " + h.b.replacedSha256;
+      return "the " + h.b.role + " book " + h.b.book.string() +
+             " changed since the run: its "
+             "SHA-256 is " +
+             now + ", but the run left " + h.b.replacedSha256;
   }
   for (HeldBook& h : books) {
     const CopiedFile copy = copyWithHash(h.b.backup, h.copy);
     made.push_back(h.copy);
     if (copy.sha256 != h.backupSha256)
-      return "backup " + h.b.backup.string() + " does not hold the bytes its report gives: its "
-             "SHA-256 is " + copy.sha256 + ", the summary says " + h.backupSha256;
+      return "backup " + h.b.backup.string() +
+             " does not hold the bytes its report gives: its "
+             "SHA-256 is " +
+             copy.sha256 + ", the summary says " + h.backupSha256;
     if (std::string problem = bookCopyProblem(manager, h.copyKeyFolder, kCopyName, copy);
         !problem.empty())
       return "backup " + h.b.backup.string() + problem;
@@ -166,14 +173,15 @@ void putKeptBack(const fs::path& kept, const std::string& sha256, const RestoreT
   flushFolder(target.file.parent_path());
 }
 
-void writeSummary(const ReportDir& dir, const UndoneRun& u, std::chrono::system_clock::time_point now,
-                  const std::string& outcome) {
+void writeSummary(const ReportDir& dir, const UndoneRun& u,
+                  std::chrono::system_clock::time_point now, const std::string& outcome) {
   std::string text = "Varnok report: undo\nprogram: varnok " VARNOK_VERSION "\n";
   text += "undone: " + localTimeText(now, "%Y-%m-%d %H:%M:%S %z") + "\n";
   text += "run undone: " + u.run.string() + "\noutcome: " + outcome + "\n\nBooks\n";
   for (const UndoneBook& b : u.books) {
     text += "  " + (b.role == "book" ? b.role : b.role + " book") + ": " + b.book.string() + "\n";
-    if (b.target != b.book) text += "    a link to: " + b.target.string() + " (the file restored)\n";
+    if (b.target != b.book)
+      text += "    a link to: " + b.target.string() + " (the file restored)\n";
     text += "    restored from: " + b.backup.string() + ", SHA-256 " + b.restoredSha256 + "\n";
     text += "    backup: " + b.kept.filename().string() + ", SHA-256 " + b.replacedSha256 +
             " (the book as the run left it)\n";
@@ -238,8 +246,8 @@ UndoLogLines readUndoLog(const std::string& text) {
     const std::size_t space = line.find(' '), second = line.find(' ', space + 1);
     if (space == std::string::npos) continue;
     const std::string word = line.substr(0, space);
-    const std::string role = line.substr(space + 1, second == std::string::npos ? std::string::npos
-                                                                                 : second - space - 1);
+    const std::string role = line.substr(
+        space + 1, second == std::string::npos ? std::string::npos : second - space - 1);
     if (word == "book") log.order.push_back(role);
     log.books[role][word] = second == std::string::npos ? "yes" : line.substr(second + 1);
   }
@@ -330,7 +338,8 @@ std::string settleHalfDoneUndo(const ReportDir& folder, rm::RecordManager& engin
       throw std::runtime_error(named + " changed since the undo stopped; it is left as it is");
     // Held while it is put back, so that none writes to it meanwhile.
     gunbook::BookCursor hold;
-    hold.KeyBuffer = gunbook::bookFileKey(gunbook::normaliseFolder(book.parent_path().string() + "/"));
+    hold.KeyBuffer =
+        gunbook::bookFileKey(gunbook::normaliseFolder(book.parent_path().string() + "/"));
     if (const int16_t status = hold.call(engine, rm::op::Open); status != 0)
       throw std::runtime_error(named + " cannot be opened: " + gunbook::statusPhrase(status));
     try {

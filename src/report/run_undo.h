@@ -39,13 +39,13 @@ namespace varnok::report {
 inline constexpr const char* kUndoLogName = "undo.log";
 
 struct UndoneBook {
-  std::string role;               // "old", "new", "book"
-  std::filesystem::path book;     // the book file, as the run's summary names it
-  std::filesystem::path target;   // the file replaced: `book`, or the file it links to
-  std::filesystem::path backup;   // the run's backup put back
-  std::string restoredSha256;     // the backup's, and now the book's
-  std::filesystem::path kept;     // the book as the run left it, in the undo's folder
-  std::string replacedSha256;     // its SHA-256: the run's "SHA-256 after"
+  std::string role;              // "old", "new", "book"
+  std::filesystem::path book;    // the book file, as the run's summary names it
+  std::filesystem::path target;  // the file replaced: `book`, or the file it links to
+  std::filesystem::path backup;  // the run's backup put back
+  std::string restoredSha256;    // the backup's, and now the book's
+  std::filesystem::path kept;    // the book as the run left it, in the undo's folder
+  std::string replacedSha256;    // its SHA-256: the run's "SHA-256 after"
 };
 
 struct UndoneRun {

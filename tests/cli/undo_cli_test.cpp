@@ -22,12 +22,24 @@ TEST(AgainAndUndoCli, RefusesASecondConversionAndUndoesEachRunWhole) {
   makeBook(oldFolder, {a1, gun("A3", "20250701", "        ", "SALE")});
   makeBook(newFolder, {a1, gun("A2", "20250601", "20250615", "SOLD")});
   const std::string oldOriginal = bookBytes(oldFolder), newOriginal = bookBytes(newFolder);
-  const std::vector<std::string> convert = {
-      "convert", "--old", oldFolder, "--new", newFolder, "--date", "06/30/2025", "--prefix", "vp",
-      "--previous-last", "PRIOR", "--previous-first", "PAT", "--previous-address", "1 OLD RD",
-      "--previous-city", "OLDTOWN", "--previous-state", "TX", "--previous-zip", "75001",
-      "--new-last", "NEWCO", "--new-first", "NORA", "--new-address", "9 NEW ST",
-      "--new-city", "NEWTOWN", "--new-state", "TX", "--new-zip", "75002", "--report-dir", reports};
+  const std::vector<std::string> convert = {"convert",    "--old",
+                                            oldFolder,    "--new",
+                                            newFolder,    "--date",
+                                            "06/30/2025", "--prefix",
+                                            "vp",         "--previous-last",
+                                            "PRIOR",      "--previous-first",
+                                            "PAT",        "--previous-address",
+                                            "1 OLD RD",   "--previous-city",
+                                            "OLDTOWN",    "--previous-state",
+                                            "TX",         "--previous-zip",
+                                            "75001",      "--new-last",
+                                            "NEWCO",      "--new-first",
+                                            "NORA",       "--new-address",
+                                            "9 NEW ST",   "--new-city",
+                                            "NEWTOWN",    "--new-state",
+                                            "TX",         "--new-zip",
+                                            "75002",      "--report-dir",
+                                            reports};
 
   const CliResult first = runCli(convert);
   ASSERT_EQ(first.exitStatus, 0) << first.err;
@@ -36,8 +48,10 @@ TEST(AgainAndUndoCli, RefusesASecondConversionAndUndoesEachRunWhole) {
 
   const CliResult refused = runCli(convert);
   EXPECT_EQ(refused.exitStatus, 6);
-  EXPECT_NE(refused.out.find("exactly as the conversion of " + first.report.string() + " left them"),
-            std::string::npos) << refused.out;
+  EXPECT_NE(
+      refused.out.find("exactly as the conversion of " + first.report.string() + " left them"),
+      std::string::npos)
+      << refused.out;
   EXPECT_NE(refused.err.find("give --again"), std::string::npos) << refused.err;
   EXPECT_EQ(bookBytes(oldFolder), oldConverted);
   EXPECT_EQ(bookBytes(newFolder), newConverted);
@@ -53,7 +67,8 @@ TEST(AgainAndUndoCli, RefusesASecondConversionAndUndoesEachRunWhole) {
   EXPECT_EQ(overSecond.exitStatus, 1);
   EXPECT_NE(overSecond.err.find("the new book " + (fs::path(newFolder) / "FILE3.DAT").string() +
                                 " changed since the run"),
-            std::string::npos) << overSecond.err;
+            std::string::npos)
+      << overSecond.err;
   for (const auto& [run, oldBytes, newBytes] :
        {std::tuple{second.report, oldConverted, newConverted},
         std::tuple{first.report, oldOriginal, newOriginal}}) {

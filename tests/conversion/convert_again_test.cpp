@@ -1,9 +1,9 @@
 // Books that look converted on the date already: the run asks before any
 // book is written, and No leaves both books as they were.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "pass_fixture.h"
 
@@ -35,11 +35,13 @@ TEST(ConvertAgain, IsAskedOnlyForBooksThatReadAsConverted) {
   };
   const Case cases[] = {
       {"converted", [](ConvertedPair&) {}, true},
-      {"a gun on hand in the old book", [](ConvertedPair& p) { p.oldBook[1].Status = "PAWN"; }, false},
-      {"on hand but received after D", [](ConvertedPair& p) {
-         p.oldBook.push_back(gun("O3", kDayAfter, kBlankDate, "SALE"));
-       }, true},
-      {"received from someone else", [](ConvertedPair& p) { p.newBook[1].RecvLastName = "OTHER"; }, false},
+      {"a gun on hand in the old book", [](ConvertedPair& p) { p.oldBook[1].Status = "PAWN"; },
+       false},
+      {"on hand but received after D",
+       [](ConvertedPair& p) { p.oldBook.push_back(gun("O3", kDayAfter, kBlankDate, "SALE")); },
+       true},
+      {"received from someone else", [](ConvertedPair& p) { p.newBook[1].RecvLastName = "OTHER"; },
+       false},
       {"received before D", [](ConvertedPair& p) { p.newBook[0].DateIn = kDayBefore; }, false},
       {"without the prefix", [](ConvertedPair& p) { p.newBook[1].Field06 = "M1A"; }, false},
       {"no entry on or before D", [](ConvertedPair& p) { p.newBook.resize(0); }, false},
@@ -61,9 +63,11 @@ TEST(ConvertAgain, IsAskedOnlyForBooksThatReadAsConverted) {
       EXPECT_EQ(f.converter.outcome(), Outcome::Completed);
       continue;
     }
-    EXPECT_NE(f.view.questions[0].find("These books look converted on " + f.view.form.conversionDate +
-                                       " already: the books already read as converted"),
-              std::string::npos) << f.view.questions[0];
+    EXPECT_NE(
+        f.view.questions[0].find("These books look converted on " + f.view.form.conversionDate +
+                                 " already: the books already read as converted"),
+        std::string::npos)
+        << f.view.questions[0];
     EXPECT_EQ(f.converter.outcome(), Outcome::DeclinedAgain);
     EXPECT_EQ(f.oldBook(), oldBefore);
     EXPECT_EQ(f.newBook(), newBefore);
@@ -78,7 +82,9 @@ TEST(ConvertAgain, NamesTheEarlierRunAndGoesOnAfterYesOrInAPreview) {
     // Not converted by their entries: only the run history knows.
     makeBook(f.oldFolder, {gun("O1", kDayBefore, kBlankDate, "PAWN")});
     makeBook(f.newFolder, {gun("N1", kDayBefore, kBlankDate, "PAWN")});
-    f.converter.earlierConversion = [] { return std::string("/reports/2026-12-01-090000-convert"); };
+    f.converter.earlierConversion = [] {
+      return std::string("/reports/2026-12-01-090000-convert");
+    };
     f.converter.previewOnly = preview;
     f.view.againAnswer = true;
 

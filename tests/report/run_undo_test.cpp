@@ -31,8 +31,8 @@ TEST(RunHistory, FindsOnlyAFinishedConversionOnTheDateThatLeftBothBooks) {
   const testing::ScratchDir scratch;
   const fs::path reports = scratch.path();
   const auto book = [](const char* role, std::string before, std::string after) {
-    return testing::SummaryBookLines{role, std::string("/shop/") + role + "/FILE3.DAT", before,
-                                     after, "", ""};
+    return testing::SummaryBookLines{
+        role, std::string("/shop/") + role + "/FILE3.DAT", before, after, "", ""};
   };
   const std::string done = "ran to its end", date = "03/15/2004";
   writeRunSummary(reports / "2026-12-01-090000-convert", "convert", done, date,
@@ -50,12 +50,15 @@ TEST(RunHistory, FindsOnlyAFinishedConversionOnTheDateThatLeftBothBooks) {
   const auto hashes = [](std::string o, std::string n) {
     return [o, n] { return std::pair{o, n}; };
   };
-  EXPECT_EQ(conversionThatLeft(reports, date, hashes(kA, kB)), reports / "2026-12-01-090000-convert");
-  EXPECT_EQ(conversionThatLeft(reports, date, hashes(kA, kC)), reports / "2026-12-05-090000-convert");
+  EXPECT_EQ(conversionThatLeft(reports, date, hashes(kA, kB)),
+            reports / "2026-12-01-090000-convert");
+  EXPECT_EQ(conversionThatLeft(reports, date, hashes(kA, kC)),
+            reports / "2026-12-05-090000-convert");
   EXPECT_EQ(conversionThatLeft(reports, date, hashes(kB, kA)), fs::path());
   EXPECT_EQ(conversionThatLeft(reports, date, hashes(kX, kY)), fs::path());
-  EXPECT_EQ(conversionThatLeft(reports, date, hashes(kA, kB), reports / "2026-12-01-090000-convert"),
-            fs::path());
+  EXPECT_EQ(
+      conversionThatLeft(reports, date, hashes(kA, kB), reports / "2026-12-01-090000-convert"),
+      fs::path());
 }
 
 // A run's report folder, made by hand: the books before the run kept as
@@ -63,8 +66,10 @@ TEST(RunHistory, FindsOnlyAFinishedConversionOnTheDateThatLeftBothBooks) {
 class Undo : public ::testing::Test {
  public:
   void SetUp() override {
-    testing::makeBook(oldFolder, {gun("O1", "20040101", "", "PAWN"), gun("O2", "20040401", "", "SALE")});
-    testing::makeBook(newFolder, {gun("N1", "20040101", "", "PAWN"), gun("N2", "20040101", "20040102", "SOLD")});
+    testing::makeBook(oldFolder,
+                      {gun("O1", "20040101", "", "PAWN"), gun("O2", "20040401", "", "SALE")});
+    testing::makeBook(
+        newFolder, {gun("N1", "20040101", "", "PAWN"), gun("N2", "20040101", "20040102", "SOLD")});
     oldBefore = bookBytes(oldFolder);
     newBefore = bookBytes(newFolder);
     fs::create_directories(run);
@@ -87,7 +92,8 @@ class Undo : public ::testing::Test {
     writeSummary();
   }
   void writeSummary() {
-    const std::string o0 = sha256OfFile(run / "old-FILE3.DAT"), n0 = sha256OfFile(run / "new-FILE3.DAT");
+    const std::string o0 = sha256OfFile(run / "old-FILE3.DAT"),
+                      n0 = sha256OfFile(run / "new-FILE3.DAT");
     writeRunSummary(run, "convert", "ran to its end", "03/15/2004",
                     {{"old", oldBook(), o0, sha256OfFile(oldBook()), "old-FILE3.DAT", o0},
                      {"new", newBook(), n0, sha256OfFile(newBook()), "new-FILE3.DAT", n0}});
@@ -95,7 +101,8 @@ class Undo : public ::testing::Test {
   fs::path oldBook() const { return fs::path(oldFolder) / "FILE3.DAT"; }
   fs::path newBook() const { return fs::path(newFolder) / "FILE3.DAT"; }
   booktool::ToolOutcome undo(const UndoOptions& options = {}) {
-    return undoRun(rm::bookEngine(), run, reports, std::chrono::system_clock::now(), undone, options);
+    return undoRun(rm::bookEngine(), run, reports, std::chrono::system_clock::now(), undone,
+                   options);
   }
   void expectBooks(const std::string& oldBytes, const std::string& newBytes) {
     EXPECT_EQ(bookBytes(oldFolder), oldBytes);
@@ -124,17 +131,20 @@ TEST_F(Undo, PutsBothBooksBackKeepsWhatItReplacedAndThenRefusesAgain) {
   const std::string summary = fileBytes(undone.reportFolder / "summary.txt");
   EXPECT_NE(summary.find("restored from: " + (run / "new-FILE3.DAT").string() + ", SHA-256 " +
                          sha256OfFile(newBook())),
-            std::string::npos) << summary;
+            std::string::npos)
+      << summary;
   EXPECT_NE(summary.find("backup: replaced-old-FILE3.DAT, SHA-256 " +
                          sha256OfFile(undone.reportFolder / "replaced-old-FILE3.DAT")),
-            std::string::npos) << summary;
+            std::string::npos)
+      << summary;
   EXPECT_EQ((fs::status(undone.reportFolder / "summary.txt").permissions() & fs::perms::all),
             fs::perms::owner_read | fs::perms::owner_write);
 
   const auto again = undo();
   EXPECT_FALSE(again.ok);
   EXPECT_NE(again.problem.find("the old book " + oldBook().string() + " changed since the run"),
-            std::string::npos) << again.problem;
+            std::string::npos)
+      << again.problem;
   expectBooks(oldBefore, newBefore);
   EXPECT_EQ(reportFolders(), 1u);
 }
@@ -174,7 +184,8 @@ TEST_F(Undo, AFailureBetweenTheRenamesPutsTheFirstBookBack) {
   }});
   EXPECT_FALSE(outcome.ok);
   EXPECT_NE(outcome.problem.find("disk gone; every book was put back as it was before the undo"),
-            std::string::npos) << outcome.problem;
+            std::string::npos)
+      << outcome.problem;
   expectBooks(oldAfter, newAfter);
 }
 
@@ -193,7 +204,8 @@ TEST_F(Undo, AKillBetweenTheRenamesIsRolledBackByTheNextCommand) {
   const std::vector<std::string> notes = recoverInterruptedRuns(reports, rm::bookEngine());
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_NE(notes[0].find("an undo stopped half-way was rolled back (the old book"),
-            std::string::npos) << notes[0];
+            std::string::npos)
+      << notes[0];
   expectBooks(oldAfter, newAfter);
   EXPECT_NE(fileBytes(notes[0].substr(0, notes[0].find(':')) + "/summary.txt")
                 .find("outcome: stopped half-way and rolled back"),

@@ -22,7 +22,8 @@ inline void writeRunSummary(const std::filesystem::path& folder, const std::stri
                             const std::string& outcome, const std::string& date,
                             const std::vector<SummaryBookLines>& books) {
   std::filesystem::create_directories(folder);
-  std::string text = "Varnok report: " + kind + "\nprogram: varnok 0.1.0\n"
+  std::string text = "Varnok report: " + kind +
+                     "\nprogram: varnok 0.1.0\n"
                      "started: 2026-12-01 09:00:00 +0000\nended: 2026-12-01 09:00:01 +0000\n";
   if (!outcome.empty()) text += "outcome: " + outcome + "\n";
   text += "\nInputs\n  run: conversion (convert)\n  conversion date: " + date + "\n\nBooks\n";
