@@ -19,6 +19,8 @@ inline constexpr int kIgnoredExit = 4;  // the run ended, but error reports were
 inline constexpr int kDiscrepancyExit = 5;  // the books do not reconcile
 inline constexpr int kNotProvenExit = 6;     // converted books that do not prove the hand-over
 inline constexpr int kCountDiffersExit = 7;  // a count of the shelf that differs from the book
+// the books look converted on the date already and --again was not given
+inline constexpr int kConvertedAlreadyExit = 8;
 
 // `book create|import|export|stat|restore`
 void addBookCommand(CLI::App& app);
@@ -26,6 +28,8 @@ void addBookCommand(CLI::App& app);
 void addConversionCommands(CLI::App& app);
 // `reconcile`
 void addReconcileCommand(CLI::App& app);
+// `undo`
+void addUndoCommand(CLI::App& app);
 
 void setExitStatus(int status);
 int exitStatus();

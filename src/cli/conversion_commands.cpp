@@ -22,6 +22,7 @@ struct ConversionOptions {
   std::string onError = "abort";
   bool preview = false;
   bool allowCutModels = false;
+  bool again = false;
   std::string reportDir;
 };
 
@@ -90,6 +91,12 @@ void addFormOptions(CLI::App& command, ConversionOptions& options, bool conversi
                   "Convert even when the prefix does not fit in front of a model (Field06 holds "
                   "15 characters) and cuts it; without it such a run is refused")
         ->group("Options");
+    command
+        .add_flag("--again", options.again,
+                  "Convert even when the books look converted on the date already (exactly as "
+                  "a conversion in the report history left them, or reading as converted); "
+                  "without it such a run is refused")
+        ->group("Options");
     command.add_flag("--keep-received-from", in.keepReceivedFrom,
                      "Leave Received From Info in New book")
         ->group("Options");
@@ -123,6 +130,12 @@ void settle(const conversion::Converter& converter, const report::RunReport& rep
     std::cerr << "varnok-cli: no book was written: the prefix would cut the model of "
               << converter.cutModels().size()
               << " gun(s); give --allow-cut-models to convert all the same" << std::endl;
+  }
+  if (converter.outcome() == conversion::Converter::Outcome::DeclinedAgain) {
+    std::cerr << "varnok-cli: no book was written: the books look converted on the date already: "
+              << converter.convertedAlready() << "; give --again to convert them all the same"
+              << std::endl;
+    return setExitStatus(kConvertedAlreadyExit);
   }
   if (converter.outcome() == conversion::Converter::Outcome::BookNotOpened) {
     setExitStatus(kRefusedExit);
@@ -175,6 +188,7 @@ void run(const ConversionOptions& options, report::RunKind kind,
       options.onError == "ignore" ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
   HeadlessView view(options.input, answer);
   view.allowCutModels = options.allowCutModels;
+  view.again = options.again;
   if (refuseInput(options, kind, view)) return;
 
   std::unique_ptr<report::RunReport> report;
@@ -190,6 +204,9 @@ void run(const ConversionOptions& options, report::RunKind kind,
   conversion::Converter converter(view, report->recordManager());
   converter.previewOnly = options.preview;
   converter.refusalDetails = [&report] { return report->problems(); };
+  converter.earlierConversion = [&report] {
+    return report->earlierConversionOfTheBooks().string();
+  };
   {
     const errortrap::ScopedDefaultReporter reporting(&view);
     (converter.*procedure)();

@@ -46,10 +46,13 @@ void HeadlessView::messageBox(const std::string& text) {
   drawBars();
 }
 
-bool HeadlessView::confirm(const std::string& question) {
+bool HeadlessView::confirm(conversion::Question about, const std::string& question) {
+  const bool cut = about == conversion::Question::CutModels;
+  const bool yes = cut ? allowCutModels : again;
+  const std::string option = cut ? "--allow-cut-models" : "--again";
   messageBox(question);
-  messageBox(allowCutModels ? "Yes (--allow-cut-models)" : "No (without --allow-cut-models)");
-  return allowCutModels;
+  messageBox(yes ? "Yes (" + option + ")" : "No (without " + option + ")");
+  return yes;
 }
 
 namespace {

@@ -22,9 +22,9 @@ class HeadlessView final : public conversion::FormValuesView {
   void setBarValue(conversion::Bar bar, float value) override;
   void setMousePointer(int pointer) override;
   void messageBox(const std::string& text) override;
-  // Prints the question and answers it from allowCutModels, the one
-  // question a run asks: "Yes (--allow-cut-models)" or "No".
-  bool confirm(const std::string& question) override;
+  // Prints the question and answers it from the option that gives the
+  // answer: "Yes (--allow-cut-models)", "No (without --again)".
+  bool confirm(conversion::Question about, const std::string& question) override;
   errortrap::Answer errorReport(const std::string& message) override;
 
   // The run's report folder: an Abort, which ends the program at once,
@@ -32,6 +32,8 @@ class HeadlessView final : public conversion::FormValuesView {
   std::string reportFolder;
   // --allow-cut-models: Yes to cutting models that do not fit beside the prefix.
   bool allowCutModels = false;
+  // --again: Yes to converting books that look converted on the date already.
+  bool again = false;
 
  private:
   errortrap::Answer askOperator(const std::string& message);

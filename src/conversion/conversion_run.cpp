@@ -27,8 +27,9 @@ void Converter::runConversion() {
     rm::BookHold hold;
     checkBooks();
 
-    // Nothing is written before the operator knows what the prefix cuts.
-    if (booksValid && modelsMayBeCut(trap)) {
+    // Nothing is written before the operator knows whether the books were
+    // converted already and what the prefix cuts.
+    if (booksValid && mayConvertAgain(trap) && modelsMayBeCut(trap)) {
       trap([&] { view_.setVisible(Shown::OldBookLabel, true); });
       trap([&] { view_.setVisible(Shown::NewBookLabel, true); });
       trap([&] { view_.setVisible(Shown::OldBookBar, true); });

@@ -49,6 +49,7 @@ void Converter::startAfresh() {
   outcome_ = Outcome::NotRun;
   unopenedBooks_.clear();
   cutModels_.clear();
+  convertedBy_.clear();
   refusalDetailsTold_ = 0;
   reporter_.ignored = 0;
 }

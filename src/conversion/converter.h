@@ -20,9 +20,11 @@
 //   with the labels and bars hidden again. A book that will not open stops
 //   the run before the passes (book check) or leaves that pass's book
 //   untouched (a pass), with outcome BookNotOpened and the reason in
-//   unopenedBooks(). When a prefix would cut a model (cutModels()), the
-//   operator is asked before any book is written; No ends the run with
-//   outcome Declined, neither book changed. On success: the old book closed
+//   unopenedBooks(). When the books look converted on the date already
+//   (convertedAlready()), and then when a prefix would cut a model
+//   (cutModels()), the operator is asked before any book is written; No
+//   ends the run with outcome DeclinedAgain or Declined, neither book
+//   changed. On success: the old book closed
 //   out and the new book rebased, outcome Completed.
 // checkBooks: both books opened, counted into oldBookCount and newBookCount
 //   and closed unchanged; the counts are shown. A book that will not open:
@@ -108,6 +110,11 @@ class Converter {
   // told are shown with the reason a book would not open;
   // refusalDetailsTold() says how many have been.
   std::function<std::vector<std::string>()> refusalDetails;
+
+  // The report folder of an earlier conversion that left both books exactly
+  // as they are now, or empty: asked after the book check, while both books
+  // are held, by a front end that keeps a history of runs.
+  std::function<std::string()> earlierConversion;
   std::size_t refusalDetailsTold() const { return refusalDetailsTold_; }
 
   // Run state, kept between runs.
@@ -124,9 +131,13 @@ class Converter {
   // licensee or prefix box holds text a book cannot store, nothing opened.
   // BookNotOpened: a book could not be opened (its message was shown).
   // Declined: the operator answered No to cutting models, no book written.
+  // DeclinedAgain: the books look converted on the date already and the
+  // operator answered No to converting them again, no book written.
   // Completed: the run reached "Finished" with both books checked and both
   // passes done, or the transfer ran to its end.
-  enum class Outcome { NotRun, Refused, UnstorableText, BookNotOpened, Declined, Completed };
+  enum class Outcome {
+    NotRun, Refused, UnstorableText, BookNotOpened, Declined, DeclinedAgain, Completed
+  };
   Outcome outcome() const { return outcome_; }
 
   // Why each book that would not open did not, one line each, e.g.
@@ -139,6 +150,12 @@ class Converter {
   // other than blanks to the prefix, in stock-number order; found after the
   // book check, before any book is written.
   const std::vector<std::string>& cutModels() const { return cutModels_; }
+
+  // Why the books look converted on the date already, found after the book
+  // check: "they are exactly as the conversion of <report folder> left
+  // them", or "the books already read as converted (...)"; empty when they
+  // do not.
+  const std::string& convertedAlready() const { return convertedBy_; }
 
   // How many error reports were answered Ignore, each leaving something
   // undone, and the warning to give for them: empty when there were none,
@@ -167,6 +184,16 @@ class Converter {
   // are any, asks (or in a preview tells) the operator. False when the run
   // must stop before its passes: No, or the new book would not open.
   bool modelsMayBeCut(errortrap::Trap& trap);
+  // Finds whether the books look converted on the date already and, when
+  // they do, asks (or in a preview tells) the operator. False when the run
+  // must stop before its passes: No, or a book would not open.
+  bool mayConvertAgain(errortrap::Trap& trap);
+  // No gun on hand in the old book among the entries received on or before
+  // the date. Reads the old book and leaves it as it was.
+  bool oldBookReadsClosedOut(const std::string& bookDate, errortrap::Trap& trap);
+  // The entries' own sign of a conversion on the date (see
+  // convertedAlready()), empty when they bear none.
+  std::string entriesReadAsConverted(const std::string& bookDate, errortrap::Trap& trap);
   // The transfer's steps: its input checks, the copy of the current old book
   // entry into the new book, and the closing of both books.
   bool transferInputAccepted(std::string& bookDate, errortrap::Trap& trap);
@@ -225,6 +252,7 @@ class Converter {
   Outcome outcome_ = Outcome::NotRun;
   std::vector<std::string> unopenedBooks_;
   std::vector<std::string> cutModels_;
+  std::string convertedBy_;
   std::size_t refusalDetailsTold_ = 0;
 };
 

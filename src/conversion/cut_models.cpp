@@ -67,7 +67,7 @@ bool Converter::modelsMayBeCut(errortrap::Trap& trap) {
     return true;
   }
   bool cut = false;
-  trap([&] { cut = view_.confirm(found + " Convert and cut them?"); });
+  trap([&] { cut = view_.confirm(Question::CutModels, found + " Convert and cut them?"); });
   if (!cut) outcome_ = Outcome::Declined;
   return cut;
 }

@@ -39,6 +39,12 @@ enum class Bar {
   NewBook,  // ProgressBar2, the rebase's progress
 };
 
+// The questions a run asks before it writes a book.
+enum class Question {
+  CutModels,     // the prefix would cut models
+  ConvertAgain,  // the books look converted on the date already
+};
+
 inline constexpr int kDefaultPointer = 0;
 inline constexpr int kHourglass = 11;
 
@@ -56,7 +62,8 @@ class FormView : public errortrap::ErrorReporter {
   virtual void messageBox(const std::string& text) = 0;
   // A question with Yes and No, No the default; true for Yes. A view that
   // cannot ask answers No.
-  virtual bool confirm(const std::string& question) {
+  virtual bool confirm(Question about, const std::string& question) {
+    (void)about;
     (void)question;
     return false;
   }

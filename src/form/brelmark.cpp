@@ -95,6 +95,7 @@ void Brelmark::connectControls() {
   connect(ui_->mnuOption2, &QAction::triggered, this, [this] { mnuOption2_Click(); });
   connect(ui_->mnuPreview, &QAction::triggered, this, [this] { mnuPreview_Click(); });
   connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { mnuOpenLastReport_Click(); });
+  connect(ui_->mnuUndoRun, &QAction::triggered, this, [this] { mnuUndoRun_Click(); });
   for (QLineEdit* box : findChildren<QLineEdit*>()) box->installEventFilter(this);
   // What is written into a book takes only what a book can hold.
   auto* storable = new StorableText(this);
@@ -238,6 +239,7 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   recordManager_.current = &runReport->recordManager();
   converter_.previewOnly = mode == report::Mode::Preview;
   converter_.refusalDetails = [&] { return runReport->problems(); };
+  converter_.earlierConversion = [&] { return runReport->earlierConversionOfTheBooks().string(); };
   // The report is complete by the time "Finished" shows; a transfer, which
   // ends without a message, has it finished once it returns.
   bool reported = false;
@@ -249,6 +251,9 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   (converter_.*procedure)();
   view_.beforeMessage = nullptr;
   converter_.refusalDetails = nullptr;
+  converter_.earlierConversion = nullptr;
+  // Not on "Begin": one more Enter must not convert the books again.
+  ui_->Text3->setFocus(Qt::OtherFocusReason);
   recordManager_.current = &recordManager_.engine;
   if (!reported) finishReport(*runReport);
   qApp->removeEventFilter(&blocker);

@@ -8,7 +8,10 @@
 #include "errortrap/trap.h"
 #include "form/brelmark.h"
 #include "form/upper_case.h"
+#include "form/message_box.h"
 #include "report/report_folder.h"
+#include "report/run_ledger.h"
+#include "report/run_undo.h"
 #include "ui_brelmark.h"
 
 namespace varnok::form {
@@ -95,6 +98,32 @@ void Brelmark::mnuOpenLastReport_Click() {
     } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)))) {
       view_.messageBox("The last report is in " + folder.string());
     }
+  });
+}
+
+// Both books of the last run (this window's, or the newest report kept) put
+// back from its backups, once the operator has said Yes to the run named.
+void Brelmark::mnuUndoRun_Click() {
+  errortrap::Trap T(kModule, "mnuUndoRun_Click", &view_);
+  T([&] {
+    const std::filesystem::path reports = report::defaultReportsFolder();
+    // An undo stopped half-way is rolled back first.
+    report::recoverInterruptedRuns(reports, recordManager_.engine);
+    const std::filesystem::path run =
+        lastReport_.empty() ? report::newestReportFolder(reports) : lastReport_;
+    if (run.empty()) return view_.messageBox("There is no run to undo in " + reports.string());
+    if (!MessageBox::question(this, QString::fromStdString(
+                                        "Put the books back as they were before the run of " +
+                                        run.string() + "? Only books still exactly as that run "
+                                        "left them are put back, all of them or none.")))
+      return;
+    report::UndoneRun undone;
+    const auto outcome = report::undoRun(recordManager_.engine, run, reports,
+                                         std::chrono::system_clock::now(), undone);
+    if (!outcome.ok) return view_.messageBox("The run was not undone: " + outcome.problem);
+    lastReport_ = undone.reportFolder;
+    view_.messageBox("The books are back as they were before the run of " + run.string() +
+                     ". The books it replaced are kept in " + undone.reportFolder.string());
   });
 }
 

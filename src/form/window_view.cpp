@@ -71,7 +71,7 @@ void WindowView::messageBox(const std::string& text) {
   MessageBox::information(&window_, fromUtf8(text));
 }
 
-bool WindowView::confirm(const std::string& question) {
+bool WindowView::confirm(conversion::Question, const std::string& question) {
   return MessageBox::question(&window_, fromUtf8(question));
 }
 

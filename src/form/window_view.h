@@ -28,7 +28,7 @@ class WindowView final : public conversion::FormView {
   void setMousePointer(int pointer) override;
   void messageBox(const std::string& text) override;
   // Yes and No, No the default.
-  bool confirm(const std::string& question) override;
+  bool confirm(conversion::Question about, const std::string& question) override;
   errortrap::Answer errorReport(const std::string& message) override;
 
   // Called with each message's text just before the message is shown.

@@ -1,6 +1,7 @@
 #include "report/backup_origin.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -48,12 +49,18 @@ std::vector<std::string> linesOf(std::ifstream& in) {
   return lines;
 }
 
-// The remark of the backup's line (what follows its name), empty when the
-// "Books" section does not name it; the book it is listed under.
-std::string backupLine(const std::vector<std::string>& lines, const std::string& name,
-                       BackupOrigin& origin, bool& named) {
-  named = false;
-  bool inBooks = false, underBook = false;
+// "    SHA-256 after:  HASH (unchanged)" -> HASH when the line has `lead`.
+bool readHashLine(std::string_view line, std::string_view lead, std::string& hash) {
+  if (!startsWith(line, lead)) return false;
+  std::string_view rest = line.substr(lead.size());
+  rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
+  if (isSha256(rest.substr(0, 64))) hash = std::string(rest.substr(0, 64));
+  return true;
+}
+
+// The "Books" section: indented lines up to the next heading.
+void readBooks(const std::vector<std::string>& lines, std::vector<SummaryBook>& books) {
+  bool inBooks = false;
   for (const std::string& line : lines) {
     if (!inBooks) {
       inBooks = line == "Books";
@@ -61,21 +68,50 @@ std::string backupLine(const std::vector<std::string>& lines, const std::string&
     }
     if (line.empty()) continue;
     if (line.front() != ' ') break;  // the next section
-    if (readBookLine(line, origin.role, origin.book)) {
-      underBook = true;
-    } else if (underBook && startsWith(line, kBackupLead)) {
+    SummaryBook book;
+    if (readBookLine(line, book.role, book.book)) {
+      books.push_back(std::move(book));
+      continue;
+    }
+    if (books.empty()) continue;
+    SummaryBook& current = books.back();
+    if (readHashLine(line, "    SHA-256 before:", current.sha256Before) ||
+        readHashLine(line, "    SHA-256 after:", current.sha256After))
+      continue;
+    if (startsWith(line, kBackupLead)) {
       const std::string_view rest = std::string_view(line).substr(kBackupLead.size());
       const std::size_t hashAt = rest.find(kHashLead);
-      if (rest.substr(0, hashAt) != name) continue;
-      named = true;
-      return hashAt == std::string_view::npos ? std::string()
-                                              : std::string(rest.substr(hashAt + kHashLead.size()));
+      current.backups.push_back(
+          {std::string(rest.substr(0, hashAt)),
+           hashAt == std::string_view::npos ? std::string()
+                                            : std::string(rest.substr(hashAt + kHashLead.size()))});
     }
   }
+}
+
+// The text after `lead` on the first line that begins with it.
+std::string valueAfter(const std::vector<std::string>& lines, std::string_view lead) {
+  for (const std::string& line : lines)
+    if (startsWith(line, lead)) return line.substr(lead.size());
   return {};
 }
 
 }  // namespace
+
+std::string readRunSummary(const fs::path& summary, RunSummary& run) {
+  run = RunSummary{};
+  std::ifstream in(summary, std::ios::binary);
+  if (!in) return "cannot read " + summary.string() + ": " + std::strerror(errno);
+  const std::vector<std::string> lines = linesOf(in);
+  if (in.bad()) return "cannot read " + summary.string() + ": " + std::strerror(errno);
+  if (lines.empty() || !startsWith(lines.front(), kSummaryLead))
+    return summary.string() + " is not a Varnok report's summary";
+  run.kind = lines.front().substr(kSummaryLead.size());
+  run.outcome = valueAfter(lines, "outcome: ");
+  run.conversionDate = valueAfter(lines, "  conversion date: ");
+  readBooks(lines, run.books);
+  return {};
+}
 
 std::string readBackupOrigin(const fs::path& backup, BackupOrigin& origin) {
   origin = BackupOrigin{};
@@ -90,15 +126,23 @@ std::string readBackupOrigin(const fs::path& backup, BackupOrigin& origin) {
   const std::string said = "the summary " + summary.string() + " beside the backup";
   const std::string cannotTell =
       ", so what " + name + " is a backup of, and its SHA-256, cannot be told";
-  std::ifstream in(summary, std::ios::binary);
-  if (!in) return "cannot read " + said + ": " + std::strerror(errno) + cannotTell;
-  const std::vector<std::string> lines = linesOf(in);
-  if (in.bad()) return "cannot read " + said + ": " + std::strerror(errno) + cannotTell;
-  if (lines.empty() || !startsWith(lines.front(), kSummaryLead))
-    return said + " is not a Varnok report's summary" + cannotTell;
-  bool named = false;
-  const std::string remark = backupLine(lines, name, origin, named);
+  RunSummary run;
+  if (std::string problem = readRunSummary(summary, run); !problem.empty()) {
+    if (problem.find(" is not a Varnok") != std::string::npos)
+      return said + " is not a Varnok report's summary" + cannotTell;
+    return "cannot read " + said + problem.substr(problem.find(':')) + cannotTell;
+  }
+  const SummaryBook::Backup* named = nullptr;
+  for (const SummaryBook& book : run.books) {
+    for (const SummaryBook::Backup& kept : book.backups) {
+      if (named || kept.name != name) continue;
+      named = &kept;
+      origin.role = book.role;
+      origin.book = book.book;
+    }
+  }
   if (!named) return said + " does not name " + name + " as a book's backup" + cannotTell;
+  const std::string& remark = named->remark;
   const std::string hash = remark.substr(0, 64);
   if (!isSha256(hash) || (remark.size() > 64 && remark.compare(64, 2, " (") != 0))
     return said + " gives no SHA-256 for " + name + " (it says \"" + remark + "\")" + cannotTell;

@@ -86,16 +86,9 @@ std::string otherBookProblem(const BackupOrigin& origin, const RestoreTarget& ta
 // Opens the copy with the record manager and drops the session at once.
 // Empty when it opened and its bytes are still the backup's.
 std::string checkCopy(const Restore& w, const CopiedFile& copy) {
-  BookCursor cursor;
-  cursor.KeyBuffer = normaliseFolder(w.copyKeyFolder) + std::string(kCopyName) + " ";
-  const int16_t status = cursor.call(w.manager, rm::op::Open);
-  if (status != 0) {
-    return "backup " + w.r.backup.string() +
-           " is not a sound book: the book engine refuses it: " + statusPhrase(status);
-  }
-  cursor.call(w.manager, rm::op::Discard);
-  if (sha256OfFile(copy.path) != copy.sha256)
-    return "the copy of " + w.r.backup.string() + " changed while it was checked";
+  if (std::string problem = bookCopyProblem(w.manager, w.copyKeyFolder, kCopyName, copy);
+      !problem.empty())
+    return "backup " + w.r.backup.string() + problem;
   return {};
 }
 
@@ -105,16 +98,6 @@ std::string checkHash(const Restore& w, const CopiedFile& copy) {
   return "backup " + w.r.backup.string() + " does not hold the bytes its report gives: its "
          "SHA-256 is " + copy.sha256 + ", but " + w.origin.summary.string() + " says " +
          w.origin.sha256 + " (it was changed after the run kept it)";
-}
-
-// Makes the file's directory entry durable.
-void flushFolder(const fs::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool flushed = fd >= 0 && ::fsync(fd) == 0;
-  const int error = errno;
-  if (fd >= 0) ::close(fd);
-  if (!flushed)
-    throw std::system_error(error, std::generic_category(), "cannot flush " + folder.string());
 }
 
 // Writes a file of the new report folder, for the user alone to read: it
@@ -216,14 +199,10 @@ std::string inTheWay(const Restore& w, std::string_view typedFolder) {
     return "a file " + w.copyPath.string() +
            " is in the way (left by a restore cut short?); move it away and restore again";
   }
-  for (const fs::path& book : {w.target.file, w.target.book}) {
-    const fs::path journal = book.string() + "-journal";
-    if (fs::exists(fs::symlink_status(journal, error))) {
-      return refusal(typedFolder, "the book engine keeps a journal beside it (" +
-                                      journal.string() +
-                                      ") while it is open or after a write was cut short, which "
-                                      "could be played back into the restored book");
-    }
+  if (const fs::path journal = journalBeside(w.target); !journal.empty()) {
+    return refusal(typedFolder, "the book engine keeps a journal beside it (" + journal.string() +
+                                    ") while it is open or after a write was cut short, which "
+                                    "could be played back into the restored book");
   }
   return {};
 }

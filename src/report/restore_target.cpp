@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <system_error>
+
+#include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
 #include "recordmanager/record_manager.h"
 
@@ -113,6 +116,40 @@ bool UnopenableBookHold::stillHolds(const fs::path& file) const {
   struct stat held, now;
   return fd_ >= 0 && ::fstat(fd_, &held) == 0 && ::stat(file.c_str(), &now) == 0 &&
          held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+}
+
+}  // namespace varnok::report
+
+namespace varnok::report {
+
+std::string bookCopyProblem(rm::RecordManager& manager, const std::string& keyFolder,
+                            std::string_view name, const CopiedFile& copy) {
+  gunbook::BookCursor cursor;
+  cursor.KeyBuffer = gunbook::normaliseFolder(keyFolder) + std::string(name) + " ";
+  const int16_t status = cursor.call(manager, rm::op::Open);
+  if (status != 0)
+    return " is not a sound book: the book engine refuses it: " + gunbook::statusPhrase(status);
+  cursor.call(manager, rm::op::Discard);
+  if (sha256OfFile(copy.path) != copy.sha256) return " changed while it was checked";
+  return {};
+}
+
+std::filesystem::path journalBeside(const RestoreTarget& target) {
+  std::error_code error;
+  for (const std::filesystem::path& book : {target.file, target.book}) {
+    const std::filesystem::path journal = book.string() + "-journal";
+    if (std::filesystem::exists(std::filesystem::symlink_status(journal, error))) return journal;
+  }
+  return {};
+}
+
+void flushFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (!flushed)
+    throw std::system_error(error, std::generic_category(), "cannot flush " + folder.string());
 }
 
 }  // namespace varnok::report

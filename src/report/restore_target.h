@@ -8,6 +8,10 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+
+#include "recordmanager/record_manager.h"
+#include "report/file_copy.h"
 
 namespace varnok::report {
 
@@ -31,6 +35,22 @@ std::string findRestoreTarget(const std::filesystem::path& folder, RestoreTarget
 // Gives the new file `file` the target's owner, group and mode, through a
 // descriptor of its own. Returns why not.
 std::string giveOwnerAndMode(const std::filesystem::path& file, const RestoreTarget& target);
+
+// Has the record manager open the checked copy `copy` of a backup, lying
+// in `keyFolder` (as the record manager is given it) as `name`, and drops
+// the session at once. Empty when it opened and its bytes are still the
+// copy's; else " is not a sound book: ..." or " changed while it was
+// checked", to follow the backup's name.
+std::string bookCopyProblem(rm::RecordManager& manager, const std::string& keyFolder,
+                            std::string_view name, const CopiedFile& copy);
+
+// The book engine's journal beside `book` (or the file it links to): it is
+// there while the book is open or after a write was cut short, and could
+// be played back into a book put in its place. Empty when there is none.
+std::filesystem::path journalBeside(const RestoreTarget& target);
+
+// Makes the folder's entries durable; throws std::system_error.
+void flushFolder(const std::filesystem::path& folder);
 
 // An exclusive lock on a book file that the engine refuses to open (damaged,
 // empty): the whole range a session's locks lie in, so that a book that some

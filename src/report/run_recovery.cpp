@@ -15,6 +15,7 @@
 #include "report/file_copy.h"
 #include "report/report_folder.h"
 #include "report/run_ledger.h"
+#include "report/run_undo.h"
 
 namespace varnok::report {
 namespace fs = std::filesystem;
@@ -283,6 +284,9 @@ std::vector<std::string> recoverInterruptedRuns(const fs::path& reports,
       try {
         if (isUnnamedReportFolder(name)) {
           fs::remove_all(folder.path(), error);
+        } else if (folder.exists(kUndoLogName)) {
+          if (std::string note = settleHalfDoneUndo(folder, engine); !note.empty())
+            notes.push_back(std::move(note));
         } else if (folder.exists(kLedgerName)) {
           if (std::string note = recoverFolder(folder, engine); !note.empty())
             notes.push_back(std::move(note));

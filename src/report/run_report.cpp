@@ -12,6 +12,7 @@
 #include "gunbook/book_folder.h"
 #include "recordmanager/book_path.h"
 #include "report/file_io.h"
+#include "report/run_history.h"
 #include "report/summary.h"
 
 namespace varnok::report {
@@ -85,7 +86,8 @@ const char* kindName(RunKind kind, Mode mode) {
 
 RunReport::RunReport(RunKind kind, Mode mode, const fs::path& reports,
                      const conversion::FormValues& form, rm::RecordManager& engine)
-    : kind_(kind), mode_(mode), inputs_(formInputsText(kind, mode, form)) {
+    : kind_(kind), mode_(mode), inputs_(formInputsText(kind, mode, form)),
+      conversionDate_(form.conversionDate) {
   std::vector<BookRecord> books;
   for (const auto& [role, typed] : {std::pair{"old", &form.oldBookFolder},
                                     std::pair{"new", &form.newBookFolder}}) {
@@ -109,6 +111,22 @@ RunReport::RunReport(const BookImport& import, const fs::path& reports,
 }
 
 RunReport::~RunReport() = default;
+
+fs::path RunReport::earlierConversionOfTheBooks() {
+  const auto hashes = [this] {
+    // A run's hashes before are its backups': on disk and hashed first.
+    recorder_->settleBackups();
+    std::pair<std::string, std::string> found;
+    for (const BookRecord& book : recorder_->books()) {
+      if (book.role == "old") found.first = book.sha256Before;
+      if (book.role == "new") found.second = book.sha256Before;
+    }
+    // A book not hashed matches no run.
+    if (found.first.empty() || found.second.empty()) found = {"-", "-"};
+    return found;
+  };
+  return conversionThatLeft(dir_.path().parent_path(), conversionDate_, hashes, dir_.path());
+}
 
 void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
                       rm::RecordManager& engine, uint64_t rowsEstimate) {

@@ -94,6 +94,11 @@ class RunReport {
   // has returned, by finish() or before it by the front end.
   void checkConvertedBooks();
   const std::string& convertedCheckSummary() const { return checkSummary_; }
+  // The report folder of an earlier conversion in the same reports folder,
+  // on this run's date, that left both books exactly as this run found them
+  // (their SHA-256 when first opened; once the books are open, so after the
+  // book check); empty when there is none.
+  std::filesystem::path earlierConversionOfTheBooks();
 
   // Writes the final summary.txt (and reconciliation.txt) and returns the
   // folder. Throws std::system_error naming the file that could not be
@@ -134,6 +139,7 @@ class RunReport {
   std::future<BackupReconciliation> reconciling_;
   std::string reconciliation_, reconciliationSummary_;
   std::string bookDate_, prefix_;  // the run's, in book form
+  std::string conversionDate_;     // as typed
   std::vector<std::string> cutModels_;  // the converter's, once the run has ended
   // The check of the converted books: what the run was asked, the books'
   // folders as typed, and the engine they are read through afterwards.

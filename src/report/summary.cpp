@@ -99,6 +99,10 @@ std::string outcomeText(const conversion::Converter& converter) {
     case Outcome::Declined:
       return "declined: the prefix would cut models and the operator answered No; no book was "
              "written";
+    case Outcome::DeclinedAgain:
+      return "declined: the books look converted on the date already: " +
+             converter.convertedAlready() +
+             "; the operator answered No to converting them again; no book was written";
     case Outcome::NotRun: return "not run";
     case Outcome::BookNotOpened: break;
   }

@@ -168,7 +168,8 @@ TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
     SCOPED_TRACE("close-out");
     RunFixture f;
     makeSmallBooks(f);
-    f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 3);  // the close-out's open
+    // The third reads the old book for signs of a conversion.
+    f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 4);  // the close-out's open
 
     f.converter.runConversion();
 
@@ -187,7 +188,7 @@ TEST(ConversionRun, APassThatCannotOpenItsBookEndsTheRunAsNotCompleted) {
     SCOPED_TRACE("rebase");
     RunFixture f;
     makeSmallBooks(f);
-    f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 4);  // the rebase's open
+    f.manager.failCalls(rm::op::Open, rm::status::FileLocked, 5);  // the rebase's open
 
     f.converter.runConversion();
 
@@ -214,9 +215,9 @@ TEST(ConversionRun, RunningAgainAfterTheRebaseCouldNotOpenItsBookConvertsOnce) {
     run->view.form.newBookPrefix = "NW";
   }
   Converter(reference.view, rm::bookEngine()).runConversion();
-  // The rebase's open: the fourth reads the new book for the models the
-  // prefix would cut.
-  f.manager.failCalls(rm::op::Open, rm::status::IoError, 5);
+  // The rebase's open: the third reads the old book for signs of a
+  // conversion, the fourth the new book for the models the prefix would cut.
+  f.manager.failCalls(rm::op::Open, rm::status::IoError, 6);
   f.converter.runConversion();
   ASSERT_EQ(f.converter.outcome(), Outcome::BookNotOpened);
 

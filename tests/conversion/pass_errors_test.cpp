@@ -217,6 +217,9 @@ TEST_P(IgnoredCloseTest, TheNextRunInTheProcessOpensTheBook) {
   expectReport(f.view.reports[0], "Error 30001", "Close refused with status 18 (disk full)",
                c.procedure);
 
+  // The books read as converted (unless the close-out's Close was the one
+  // let go): Yes to converting them again.
+  f.view.againAnswer = true;
   Converter again(f.view, rm::bookEngine());
   again.runConversion();
   EXPECT_EQ(again.outcome(), Converter::Outcome::Completed);
@@ -291,7 +294,7 @@ TEST(PassErrors, APassWhoseDateCouldNotBeReadLeavesItsBookAlone) {
   makeBook(f.newFolder, {gun("G1", kD, kBlankDate, "PAWN"), gun("G3", kDayBefore, kDayBefore, "SOLD")});
   const auto oldBefore = f.oldBook();
   const auto newBefore = f.newBook();
-  f.view.failFrom = 2;  // the run's own check reads it fine
+  f.view.failFrom = 3;  // the run's own check and its look for a conversion read it fine
   f.view.answers = many(Answer::Ignore);
 
   f.converter.runConversion();

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUrl>
 #include <cstdlib>
 #include <filesystem>
@@ -156,6 +157,39 @@ TEST_F(WindowReportMenu, APrefixThatCutsAModelIsAskedAbout) {
   const fs::path run = opened.urls.last().toLocalFile().toStdString();
   EXPECT_NE(fileBytes(run / "summary.txt").find("carried-over entries, stock numbers A1\n"),
             std::string::npos);
+}
+
+// A run done, the focus off "Begin"; then undone from the Report menu after
+// a question naming the run: No leaves the books, Yes puts both back.
+TEST_F(WindowReportMenu, UndoLastRunAsksNamingTheRunAndPutsBothBooksBack) {
+  const std::string oldBefore = bytes(oldFolder), newBefore = bytes(newFolder);
+  ASSERT_EQ(press("BeginConversion").last(), "Finished");
+  EXPECT_TRUE(w.get("Text3")->hasFocus());
+  const std::string oldAfter = bytes(oldFolder), newAfter = bytes(newFolder);
+  ASSERT_NE(oldAfter, oldBefore);
+  const QString reports =
+      QString::fromStdString((cliDataHome().path() / "varnok" / "reports").string());
+
+  WindowDriver::answerBoxes(form::MessageBox::No);
+  w.trigger("mnuUndoRun");
+  QStringList shown = w.boxesShown();
+  ASSERT_EQ(shown.size(), 1);
+  // This window's run, whatever other tests left in the same reports folder.
+  EXPECT_TRUE(QRegularExpression("before the run of " + QRegularExpression::escape(reports) +
+                                 "/[0-9-]{17}-convert(-[0-9]+)?\\?")
+                  .match(shown[0])
+                  .hasMatch())
+      << shown[0].toStdString();
+  EXPECT_EQ(bytes(oldFolder), oldAfter);
+
+  WindowDriver::answerBoxes(form::MessageBox::Yes);
+  WindowDriver::answerBoxes(form::MessageBox::Ok);
+  w.trigger("mnuUndoRun");
+  shown = w.boxesShown();
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_TRUE(shown[1].startsWith("The books are back")) << shown[1].toStdString();
+  EXPECT_EQ(bytes(oldFolder), oldBefore);
+  EXPECT_EQ(bytes(newFolder), newBefore);
 }
 
 }  // namespace

@@ -28,12 +28,17 @@ const char* const kShownDuringRun[] = {"Label21", "Label22", "ProgressBar1", "Pr
 class WindowRun : public ::testing::Test {
  protected:
   void SetUp() override {
+    makeBooks();
+    ASSERT_TRUE(w.show());
+    w.fillIn(oldFolder, newFolder);
+  }
+  void makeBooks() {
+    std::filesystem::remove(oldFolder + "FILE3.DAT");
+    std::filesystem::remove(newFolder + "FILE3.DAT");
     makeBook(oldFolder, {gun("A1", "20040301", kBlankDate, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
                          gun("A3", "20040320", kBlankDate, "SALE")});
     makeBook(newFolder, {gun("A1", "20040301", kBlankDate, "PAWN"), gun("A2", "20040310", "20040312", "SOLD"),
                          gun("A4", "20040320", kBlankDate, "SALE")});
-    ASSERT_TRUE(w.show());
-    w.fillIn(oldFolder, newFolder);
   }
 
   ScratchDir dir;
@@ -157,6 +162,7 @@ TEST_F(WindowRun, ARefusedCloseIsReportedAtTheLineOfTheProcedureThatCloses) {
   for (const Case c : {Case{1, "CheckValidFiles", "book_check.cpp"},
                        Case{3, "ConvertOld", "close_out.cpp"}, Case{4, "ConvNew", "rebase.cpp"}}) {
     SCOPED_TRACE(c.procedure);
+    makeBooks();  // not converted yet, as the run before left them
     manager.failCalls(rm::op::Close, rm::status::DiskFull, manager.calls(rm::op::Close) + c.close);
     w.answerBoxes(MessageBox::Ignore, 2);  // the report and the count, in either order
     w.click("BeginConversion");

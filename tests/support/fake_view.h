@@ -40,7 +40,8 @@ class FakeView : public conversion::FormValuesView {
   std::deque<errortrap::Answer> answers;
   // The questions asked, and the answer to each (No unless set).
   std::vector<std::string> questions;
-  bool confirmAnswer = false;
+  bool confirmAnswer = false;  // to cutting models
+  bool againAnswer = false;    // to converting books that look converted already
 
   // Fills every box a run needs.
   void fillIn(const std::string& oldFolder, const std::string& newFolder,
@@ -67,9 +68,9 @@ class FakeView : public conversion::FormValuesView {
     pointerChanges.push_back(pointer);
   }
   void messageBox(const std::string& text) override { messages.push_back(text); }
-  bool confirm(const std::string& question) override {
+  bool confirm(conversion::Question about, const std::string& question) override {
     questions.push_back(question);
-    return confirmAnswer;
+    return about == conversion::Question::ConvertAgain ? againAnswer : confirmAnswer;
   }
   errortrap::Answer errorReport(const std::string& message) override {
     reports.push_back(message);
