@@ -34,9 +34,11 @@ class WindowOnX {
   // it would (no window manager does).
   std::string waitFor(const std::string& title, bool takeKeyboard = false) const {
     for (int attempt = 0; attempt < 200; ++attempt) {
-      const auto found = x_.run("xdotool", {"search", "--onlyvisible", "--name", title});
-      const std::string id = found.out.substr(0, found.out.find('\n'));
-      if (!id.empty() && (!takeKeyboard || hasKeyboard(id))) return id;
+      // Several windows may bear the title for a moment (one going, one
+      // coming): any of them that holds the keyboard is the one.
+      std::istringstream found(x_.run("xdotool", {"search", "--onlyvisible", "--name", title}).out);
+      for (std::string id; std::getline(found, id);)
+        if (!id.empty() && (!takeKeyboard || hasKeyboard(id))) return id;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return {};

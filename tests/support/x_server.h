@@ -60,8 +60,10 @@ class XvfbServer {
     if (pipe(fds) != 0) return;
     server_ = std::make_unique<BackgroundProgram>(
         findOnPath("Xvfb"),
+        // -noreset: else the server resets as its last client leaves, and a
+        // program started in that moment cannot connect.
         std::vector<std::string>{"-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                 size + "x24", "-nolisten", "tcp"},
+                                 size + "x24", "-nolisten", "tcp", "-noreset"},
         std::map<std::string, std::string>{}, fds[1]);
     close(fds[1]);
     // The server writes its display number and a line end once it is ready.
