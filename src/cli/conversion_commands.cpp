@@ -23,6 +23,7 @@ struct ConversionOptions {
   bool preview = false;
   bool allowCutModels = false;
   std::string reportDir;
+  PackRequest pack;
 };
 
 // The options named after the boxes a run requires, in the order of --help.
@@ -105,6 +106,7 @@ void addFormOptions(CLI::App& command, ConversionOptions& options, bool conversi
                    "would change")
       ->group("Report");
   addReportDirOption(command, options.reportDir);
+  addPackOptions(command, options.pack, /*flag=*/true);
 }
 
 // The run's exit status and the reasons behind it on standard error.
@@ -166,14 +168,28 @@ bool refuseInput(const ConversionOptions& options, report::RunKind kind, Headles
   return true;
 }
 
-void run(const ConversionOptions& options, report::RunKind kind,
+// convert --pack, fix --pack: the pack of a run that ran to its end.
+void packAfterRun(const conversion::Converter& converter, const ConversionOptions& options,
+                  const std::filesystem::path& folder) {
+  if (options.preview || converter.outcome() != conversion::Converter::Outcome::Completed) {
+    std::cerr << "varnok-cli: no inspector's pack was made: "
+              << (options.preview ? "a preview writes no book" : "the run did not run to its end")
+              << std::endl;
+    return;
+  }
+  const int runStatus = exitStatus();
+  makePackOf(folder, options.pack);
+  if (runStatus != kSuccessExit) setExitStatus(runStatus);
+}
+
+void run(ConversionOptions& options, report::RunKind kind,
          void (conversion::Converter::*procedure)()) {
   const auto mode = options.preview ? report::Mode::Preview : report::Mode::Run;
   const auto answer =
       options.onError == "ignore" ? errortrap::Answer::Ignore : errortrap::Answer::Abort;
   HeadlessView view(options.input, answer);
   view.allowCutModels = options.allowCutModels;
-  if (refuseInput(options, kind, view)) return;
+  if (refuseInput(options, kind, view) || refusePackOptions(options.pack)) return;
 
   std::unique_ptr<report::RunReport> report;
   try {
@@ -184,6 +200,8 @@ void run(const ConversionOptions& options, report::RunKind kind,
     return setExitStatus(kRefusedExit);
   }
   sayStoppedRunsSettled(report->recoveredRuns());
+  report->recordLicenceDetails(
+      {options.pack.previousLicence, options.pack.newLicence, options.pack.operatorName});
   view.reportFolder = report->folder().string();
   conversion::Converter converter(view, report->recordManager());
   converter.previewOnly = options.preview;
@@ -195,6 +213,7 @@ void run(const ConversionOptions& options, report::RunKind kind,
   settle(converter, *report);
   if (options.preview) printPreview(*report);
   finishReport([&] { return report->finish(converter); }, report->folder());
+  if (options.pack.wanted) packAfterRun(converter, options, report->folder());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   varnok::cli::addBookCommand(app);
   varnok::cli::addConversionCommands(app);
   varnok::cli::addReconcileCommand(app);
+  varnok::cli::addPackCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

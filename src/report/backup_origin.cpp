@@ -1,8 +1,11 @@
 #include "report/backup_origin.h"
 
+#include "report/summary_reading.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace varnok::report {
@@ -10,11 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every summary starts so, whatever the run: "Varnok report: convert".
-constexpr std::string_view kSummaryLead = "Varnok report: ";
-// In its "Books" section (indented lines up to the next heading), a book's
-// first line is indented by two blanks ("  old book: PATH", "  book: PATH"),
-// its details by four; a backup's line is "    backup: NAME, SHA-256 HASH",
+// A backup's line in a book's details is "    backup: NAME, SHA-256 HASH",
 // maybe followed by a remark in brackets.
 constexpr std::string_view kBackupLead = "    backup: ";
 constexpr std::string_view kHashLead = ", SHA-256 ";
@@ -27,25 +26,9 @@ bool isSha256(std::string_view text) {
   return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-// "  old book: PATH" -> role "old", book PATH; false for any other line.
-bool readBookLine(std::string_view line, std::string& role, fs::path& book) {
-  if (!startsWith(line, "  ") || startsWith(line, "   ")) return false;
-  const std::size_t at = line.find("book: ", 2);
-  if (at == std::string_view::npos || (at != 2 && line[at - 1] != ' ')) return false;
-  const std::string_view word = line.substr(2, at == 2 ? 0 : at - 3);
-  if (word.find_first_of(" :") != std::string_view::npos) return false;
-  role = word.empty() ? "book" : std::string(word);
-  book = std::string(line.substr(at + 6));
-  return !book.empty();
-}
-
 std::vector<std::string> linesOf(std::ifstream& in) {
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-  }
-  return lines;
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return summaryLines(text);
 }
 
 // The remark of the backup's line (what follows its name), empty when the
@@ -61,7 +44,7 @@ std::string backupLine(const std::vector<std::string>& lines, const std::string&
     }
     if (line.empty()) continue;
     if (line.front() != ' ') break;  // the next section
-    if (readBookLine(line, origin.role, origin.book)) {
+    if (readSummaryBookLine(line, origin.role, origin.book)) {
       underBook = true;
     } else if (underBook && startsWith(line, kBackupLead)) {
       const std::string_view rest = std::string_view(line).substr(kBackupLead.size());

@@ -109,6 +109,12 @@ RunReport::RunReport(const BookImport& import, const fs::path& reports,
 
 RunReport::~RunReport() = default;
 
+void RunReport::recordLicenceDetails(const LicenceDetails& details) {
+  if (details.empty()) return;
+  inputs_ += licenceDetailsText(details);
+  writeSummary({}, 0, false);
+}
+
 void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
                       rm::RecordManager& engine, uint64_t rowsEstimate) {
   std::error_code error;

@@ -34,6 +34,7 @@
 #include "report/report_dir.h"
 #include "report/report_folder.h"
 #include "report/run_ledger.h"
+#include "report/summary.h"
 
 namespace varnok::report {
 
@@ -62,6 +63,10 @@ class RunReport {
   RunReport(const BookImport& import, const std::filesystem::path& reports,
             rm::RecordManager& engine);
   ~RunReport();
+
+  // Adds the licence numbers and the operator's name to the summary's
+  // inputs (rewriting it now); call before the run.
+  void recordLicenceDetails(const LicenceDetails& details);
   RunReport(const RunReport&) = delete;
   RunReport& operator=(const RunReport&) = delete;
 
