@@ -212,8 +212,12 @@ void run(ConversionOptions& options, report::RunKind kind,
   }
   settle(converter, *report);
   if (options.preview) printPreview(*report);
-  finishReport([&] { return report->finish(converter); }, report->folder());
-  if (options.pack.wanted) packAfterRun(converter, options, report->folder());
+  // The pack reads the final summary; the report's line stays the last.
+  finishReport([&] {
+    const std::filesystem::path folder = report->finish(converter);
+    if (options.pack.wanted) packAfterRun(converter, options, folder);
+    return folder;
+  }, report->folder());
 }
 
 }  // namespace
