@@ -4,6 +4,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <stdexcept>
@@ -79,12 +80,19 @@ class Renderer {
   // Lays out `text` in `width` points; returns its height.
   double layOut(const std::string& text, const PangoFontDescription* font, double width);
   double naturalWidth(const std::string& text, const PangoFontDescription* font);
+  // A width no less than the text's on one line, from each character's
+  // advance (laid out once per font and character), widened for kerning;
+  // -1 for text with a line break or a character beyond the Latin letters.
+  double widthAtMost(const std::string& text, const PangoFontDescription* font);
+  double cellHeight(const std::string& text, const PangoFontDescription* font, double width);
   std::vector<double> columnWidths(const Section& section);
   std::vector<double> cellWidths(const Row& row, const std::vector<double>& columns) const;
   double rowHeight(const std::vector<std::string>& cells, const std::vector<double>& widths,
                    const PangoFontDescription* font);
+  // Draws a row (of `height`, when known) and returns its height.
   double drawRow(const std::vector<std::string>& cells, const std::vector<double>& widths,
-                 const PangoFontDescription* font, double y, bool shaded, bool ruled);
+                 const PangoFontDescription* font, double y, bool shaded, bool ruled,
+                 double height = -1);
   double drawFrame(const Document& document, const Section& section, std::size_t page,
                    std::size_t pages);
   double headerHeight(const Document& document, const Section& section);
@@ -95,6 +103,9 @@ class Renderer {
   PangoLayout* layout_;
   Fonts fonts_;
   std::vector<std::vector<double>> columns_;  // each section's column widths, in points
+  std::vector<std::vector<double>> heights_;
+  std::map<std::pair<const PangoFontDescription*, gunichar>, double> advances_;
+  std::map<const PangoFontDescription*, double> lineHeights_;  // each section's rows' heights, once paginated
 };
 
 double Renderer::layOut(const std::string& text, const PangoFontDescription* font, double width) {
@@ -115,6 +126,39 @@ double Renderer::naturalWidth(const std::string& text, const PangoFontDescriptio
   return static_cast<double>(w) / PANGO_SCALE + 2 * kPad + 0.5;
 }
 
+double Renderer::widthAtMost(const std::string& text, const PangoFontDescription* font) {
+  constexpr gunichar kLastLatin = 0x024F;
+  double width = 0;
+  for (const char* at = text.c_str(); *at; at = g_utf8_next_char(at)) {
+    const gunichar c = g_utf8_get_char(at);
+    if (c == '\n' || c > kLastLatin) return -1;
+    auto [advance, fresh] = advances_.try_emplace({font, c}, 0.0);
+    if (fresh) {
+      char one[8] = {};
+      g_unichar_to_utf8(c, one);
+      pango_layout_set_font_description(layout_, font);
+      pango_layout_set_width(layout_, -1);
+      pango_layout_set_text(layout_, one, -1);
+      int w = 0, h = 0;
+      pango_layout_get_size(layout_, &w, &h);
+      advance->second = static_cast<double>(w) / PANGO_SCALE;
+    }
+    width += advance->second;
+  }
+  return width * 1.05 + 1;
+}
+
+// A cell whose text surely fits on one line is one line high: no need to
+// shape it to know.
+double Renderer::cellHeight(const std::string& text, const PangoFontDescription* font,
+                            double width) {
+  const double most = widthAtMost(text, font);
+  if (most < 0 || most > width) return layOut(text, font, width);
+  auto [line, fresh] = lineHeights_.try_emplace(font, 0.0);
+  if (fresh) line->second = layOut("X", font, width);
+  return line->second;
+}
+
 std::vector<double> Renderer::columnWidths(const Section& section) {
   const std::size_t n = section.widths.size();
   std::vector<double> widths(n, 0);
@@ -122,8 +166,11 @@ std::vector<double> Renderer::columnWidths(const Section& section) {
   for (std::size_t c = 0; c < n; ++c) {
     if (c < section.fitted.size() && section.fitted[c]) {
       for (const Row& row : section.rows)
-        if (c < row.cells.size() && row.widths.empty())
-          widths[c] = std::max(widths[c], naturalWidth(row.cells[c], fonts_.of(row.style)));
+        if (c < row.cells.size() && row.widths.empty()) {
+          const double most = widthAtMost(row.cells[c], fonts_.of(row.style));
+          widths[c] = std::max(widths[c], most < 0 ? naturalWidth(row.cells[c], fonts_.of(row.style))
+                                                   : most + 2 * kPad);
+        }
       fixed += widths[c];
     } else {
       shares += section.widths[c];
@@ -146,13 +193,15 @@ double Renderer::rowHeight(const std::vector<std::string>& cells,
                            const std::vector<double>& widths, const PangoFontDescription* font) {
   double height = 0;
   for (std::size_t c = 0; c < cells.size() && c < widths.size(); ++c)
-    height = std::max(height, layOut(cells[c], font, widths[c] - 2 * kPad));
+    if (!cells[c].empty())
+      height = std::max(height, cellHeight(cells[c], font, widths[c] - 2 * kPad));
   return height + 2 * kPad;
 }
 
 double Renderer::drawRow(const std::vector<std::string>& cells, const std::vector<double>& widths,
-                         const PangoFontDescription* font, double y, bool shaded, bool ruled) {
-  const double height = rowHeight(cells, widths, font);
+                         const PangoFontDescription* font, double y, bool shaded, bool ruled,
+                         double height) {
+  if (height < 0) height = rowHeight(cells, widths, font);
   const double total = std::accumulate(widths.begin(), widths.end(), 0.0);
   if (shaded) {
     cairo_set_source_rgb(cr_, 0.88, 0.88, 0.88);
@@ -162,9 +211,11 @@ double Renderer::drawRow(const std::vector<std::string>& cells, const std::vecto
   cairo_set_source_rgb(cr_, 0, 0, 0);
   double x = kMargin;
   for (std::size_t c = 0; c < cells.size() && c < widths.size(); ++c) {
-    layOut(cells[c], font, widths[c] - 2 * kPad);
-    cairo_move_to(cr_, x + kPad, y + kPad);
-    pango_cairo_show_layout(cr_, layout_);
+    if (!cells[c].empty()) {
+      layOut(cells[c], font, widths[c] - 2 * kPad);
+      cairo_move_to(cr_, x + kPad, y + kPad);
+      pango_cairo_show_layout(cr_, layout_);
+    }
     x += widths[c];
   }
   if (ruled) {
@@ -227,10 +278,11 @@ std::vector<Page> Renderer::paginate(const Document& document) {
                             : rowHeight(section.headings, columns_[s], fonts_.cellBold.get()));
     Page page{s, 0, 0};
     double y = top;
+    std::vector<double>& heights = heights_.emplace_back();
     for (std::size_t r = 0; r < section.rows.size(); ++r) {
       const Row& row = section.rows[r];
-      const double height =
-          row.spaceBefore + rowHeight(row.cells, cellWidths(row, columns_[s]), fonts_.of(row.style));
+      heights.push_back(rowHeight(row.cells, cellWidths(row, columns_[s]), fonts_.of(row.style)));
+      const double height = row.spaceBefore + heights.back();
       if (y + height > bottom && page.end > page.first) {
         pages.push_back(page);
         page = Page{s, r, r};
@@ -256,7 +308,8 @@ void Renderer::render(const Document& document) {
     for (std::size_t r = pages[p].first; r < pages[p].end; ++r) {
       const Row& row = section.rows[r];
       y += row.spaceBefore;
-      y += drawRow(row.cells, cellWidths(row, columns), fonts_.of(row.style), y, false, row.ruled);
+      y += drawRow(row.cells, cellWidths(row, columns), fonts_.of(row.style), y, false, row.ruled,
+                   heights_[pages[p].section][r]);
     }
     cairo_show_page(cr_);
   }

@@ -1,0 +1,92 @@
+// Times the inspector's pack of a converted pair: the statement and both
+// listings as a PDF (Letter and A4) and the two CSVs, from the run's report
+// folder, best of five each (others may be using the machine).
+//
+//   bench_pack [entries]   (default 5000 per book)
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "book_pairs.h"
+#include "conversion/converter.h"
+#include "pack/pack.h"
+#include "report/run_report.h"
+
+namespace {
+
+using namespace varnok;
+using namespace varnok::bench;
+
+// The entries of a shape with every field the listings print filled, names
+// and places long enough that cells wrap as a shop's do.
+std::vector<gunbook::GunRecord> filledEntries(int entries, unsigned seed, char letter) {
+  std::vector<gunbook::GunRecord> records = makeEntries(entries, Shape::Realistic, seed, letter);
+  int i = 0;
+  for (gunbook::GunRecord& r : records) {
+    const std::string n = std::to_string(++i);
+    r.Field01 = "SER" + n + "X7Q";
+    r.Field02 = i % 3 ? "9MM" : ".357MAG";
+    r.Field03 = i % 2 ? "SMITH & WESSON" : "SIG SAUER";
+    r.Field06 = i % 2 ? "M&P9 SHIELD" : "P365";
+    r.Field21 = i % 4 ? "PISTOL" : "REVOLVER";
+    r.RecvFirstName = "CHRISTOPHER";
+    r.RecvAddress = n + " SOUTH TREADAWAY BLVD APT 12";
+    r.RecvCity = "SWEETWATER";
+    r.RecvState = "TX";
+    r.RecvZip = "79556";
+    if (r.Status == "SOLD") {
+      r.DispLastName = "NÚÑEZ";
+      r.DispFirstName = "MARIA JOSEFINA";
+      r.DispAddress = n + " NORTH CATCLAW DRIVE";
+      r.DispCity = "ABILENE";
+      r.DispState = "TX";
+      r.DispZip = "79601";
+      r.Field09 = "4473 #" + n;
+    }
+  }
+  return records;
+}
+
+double seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int entries = argc > 1 ? std::atoi(argv[1]) : 5000;
+  char pattern[] = "/tmp/varnok-bench-XXXXXX";
+  const std::string scratch = mkdtemp(pattern);
+  SilentView view;
+  view.form.oldBookFolder = scratch + "/old/";
+  view.form.newBookFolder = scratch + "/new/";
+  makeBook(view.form.oldBookFolder, filledEntries(entries, 1, 'G'));
+  makeBook(view.form.newBookFolder, filledEntries(entries + entries / 20, 2, 'G'));
+  report::RunReport report(report::RunKind::Convert, report::Mode::Run, scratch + "/reports",
+                           view.form, rm::bookEngine());
+  conversion::Converter converter(view, report.recordManager());
+  converter.runConversion();
+  const std::filesystem::path folder = report.finish(converter);
+  for (const pack::Paper paper : {pack::Paper::Letter, pack::Paper::A4}) {
+    double best = 1e9;
+    pack::PackResult made;
+    for (int round = 0; round < 5; ++round) {
+      const auto start = std::chrono::steady_clock::now();
+      made = pack::makePack(folder, {paper, {}});
+      best = std::min(best, seconds(start));
+      if (!made.ok) {
+        std::fprintf(stderr, "no pack: %s\n", made.problem.c_str());
+        return 1;
+      }
+    }
+    std::printf("pack of a %d + %d pair, %s: best %.2f s, PDF %.1f MB\n", entries,
+                entries + entries / 20, paper == pack::Paper::A4 ? "A4" : "Letter", best,
+                double(std::filesystem::file_size(made.pdf)) / 1e6);
+  }
+  std::filesystem::remove_all(scratch);
+  return 0;
+}
