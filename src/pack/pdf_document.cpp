@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 #include <memory>
 #include <numeric>
 #include <stdexcept>
@@ -69,7 +70,10 @@ class Renderer {
     pango_layout_set_attributes(layout_, attributes);
     pango_attr_list_unref(attributes);
   }
-  ~Renderer() { g_object_unref(layout_); }
+  ~Renderer() {
+    for (auto& [key, kept] : kept_) g_object_unref(kept);
+    g_object_unref(layout_);
+  }
   Renderer(const Renderer&) = delete;
   Renderer& operator=(const Renderer&) = delete;
 
@@ -85,6 +89,9 @@ class Renderer {
   // -1 for text with a line break or a character beyond the Latin letters.
   double widthAtMost(const std::string& text, const PangoFontDescription* font);
   double cellHeight(const std::string& text, const PangoFontDescription* font, double width);
+  // The layout of a cell to draw: a short text that recurs (a make, a
+  // type, a date, a remark) is shaped once and kept.
+  PangoLayout* cellLayout(const std::string& text, const PangoFontDescription* font, double width);
   std::vector<double> columnWidths(const Section& section);
   std::vector<double> cellWidths(const Row& row, const std::vector<double>& columns) const;
   double rowHeight(const std::vector<std::string>& cells, const std::vector<double>& widths,
@@ -105,7 +112,9 @@ class Renderer {
   std::vector<std::vector<double>> columns_;  // each section's column widths, in points
   std::vector<std::vector<double>> heights_;
   std::map<std::pair<const PangoFontDescription*, gunichar>, double> advances_;
-  std::map<const PangoFontDescription*, double> lineHeights_;  // each section's rows' heights, once paginated
+  std::map<const PangoFontDescription*, double> lineHeights_;
+  std::map<std::tuple<const PangoFontDescription*, int, PangoAlignment, std::string>, PangoLayout*>
+      kept_;  // each section's rows' heights, once paginated
 };
 
 double Renderer::layOut(const std::string& text, const PangoFontDescription* font, double width) {
@@ -157,6 +166,23 @@ double Renderer::cellHeight(const std::string& text, const PangoFontDescription*
   auto [line, fresh] = lineHeights_.try_emplace(font, 0.0);
   if (fresh) line->second = layOut("X", font, width);
   return line->second;
+}
+
+PangoLayout* Renderer::cellLayout(const std::string& text, const PangoFontDescription* font,
+                                  double width) {
+  constexpr std::size_t kShortText = 24, kMostKept = 4096;
+  if (text.size() > kShortText) {
+    layOut(text, font, width);
+    return layout_;
+  }
+  const auto key = std::tuple{font, static_cast<int>(width * PANGO_SCALE),
+                              pango_layout_get_alignment(layout_), text};
+  if (const auto found = kept_.find(key); found != kept_.end()) return found->second;
+  layOut(text, font, width);
+  if (kept_.size() >= kMostKept) return layout_;
+  PangoLayout* kept = pango_layout_copy(layout_);
+  kept_.emplace(key, kept);
+  return kept;
 }
 
 std::vector<double> Renderer::columnWidths(const Section& section) {
@@ -212,9 +238,9 @@ double Renderer::drawRow(const std::vector<std::string>& cells, const std::vecto
   double x = kMargin;
   for (std::size_t c = 0; c < cells.size() && c < widths.size(); ++c) {
     if (!cells[c].empty()) {
-      layOut(cells[c], font, widths[c] - 2 * kPad);
+      PangoLayout* layout = cellLayout(cells[c], font, widths[c] - 2 * kPad);
       cairo_move_to(cr_, x + kPad, y + kPad);
-      pango_cairo_show_layout(cr_, layout_);
+      pango_cairo_show_layout(cr_, layout);
     }
     x += widths[c];
   }
