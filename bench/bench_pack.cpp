@@ -11,6 +11,8 @@
 #include <ctime>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "book_pairs.h"
@@ -53,6 +55,24 @@ std::vector<gunbook::GunRecord> filledEntries(int entries, unsigned seed, char l
   return records;
 }
 
+// The PDF's pages, and the listings' entries (their CSV rows).
+long pagesOf(const std::filesystem::path& pdf) {
+  std::ifstream in(pdf, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  long pages = 0;
+  for (std::size_t at = bytes.find("/Type /Page"); at != std::string::npos;
+       at = bytes.find("/Type /Page", at + 1))
+    pages += bytes.compare(at, 12, "/Type /Pages") != 0;
+  return pages;
+}
+
+long rowsOf(const std::filesystem::path& csv) {
+  std::ifstream in(csv, std::ios::binary);
+  long rows = -1;  // the headings
+  for (std::string line; std::getline(in, line);) ++rows;
+  return rows;
+}
+
 double seconds(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -90,6 +110,8 @@ int main(int argc, char** argv) {
     std::printf("pack of a %d + %d pair, %s: best %.2f s (%.2f s of processor time), PDF %.1f MB\n",
                 entries, entries + entries / 20, paper == pack::Paper::A4 ? "A4" : "Letter", best,
                 bestCpu, double(std::filesystem::file_size(made.pdf)) / 1e6);
+    std::printf("  %ld pages; listings of %ld and %ld entries\n", pagesOf(made.pdf),
+                rowsOf(folder / "inspector-old-book.csv"), rowsOf(folder / "inspector-new-book.csv"));
   }
   std::filesystem::remove_all(scratch);
   return 0;

@@ -13,16 +13,23 @@ Row paragraph(std::string text, Style style = Style::Text, double spaceBefore = 
 
 // A label and its value, side by side.
 Row fact(std::string label, std::string value) {
-  return Row{{std::move(label), std::move(value)}, {0.24, 0.76}, Style::Text, 0, false};
+  return Row{{std::move(label), std::move(value)}, {0.18, 0.82}, Style::Text, 0, false};
 }
 
 std::string orNotGiven(const std::string& text) { return text.empty() ? "not given" : text; }
 
-void addParty(std::vector<Row>& rows, const char* role, const Licensee& licensee) {
-  rows.push_back(paragraph(role, Style::Strong, 8));
-  rows.push_back(fact("Name", licensee.name));
-  rows.push_back(fact("Address", licensee.address));
-  rows.push_back(fact("Licence number", orNotGiven(licensee.licence)));
+// Both licensees side by side.
+void addParties(std::vector<Row>& rows, const PackContents& pack) {
+  const std::vector<double> widths = {0.18, 0.41, 0.41};
+  rows.push_back(Row{{"", "Predecessor (the licensee before the transfer)",
+                      "Successor (the licensee from the transfer)"},
+                     widths, Style::Strong, 8, true});
+  const Licensee& before = pack.predecessor;
+  const Licensee& after = pack.successor;
+  rows.push_back(Row{{"Name", before.name, after.name}, widths, Style::Text, 0, false});
+  rows.push_back(Row{{"Address", before.address, after.address}, widths, Style::Text, 0, false});
+  rows.push_back(Row{{"Licence number", orNotGiven(before.licence), orNotGiven(after.licence)},
+                     widths, Style::Text, 0, false});
 }
 
 std::string count(long entries) { return entries < 0 ? "unknown" : std::to_string(entries); }
@@ -92,8 +99,7 @@ Section statement(const PackContents& pack) {
       "predecessor on the same date. The pages after this statement list both books in the "
       "columns of 27 CFR 478.125(e).", Style::Text, 4));
   rows.push_back(fact("Date of transfer", pack.transferDate));
-  addParty(rows, "Predecessor (the licensee before the transfer)", pack.predecessor);
-  addParty(rows, "Successor (the licensee from the transfer)", pack.successor);
+  addParties(rows, pack);
   addBooks(rows, pack);
   addVerdicts(rows, pack);
   addRecord(rows, pack);
@@ -103,7 +109,7 @@ Section statement(const PackContents& pack) {
 Section listing(std::string title, const std::vector<ListingRow>& entries) {
   Section section{std::move(title), {}, {}, {}, {}};
   section.headings.assign(kListingHeadings.begin(), kListingHeadings.end());
-  section.widths = {0, 0, 20, 10, 9, 0, 0, 0, 0, 22, 13};
+  section.widths = {0, 0, 19, 12, 10, 0, 0, 0, 0, 21, 15};
   section.fitted = {true, true, false, false, false, true, true, true, true, false, false};
   for (const ListingRow& entry : entries)
     section.rows.push_back(Row{{entry.begin(), entry.end()}, {}, Style::Cell, 0, true});
