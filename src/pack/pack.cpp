@@ -57,8 +57,9 @@ report::RunSummaryText readSummary(const report::ReportDir& dir) {
     throw Refused((dir.path() / "summary.txt").string() + " cannot be read as a run's summary: " +
                   why);
   if (summary.kind != "convert" && summary.kind != "fix")
-    throw Refused(dir.path().string() + " is the report of a " + summary.kind +
-                  " run; a pack is made of a convert or fix run that wrote the books" +
+    throw Refused(dir.path().string() + " is the report of " +
+                  (summary.kind == "import" ? "an import" : "a " + summary.kind) +
+                  "; a pack is made of a convert or fix run that wrote the books" +
                   (summary.kind == "preview" ? " (a preview writes no book)" : ""));
   if (summary.outcome.empty())
     throw Refused(dir.path().string() + " is the report of a run that did not finish (its "
