@@ -201,6 +201,33 @@ TEST_F(SamplePack, StatementFiguresAreTheSummarys) {
     EXPECT_THAT(statement(), ::testing::HasSubstr(line));
 }
 
+// Every page, on either paper: the store and the date at its head, its
+// number of all, and a listing's column headings.
+TEST_F(SamplePack, EveryPageHasItsHeaderNumberAndHeadings) {
+  for (const auto& [paper, size] : {std::pair{"letter", "792 x 612 pts"},
+                                    std::pair{"a4", "841.89 x 595.28 pts"}}) {
+    ASSERT_EQ(runCli({"pack", "--paper", paper, run_->report.string()}).exitStatus, 0);
+    const fs::path pdf = run_->report / "inspector-pack.pdf";
+    const std::string info = runProgram("/usr/bin/pdfinfo", {pdf.string()}).out;
+    EXPECT_THAT(info, ::testing::HasSubstr(size)) << paper;
+    const std::size_t at = info.find("Pages:");
+    ASSERT_NE(at, std::string::npos);
+    const int pages = std::stoi(info.substr(at + 6));
+    EXPECT_GT(pages, 20);
+    for (int page = 1; page <= pages; ++page) {
+      const std::string n = std::to_string(page);
+      const std::string text =
+          runProgram("/usr/bin/pdftotext", {"-f", n, "-l", n, "-raw", pdf.string(), "-"}).out;
+      EXPECT_THAT(text, ::testing::HasSubstr("VELMORA PAWN, DANA, 22 COURTHOUSE SQ")) << n;
+      EXPECT_THAT(text, ::testing::HasSubstr("Date of transfer: 06/30/2025")) << n;
+      EXPECT_THAT(text, ::testing::HasSubstr("page " + n + " of " + std::to_string(pages)));
+      if (text.find("Closing statement") == std::string::npos) {
+        EXPECT_THAT(withoutBlanks(text), ::testing::HasSubstr("Stockno.Dateofreceipt")) << n;
+      }
+    }
+  }
+}
+
 TEST(Pack, RefusesABookChangedSinceTheRun) {
   PackedRun run;
   ASSERT_FALSE(fs::exists(run.report / "inspector-pack.pdf"));
