@@ -4,9 +4,10 @@
 // inspector-new-book.csv), written into the run's report folder.
 //
 // Both front ends call makePack(); it needs no display. A window asks for
-// the licence numbers and the operator's name (prefilled with
-// packDetailsOf(folder)), calls makePack() off its event loop if it likes,
-// and then opens or prints the PDF it returns.
+// the licence numbers, the operator's name (prefilled with
+// packDetailsOf(folder)) and the paper, calls makePack() as it runs a
+// conversion (the book engine is used from one thread at a time), and then
+// opens or prints the PDF it returns, or shows the problem.
 #pragma once
 
 #include <filesystem>
