@@ -63,12 +63,12 @@ class RunReport {
   RunReport(const BookImport& import, const std::filesystem::path& reports,
             rm::RecordManager& engine);
   ~RunReport();
+  RunReport(const RunReport&) = delete;
+  RunReport& operator=(const RunReport&) = delete;
 
   // Adds the licence numbers and the operator's name to the summary's
   // inputs (rewriting it now); call before the run.
   void recordLicenceDetails(const LicenceDetails& details);
-  RunReport(const RunReport&) = delete;
-  RunReport& operator=(const RunReport&) = delete;
 
   // The record manager the run must use.
   rm::RecordManager& recordManager() { return *recorder_; }
