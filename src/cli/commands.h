@@ -30,6 +30,23 @@ void addConversionCommands(CLI::App& app);
 void addReconcileCommand(CLI::App& app);
 // `undo`
 void addUndoCommand(CLI::App& app);
+// `pack`
+void addPackCommand(CLI::App& app);
+
+// The inspector's pack options of convert, fix and pack.
+struct PackRequest {
+  bool wanted = false;  // convert --pack, fix --pack
+  std::string previousLicence, newLicence, operatorName, paper = "letter";
+};
+// --previous-licence, --new-licence, --operator, --paper; and --pack when
+// `flag`.
+void addPackOptions(CLI::App& command, PackRequest& request, bool flag);
+// Checks the licence numbers (writing them in their hyphened form) before
+// any book is opened; says why and sets exit status 2 when one is not one.
+bool refusePackOptions(PackRequest& request);
+// Makes the pack of a finished run's report folder and says where it is;
+// says why not on standard error, with exit status 1, when it is refused.
+void makePackOf(const std::filesystem::path& reportFolder, const PackRequest& request);
 
 void setExitStatus(int status);
 int exitStatus();

@@ -24,6 +24,7 @@ struct ConversionOptions {
   bool allowCutModels = false;
   bool again = false;
   std::string reportDir;
+  PackRequest pack;
 };
 
 // The options named after the boxes a run requires, in the order of --help.
@@ -112,6 +113,7 @@ void addFormOptions(CLI::App& command, ConversionOptions& options, bool conversi
                    "would change")
       ->group("Report");
   addReportDirOption(command, options.reportDir);
+  addPackOptions(command, options.pack, /*flag=*/true);
 }
 
 // The run's exit status and the reasons behind it on standard error.
@@ -181,7 +183,21 @@ bool refuseInput(const ConversionOptions& options, report::RunKind kind, Headles
   return true;
 }
 
-void run(const ConversionOptions& options, report::RunKind kind,
+// convert --pack, fix --pack: the pack of a run that ran to its end.
+void packAfterRun(const conversion::Converter& converter, const ConversionOptions& options,
+                  const std::filesystem::path& folder) {
+  if (options.preview || converter.outcome() != conversion::Converter::Outcome::Completed) {
+    std::cerr << "varnok-cli: no inspector's pack was made: "
+              << (options.preview ? "a preview writes no book" : "the run did not run to its end")
+              << std::endl;
+    return;
+  }
+  const int runStatus = exitStatus();
+  makePackOf(folder, options.pack);
+  if (runStatus != kSuccessExit) setExitStatus(runStatus);
+}
+
+void run(ConversionOptions& options, report::RunKind kind,
          void (conversion::Converter::*procedure)()) {
   const auto mode = options.preview ? report::Mode::Preview : report::Mode::Run;
   const auto answer =
@@ -189,7 +205,7 @@ void run(const ConversionOptions& options, report::RunKind kind,
   HeadlessView view(options.input, answer);
   view.allowCutModels = options.allowCutModels;
   view.again = options.again;
-  if (refuseInput(options, kind, view)) return;
+  if (refuseInput(options, kind, view) || refusePackOptions(options.pack)) return;
 
   std::unique_ptr<report::RunReport> report;
   try {
@@ -200,6 +216,8 @@ void run(const ConversionOptions& options, report::RunKind kind,
     return setExitStatus(kRefusedExit);
   }
   sayStoppedRunsSettled(report->recoveredRuns());
+  report->recordLicenceDetails(
+      {options.pack.previousLicence, options.pack.newLicence, options.pack.operatorName});
   view.reportFolder = report->folder().string();
   conversion::Converter converter(view, report->recordManager());
   converter.previewOnly = options.preview;
@@ -216,7 +234,12 @@ void run(const ConversionOptions& options, report::RunKind kind,
     report->checkConvertedBooks();
     printPreview(*report);
   }
-  finishReport([&] { return report->finish(converter); }, report->folder());
+  // The pack reads the final summary; the report's line stays the last.
+  finishReport([&] {
+    const std::filesystem::path folder = report->finish(converter);
+    if (options.pack.wanted) packAfterRun(converter, options, folder);
+    return folder;
+  }, report->folder());
 }
 
 }  // namespace

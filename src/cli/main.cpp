@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   varnok::cli::addConversionCommands(app);
   varnok::cli::addReconcileCommand(app);
   varnok::cli::addUndoCommand(app);
+  varnok::cli::addPackCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -16,8 +16,9 @@ struct BackupOrigin {
   std::string sha256;             // of the backup, as the summary gives it
 };
 
-// A book as a run's summary.txt gives it in its "Books" section.
-struct SummaryBook {
+// A book as a run's summary.txt gives it in its "Books" section, with its
+// backups.
+struct RunBook {
   std::string role;            // "old", "new", "book"
   std::filesystem::path book;  // its book file
   std::string sha256Before, sha256After;  // empty when the summary gives none
@@ -33,12 +34,12 @@ struct RunSummary {
   std::string kind;            // "convert", "fix", "preview", "import", "restore", "undo"
   std::string outcome;         // after "outcome: "; empty for a run not finished
   std::string conversionDate;  // "MM/DD/YYYY" as given; empty for a run without one
-  std::vector<SummaryBook> books;
+  std::vector<RunBook> books;
 };
 
 // Reads `summary`. Returns an empty string, or why it could not: a file that
 // cannot be read, or one that is no Varnok report's summary.
-std::string readRunSummary(const std::filesystem::path& summary, RunSummary& run);
+std::string readRunSummaryFile(const std::filesystem::path& summary, RunSummary& run);
 
 // Reads the summary.txt beside `backup` (links resolved). Returns an empty
 // string when there is none (`inReportFolder` false) or when the summary

@@ -12,8 +12,8 @@ namespace {
 // The outcome a summary gives a conversion that went through every step.
 constexpr const char* kRanToItsEnd = "ran to its end";
 
-const SummaryBook* bookOf(const RunSummary& run, const std::string& role) {
-  for (const SummaryBook& book : run.books)
+const RunBook* bookOf(const RunSummary& run, const std::string& role) {
+  for (const RunBook& book : run.books)
     if (book.role == role) return &book;
   return nullptr;
 }
@@ -22,8 +22,8 @@ const SummaryBook* bookOf(const RunSummary& run, const std::string& role) {
 // for any other run.
 std::pair<std::string, std::string> hashesAfter(const RunSummary& run, const std::string& date) {
   if (run.kind != "convert" || run.outcome != kRanToItsEnd || run.conversionDate != date) return {};
-  const SummaryBook* oldBook = bookOf(run, "old");
-  const SummaryBook* newBook = bookOf(run, "new");
+  const RunBook* oldBook = bookOf(run, "old");
+  const RunBook* newBook = bookOf(run, "new");
   if (!oldBook || !newBook || oldBook->sha256After.empty() || newBook->sha256After.empty())
     return {};
   const bool changed = oldBook->sha256After != oldBook->sha256Before ||
@@ -47,7 +47,7 @@ fs::path conversionThatLeft(const fs::path& reports, const std::string& conversi
       continue;
     if (!newest.empty() && name <= newest.filename().string()) continue;
     RunSummary run;
-    if (!readRunSummary(folder / "summary.txt", run).empty()) continue;
+    if (!readRunSummaryFile(folder / "summary.txt", run).empty()) continue;
     const auto after = hashesAfter(run, conversionDate);
     if (after.first.empty()) continue;
     if (!now) now = hashes();

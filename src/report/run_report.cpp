@@ -128,6 +128,12 @@ fs::path RunReport::earlierConversionOfTheBooks() {
   return conversionThatLeft(dir_.path().parent_path(), conversionDate_, hashes, dir_.path());
 }
 
+void RunReport::recordLicenceDetails(const LicenceDetails& details) {
+  if (details.empty()) return;
+  inputs_ += licenceDetailsText(details);
+  writeSummary({}, 0, false);
+}
+
 void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
                       rm::RecordManager& engine, uint64_t rowsEstimate) {
   std::error_code error;

@@ -36,6 +36,7 @@
 #include "report/report_dir.h"
 #include "report/report_folder.h"
 #include "report/run_ledger.h"
+#include "report/summary.h"
 
 namespace varnok::report {
 
@@ -66,6 +67,10 @@ class RunReport {
   ~RunReport();
   RunReport(const RunReport&) = delete;
   RunReport& operator=(const RunReport&) = delete;
+
+  // Adds the licence numbers and the operator's name to the summary's
+  // inputs (rewriting it now); call before the run.
+  void recordLicenceDetails(const LicenceDetails& details);
 
   // The record manager the run must use.
   rm::RecordManager& recordManager() { return *recorder_; }

@@ -70,7 +70,7 @@ class UndoLog {
 // they are fit to be put back.
 std::string readRun(const fs::path& run, std::vector<HeldBook>& books) {
   RunSummary summary;
-  if (std::string problem = readRunSummary(run / "summary.txt", summary); !problem.empty())
+  if (std::string problem = readRunSummaryFile(run / "summary.txt", summary); !problem.empty())
     return problem;
   if (summary.kind == "preview")
     return run.string() + " is a preview's report: a preview writes no book";
@@ -78,7 +78,7 @@ std::string readRun(const fs::path& run, std::vector<HeldBook>& books) {
     return run.string() + " is not the report of a run (it is a " + summary.kind + "'s)";
   if (summary.outcome.empty())
     return run.string() + ": the run has not finished, so what it left is not known";
-  for (const SummaryBook& book : summary.books) {
+  for (const RunBook& book : summary.books) {
     const std::string named = "the " + book.role + " book " + book.book.string();
     if (book.sha256After.empty()) return run.string() + " gives no SHA-256 after for " + named;
     if (book.backups.empty()) return "the run kept no backup of " + named;

@@ -85,6 +85,15 @@ std::string formInputsText(RunKind kind, Mode mode, const conversion::FormValues
   return text;
 }
 
+std::string licenceDetailsText(const LicenceDetails& details) {
+  std::string text;
+  if (!details.previousLicence.empty())
+    text += "  previous licence number: " + details.previousLicence + "\n";
+  if (!details.newLicence.empty()) text += "  new licence number: " + details.newLicence + "\n";
+  if (!details.operatorName.empty()) text += "  operator: " + details.operatorName + "\n";
+  return text;
+}
+
 std::string importInputsText(const std::string& folder, const std::string& csvFile) {
   return "  run: CSV import\n  book folder: " + folder + "\n  CSV file: " + csvFile + "\n";
 }

@@ -38,6 +38,17 @@ std::string importInputsText(const std::string& folder, const std::string& csvFi
 // What the converter's run came to, in words.
 std::string outcomeText(const conversion::Converter& converter);
 
+// What the inspector's pack names beside the licensees, when the operator
+// gives it: both licence numbers (checked, in their hyphened form) and the
+// operator's name.
+struct LicenceDetails {
+  std::string previousLicence, newLicence, operatorName;
+  bool empty() const { return previousLicence.empty() && newLicence.empty() && operatorName.empty(); }
+};
+// The summary's input lines for the details given, one each:
+// "  previous licence number: ...", "  new licence number: ...", "  operator: ...".
+std::string licenceDetailsText(const LicenceDetails& details);
+
 // The whole summary. A finished run's books are hashed as they are now.
 std::string summaryText(const SummaryFacts& facts);
 
