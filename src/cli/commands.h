@@ -11,6 +11,12 @@
 
 namespace varnok::cli {
 
+// The six parts of a licensee, as the options name them (--previous-last,
+// --new-zip) and as their help says them.
+inline constexpr const char* kLicenseeParts[6] = {"last", "first", "address", "city", "state", "zip"};
+inline constexpr const char* kLicenseePartNames[6] = {"last name", "first name", "address",
+                                                      "city",      "state",      "zip"};
+
 inline constexpr int kSuccessExit = 0;
 inline constexpr int kRefusedExit = 1;  // bad input, a missing or damaged book
 inline constexpr int kUsageExit = 2;

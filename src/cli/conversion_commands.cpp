@@ -33,7 +33,6 @@ struct BoxOption {
   conversion::TextBox box;
   int index;
 };
-constexpr const char* kLicenseeParts[6] = {"last", "first", "address", "city", "state", "zip"};
 
 const std::vector<BoxOption>& requiredBoxOptions() {
   using conversion::TextBox;
@@ -72,16 +71,14 @@ void addFormOptions(CLI::App& command, ConversionOptions& options, bool conversi
                   "Date to convert (the end of the old gun book), MM/DD/YYYY")
       ->check(CLI::Validator(checkDateShape, "MM/DD/YYYY"))
       ->group("Books");
-  static const char* const kPartNames[6] = {"last name", "first name", "address",
-                                            "city",      "state",      "zip"};
   for (int i = 0; i < 6; ++i) {
     command.add_option(std::string("--previous-") + kLicenseeParts[i], in.previousLicensee[i],
-                       std::string("Previous gun licensee: ") + kPartNames[i])
+                       std::string("Previous gun licensee: ") + kLicenseePartNames[i])
         ->group("Previous gun licensee");
   }
   for (int i = 0; i < 6; ++i) {
     command.add_option(std::string("--new-") + kLicenseeParts[i], in.newLicensee[i],
-                       std::string("New gun licensee: ") + kPartNames[i])
+                       std::string("New gun licensee: ") + kLicenseePartNames[i])
         ->group("New gun licensee");
   }
   if (conversion) {

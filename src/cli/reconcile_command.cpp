@@ -41,9 +41,6 @@ void refuse(const std::string& problem, int status = kRefusedExit) {
   setExitStatus(status);
 }
 
-constexpr const char* kParts[6] = {"last", "first", "address", "city", "state", "zip"};
-constexpr const char* kPartNames[6] = {"last name", "first name", "address",
-                                       "city",      "state",      "zip"};
 
 // Empty when every text a book must compare with can be book text, else
 // which option holds what.
@@ -54,7 +51,7 @@ std::string unstorableOption(const ReconcileOptions& options) {
     for (const auto& [side, licensee] : {std::pair{"previous", &options.previousLicensee},
                                          std::pair{"new", &options.newLicensee}}) {
       if (std::string what = conversion::unstorableCharacter((*licensee)[i]); !what.empty())
-        return std::string("--") + side + "-" + kParts[i] + " holds " + what;
+        return std::string("--") + side + "-" + kLicenseeParts[i] + " holds " + what;
     }
   }
   return {};
@@ -142,14 +139,14 @@ void addReconcileCommand(CLI::App& app) {
       "from the old book to the new, with the licensees, the prefix and the options the "
       "conversion was given");
   for (int i = 0; i < 6; ++i) {
-    command->add_option(std::string("--previous-") + kParts[i], options->previousLicensee[i],
-                        std::string("Previous gun licensee: ") + kPartNames[i])
+    command->add_option(std::string("--previous-") + kLicenseeParts[i], options->previousLicensee[i],
+                        std::string("Previous gun licensee: ") + kLicenseePartNames[i])
         ->needs(converted)
         ->group("Previous gun licensee (with --converted)");
   }
   for (int i = 0; i < 6; ++i) {
-    command->add_option(std::string("--new-") + kParts[i], options->newLicensee[i],
-                        std::string("New gun licensee: ") + kPartNames[i])
+    command->add_option(std::string("--new-") + kLicenseeParts[i], options->newLicensee[i],
+                        std::string("New gun licensee: ") + kLicenseePartNames[i])
         ->needs(converted)
         ->group("New gun licensee (with --converted)");
   }

@@ -69,12 +69,7 @@ void receiveFromPreviousLicensee(gunbook::GunRecord& entry, FormView& view, erro
 }
 
 std::string newBookPrefix(FormView& view) {
-  std::string text = bookText(view, TextBox::NewBookPrefix);
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-  for (char& c : text) c = gunbook::upperWindows1252(c);
-  return text;
+  return gunbook::trimmedUpperCase(bookText(view, TextBox::NewBookPrefix));
 }
 
 bool leftBeforeDate(const gunbook::GunRecord& e, const std::string& bookDate) {

@@ -128,4 +128,12 @@ char upperWindows1252(char c) {
   }
 }
 
+std::string trimmedUpperCase(std::string_view bookText) {
+  const auto first = bookText.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  std::string upper(bookText.substr(first, bookText.find_last_not_of(' ') - first + 1));
+  for (char& c : upper) c = upperWindows1252(c);
+  return upper;
+}
+
 }  // namespace varnok::gunbook

@@ -43,5 +43,8 @@ std::optional<unsigned char> windows1252Byte(char32_t codePoint);
 // accented small letters sit 0x20 above their capital; š, œ, ž and ÿ do
 // not, and ß has no capital.
 char upperWindows1252(char c);
+// Book text without its leading and trailing blanks, upper-cased: the
+// prefix as the rebase puts it in front of Field06.
+std::string trimmedUpperCase(std::string_view bookText);
 
 }  // namespace varnok::gunbook

@@ -226,13 +226,7 @@ void findOpenAndUndated(const Index& oldIndex, Reconciliation& r) {
 
 }  // namespace
 
-std::string bookPrefix(std::string_view prefix) {
-  const auto first = prefix.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::string upper(prefix.substr(first, prefix.find_last_not_of(' ') - first + 1));
-  for (char& c : upper) c = gunbook::upperWindows1252(c);
-  return upper;
-}
+std::string bookPrefix(std::string_view prefix) { return gunbook::trimmedUpperCase(prefix); }
 
 std::size_t Reconciliation::discrepancies() const {
   return notCarriedOver.size() + notInStore.size() + carriedTwice.size() + differences.size() +
