@@ -4,7 +4,7 @@
 
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 #include "recordmanager/book_format.h"
 #include "recordmanager/little_endian.h"
 

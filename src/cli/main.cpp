@@ -3,12 +3,12 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
-#include "errortrap/protector.h"
+#include "errortrap/crash_filter.h"
 #include "varnok/version.h"
 
 int main(int argc, char** argv) {
   // Processor faults are reported through the error trap from here on.
-  varnok::errortrap::vbwInitializeProtector();
+  varnok::errortrap::installCrashFilter();
   CLI::App app{"Varnok: convert a store's gun books at a change of firearms licence.",
                "varnok-cli"};
   app.set_version_flag("--version", "varnok-cli " VARNOK_VERSION, "Print the version and exit");

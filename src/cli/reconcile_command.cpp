@@ -15,7 +15,7 @@
 #include "cli/date_shape.h"
 #include "conversion/date_check.h"
 #include "conversion/input_check.h"
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 #include "gunbook/windows1252.h"
 #include "recordmanager/record_manager.h"
 #include "report/converted_check.h"

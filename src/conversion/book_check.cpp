@@ -4,7 +4,7 @@
 
 #include "conversion/converter.h"
 #include "errortrap/trap.h"
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 #include "recordmanager/status.h"
 
 namespace varnok::conversion {

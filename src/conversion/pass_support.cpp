@@ -4,7 +4,7 @@
 
 #include "gunbook/blanks.h"
 #include "gunbook/book_folder.h"
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 #include "gunbook/windows1252.h"
 
 namespace varnok::conversion {

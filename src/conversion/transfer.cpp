@@ -12,7 +12,7 @@
 #include "conversion/refused_write.h"
 #include "errortrap/trap.h"
 #include "gunbook/book_folder.h"
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 
 namespace varnok::conversion {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "errortrap/protector.h"
+#include "errortrap/crash_filter.h"
 #include "errortrap/runtime_error.h"
 
 namespace varnok::errortrap {
@@ -90,7 +90,7 @@ void onFaultSignal(int signal, siginfo_t* info, void* context) {
   record.ExceptionCode = exceptionCodeForSignal(signal, info->si_code, onGuard);
   record.ExceptionAddress = info->si_addr;
   const ExceptionInformation information{&record, context};
-  vbwExceptionFilter(&information);
+  reportFault(&information);
 }
 
 }  // namespace

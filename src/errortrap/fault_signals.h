@@ -1,6 +1,6 @@
 // Fault signals standing in for the filter (POSIX): each fault signal is turned into
 // the exception code of the corresponding processor exception and handed to
-// vbwExceptionFilter.
+// reportFault.
 #pragma once
 
 #include <csignal>

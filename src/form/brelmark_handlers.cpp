@@ -4,7 +4,7 @@
 #include <QUrl>
 
 #include "conversion/date_check.h"
-#include "errortrap/protector.h"
+#include "errortrap/crash_filter.h"
 #include "errortrap/trap.h"
 #include "form/brelmark.h"
 #include "form/upper_case.h"
@@ -29,7 +29,7 @@ bool isAdvanceKey(int KeyAscii) { return KeyAscii == 13 || KeyAscii == 9; }
 using conversion::Shown;
 using conversion::TextBox;
 
-void Brelmark::Form_Initialize() { errortrap::vbwInitializeProtector(); }
+void Brelmark::Form_Initialize() { errortrap::installCrashFilter(); }
 
 void Brelmark::Form_Load() {
   errortrap::Trap T(kModule, "Form_Load", &view_);

@@ -8,7 +8,7 @@
 
 #include "booktool/book_tool.h"
 #include "conversion/date_check.h"
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 #include "gunbook/windows1252.h"
 #include "recordmanager/book_copy.h"
 #include "recordmanager/status.h"

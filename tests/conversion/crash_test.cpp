@@ -11,7 +11,7 @@
 
 #include "errortrap/transcript.h"
 #include "errortrap/faults.h"
-#include "errortrap/protector.h"
+#include "errortrap/crash_filter.h"
 #include "pass_fixture.h"
 
 namespace varnok::testing {
@@ -54,7 +54,7 @@ struct CrashFixture : BasicPassFixture<RepairingView> {
       if (answer == Answer::Retry) target = &cell;
     };
     return runScenario([&] {
-      errortrap::vbwInitializeProtector();
+      errortrap::installCrashFilter();
       (converter.*pass)();
       for (const auto& report : view.reports) writeEntry("report", report);
       note("pass returned");

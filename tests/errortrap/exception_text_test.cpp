@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "errortrap/fault_signals.h"
-#include "errortrap/protector.h"
+#include "errortrap/crash_filter.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ const std::vector<std::pair<uint32_t, std::string>> kTable = {
 
 TEST(ExceptionText, NamesEachCodeOfTheTable) {
   for (const auto& [code, text] : kTable) {
-    EXPECT_EQ(vbwExceptionText(code), text) << std::hex << code;
+    EXPECT_EQ(exceptionText(code), text) << std::hex << code;
     EXPECT_EQ(std::string(exceptionTextOf(code)), text) << std::hex << code;
   }
 }
@@ -61,7 +61,7 @@ TEST(ExceptionText, CallsEveryOtherCodeUnknownComparingAllThirtyTwoBits) {
   }
   for (const uint32_t code : others) {
     if (known.count(code)) continue;
-    EXPECT_EQ(vbwExceptionText(code), "Unknown Exception") << std::hex << code;
+    EXPECT_EQ(exceptionText(code), "Unknown Exception") << std::hex << code;
   }
 }
 
@@ -109,7 +109,7 @@ TEST(FaultSignals, WithoutACorrespondingExceptionAreUnknown) {
       {SIGTRAP, TRAP_BRANCH}, {SIGBUS, BUS_MCEERR_AR}, {SIGFPE, FPE_FLTUNK},
   };
   for (const auto& [signal, signalCode] : cases) {
-    EXPECT_EQ(vbwExceptionText(exceptionCodeForSignal(signal, signalCode, false)),
+    EXPECT_EQ(exceptionText(exceptionCodeForSignal(signal, signalCode, false)),
               "Unknown Exception")
         << sigabbrev_np(signal) << " si_code " << signalCode;
   }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "transcript.h"
-#include "errortrap/protector.h"
+#include "errortrap/crash_filter.h"
 #include "errortrap/trap.h"
 #include "faults.h"
 
@@ -43,7 +43,7 @@ varnok::testing::Entry Crash(const std::string& text, const std::string& procedu
 ChildRun runProtected(std::deque<Answer> answers,
                       const std::function<void(ScriptedReporter&)>& procedure) {
   return runScenario([&] {
-    vbwInitializeProtector();
+    installCrashFilter();
     ScriptedReporter reporter(answers, /*inChild=*/true);
     procedure(reporter);
     note("returned");
@@ -168,8 +168,8 @@ TEST(CrashFilter, NamesTheLastRecordOfAChain) {
     const ExceptionInformation threeDeep{&first, nullptr};
     const ExceptionInformation endingUnknown{&known, nullptr};
     Trap T("Crash", "Chain", &reporter);
-    markLine(__LINE__); T([&] { vbwExceptionFilter(&threeDeep); });
-    markLine(__LINE__); T([&] { vbwExceptionFilter(&endingUnknown); });
+    markLine(__LINE__); T([&] { reportFault(&threeDeep); });
+    markLine(__LINE__); T([&] { reportFault(&endingUnknown); });
   });
   expectCleanExit(run);
   ASSERT_EQ(run.lines.size(), 2u);
@@ -219,7 +219,7 @@ TEST(CrashFilter, AbortAfterAFaultEndsTheProcessAtOnce) {
 
 TEST(CrashFilter, AFaultWithNoTrappedStatementRunningEndsTheProcessWithTheReportOnStandardError) {
   const ChildRun run = runScenario([] {
-    vbwInitializeProtector();
+    installCrashFilter();
     ScriptedReporter reporter({}, /*inChild=*/true);
     {
       Trap T("Crash", "Finished", &reporter);
@@ -240,7 +240,7 @@ TEST(CrashFilter, CalledWithNoTrappedStatementRunningItEndsTheProcessToo) {
   const ChildRun run = runScenario([] {
     const ExceptionRecord record{0xC0000007, nullptr, nullptr};
     const ExceptionInformation information{&record, nullptr};
-    vbwExceptionFilter(&information);
+    reportFault(&information);
   });
   ASSERT_TRUE(run.exited) << run;
   EXPECT_EQ(run.exitStatus, kUnhandledExceptionExitStatus);
@@ -263,8 +263,8 @@ std::string handlerState(int signal) {
 
 TEST(CrashFilter, IsRegisteredForEveryFaultSignalOnceAndASecondInitializeRegistersNothing) {
   const ChildRun run = runScenario([] {
-    vbwInitializeProtector();
-    note("registrations " + std::to_string(vbwFilterRegistrations()));
+    installCrashFilter();
+    note("registrations " + std::to_string(crashFilterRegistrations()));
     for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP}) {
       note(std::string(sigabbrev_np(signal)) + ": " + handlerState(signal));
     }
@@ -273,8 +273,8 @@ TEST(CrashFilter, IsRegisteredForEveryFaultSignalOnceAndASecondInitializeRegiste
     note(stack.ss_size >= 64 * 1024 && !(stack.ss_flags & SS_DISABLE) ? "signal stack set"
                                                                        : "no signal stack");
     std::signal(SIGTRAP, SIG_IGN);
-    vbwInitializeProtector();
-    note("registrations " + std::to_string(vbwFilterRegistrations()));
+    installCrashFilter();
+    note("registrations " + std::to_string(crashFilterRegistrations()));
     note(std::string("SIGTRAP after the second call: ") + handlerState(SIGTRAP));
   });
   ASSERT_TRUE(run.exited && run.exitStatus == 0) << run;

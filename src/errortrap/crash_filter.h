@@ -1,7 +1,7 @@
 // The crash filter (module vbwProtector): processor faults reported through
 // the error trap.
 //
-// vbwInitializeProtector, called once at start-up, registers the filter. A
+// installCrashFilter, called once at start-up, registers the filter. A
 // fault (an access violation, a division by zero, a stack overflow, ...) is
 // then named by its exception code and raised as error 65535 with that name
 // as description into the trapped statement that was running, whose trap
@@ -9,7 +9,7 @@
 //
 // On POSIX the fault signals stand in for the filter: SIGSEGV, SIGBUS, SIGFPE,
 // SIGILL and SIGTRAP are mapped to the exception code of the corresponding
-// fault (fault_signals.h) and handed to vbwExceptionFilter.
+// fault (fault_signals.h) and handed to reportFault.
 //
 // A fault while no trapped statement runs cannot be offered to anyone: the
 // filter writes the report to standard error, naming itself as the location
@@ -71,32 +71,32 @@ inline constexpr uint32_t ControlCExit = 0xC000013A;
 // run and from kAbortExitStatus, the operator's Abort.
 inline constexpr int kUnhandledExceptionExitStatus = 70;
 
-inline constexpr const char* kProtectorModule = "vbwProtector";
+inline constexpr const char* kCrashFilterModule = "vbwProtector";
 
 // Registers the filter, once per process; later calls do nothing. Runs under
 // its own trap.
-void vbwInitializeProtector();
+void installCrashFilter();
 
 // Registers the filter (the fault signals' handlers on an alternate signal
 // stack), replacing whatever handlers were registered. Runs under its own
-// trap. Called by vbwInitializeProtector on its first call only. The
+// trap. Called by installCrashFilter on its first call only. The
 // alternate stack belongs to the calling thread, the user-interface thread:
 // only there can a stack overflow be reported.
-void vbwHandleException();
+void registerCrashFilter();
 
 // Names the last exception of the chain and raises error 65535 with that
 // name into the innermost trapped statement running on this thread. Never
 // returns. No trap of its own; async-signal-safe.
-[[noreturn]] void vbwExceptionFilter(const ExceptionInformation* information);
+[[noreturn]] void reportFault(const ExceptionInformation* information);
 
 // The text for an exception code: "Exception: ..." for the codes above,
 // "Unknown Exception" for any other. No trap of its own.
-std::string vbwExceptionText(uint32_t code);
+std::string exceptionText(uint32_t code);
 
 // The same text without allocating, for the signal path.
 const char* exceptionTextOf(uint32_t code) noexcept;
 
 // How many times this process registered the filter.
-int vbwFilterRegistrations() noexcept;
+int crashFilterRegistrations() noexcept;
 
 }  // namespace varnok::errortrap

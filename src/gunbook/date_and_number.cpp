@@ -1,4 +1,4 @@
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 
 #include "errortrap/trap.h"
 #include "recordmanager/little_endian.h"

@@ -1,4 +1,4 @@
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "errortrap/protector.h"
+#include "errortrap/crash_filter.h"
 
 #include <unistd.h>
 
@@ -98,7 +98,7 @@ class ReportBuffer {
   report.append("\r\nLocation: ");
   report.append(kProjectName);
   report.append(".");
-  report.append(kProtectorModule);
+  report.append(kCrashFilterModule);
   report.append(".vbwExceptionFilter\r\nLine 0\n");
   report.writeTo(STDERR_FILENO);
   _exit(kUnhandledExceptionExitStatus);
@@ -106,24 +106,24 @@ class ReportBuffer {
 
 }  // namespace
 
-void vbwInitializeProtector() {
-  Trap T(kProtectorModule, "vbwInitializeProtector");
+void installCrashFilter() {
+  Trap T(kCrashFilterModule, "vbwInitializeProtector");
   if (T.eval([&] { return protectorInstalled; })) return;
-  T([&] { vbwHandleException(); });
+  T([&] { registerCrashFilter(); });
   T([&] { protectorInstalled = true; });
 }
 
-void vbwHandleException() {
-  Trap T(kProtectorModule, "vbwHandleException");
+void registerCrashFilter() {
+  Trap T(kCrashFilterModule, "vbwHandleException");
   // The text function first: a fault may arrive as soon as a handler is in.
-  T([&] { setExceptionTextFunction(vbwExceptionText); });
+  T([&] { setExceptionTextFunction(exceptionText); });
   T([&] {
     installFaultSignals();
     ++filterRegistrations;
   });
 }
 
-void vbwExceptionFilter(const ExceptionInformation* information) {
+void reportFault(const ExceptionInformation* information) {
   const ExceptionRecord* record = information ? information->record : nullptr;
   for (int hops = 0; record && record->associated && hops < kLongestChain; ++hops) {
     record = record->associated;
@@ -132,7 +132,7 @@ void vbwExceptionFilter(const ExceptionInformation* information) {
   FaultLanding* landing = currentFaultLanding();
   if (!landing) endUnhandled(code);
   // The trap turns the code into its text once it is back on its own stack.
-  setExceptionTextFunction(vbwExceptionText);
+  setExceptionTextFunction(exceptionText);
   landing->exceptionCode = code;
   siglongjmp(landing->target, 1);
 }
@@ -144,8 +144,8 @@ const char* exceptionTextOf(uint32_t code) noexcept {
   return kUnknownException;
 }
 
-std::string vbwExceptionText(uint32_t code) { return exceptionTextOf(code); }
+std::string exceptionText(uint32_t code) { return exceptionTextOf(code); }
 
-int vbwFilterRegistrations() noexcept { return filterRegistrations; }
+int crashFilterRegistrations() noexcept { return filterRegistrations; }
 
 }  // namespace varnok::errortrap
