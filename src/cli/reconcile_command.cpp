@@ -18,9 +18,9 @@
 #include "gunbook/date_and_number.h"
 #include "gunbook/windows1252.h"
 #include "recordmanager/record_manager.h"
-#include "report/converted_check.h"
-#include "report/reconciliation.h"
-#include "report/shelf_count.h"
+#include "proof/converted_check.h"
+#include "proof/reconciliation.h"
+#include "proof/shelf_count.h"
 
 namespace varnok::cli {
 namespace {
@@ -67,19 +67,19 @@ void runCount(const ReconcileOptions& options, const std::string& bookDate) {
   std::ifstream in(options.countFile, std::ios::binary);
   if (!in) return refuse("cannot read the count file " + options.countFile);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
-  const report::ShelfList list = report::readShelfList(text);
+  const proof::ShelfList list = proof::readShelfList(text);
   if (list.problem) return refuse("the count file " + options.countFile + ", " + *list.problem);
   std::vector<gunbook::GunRecord> oldBook;
   if (!readBook(options.oldFolder, oldBook)) return;
-  const report::ShelfCount count = report::compareShelfCount(list, oldBook, bookDate);
-  std::cout << report::shelfCountText(count) << std::flush;
+  const proof::ShelfCount count = proof::compareShelfCount(list, oldBook, bookDate);
+  std::cout << proof::shelfCountText(count) << std::flush;
   setExitStatus(count.differences() > 0 ? kCountDiffersExit : kSuccessExit);
 }
 
 void runConvertedCheck(const std::vector<gunbook::GunRecord>& oldBook,
                        const std::vector<gunbook::GunRecord>& newBook,
                        const ReconcileOptions& options, const std::string& bookDate) {
-  report::ConversionTerms terms;
+  proof::ConversionTerms terms;
   terms.bookDate = bookDate;
   for (int i = 0; i < 6; ++i) {
     terms.previousLicensee[i] = gunbook::toWindows1252(options.previousLicensee[i]);
@@ -88,8 +88,8 @@ void runConvertedCheck(const std::vector<gunbook::GunRecord>& oldBook,
   terms.prefix = gunbook::toWindows1252(options.prefix);
   terms.keepReceivedFrom = options.keepReceivedFrom;
   terms.keepDateIn = options.keepDateIn;
-  const report::ConvertedCheck check = report::checkConvertedBooks(oldBook, newBook, terms);
-  std::cout << report::convertedCheckText(check) << std::flush;
+  const proof::ConvertedCheck check = proof::checkConvertedBooks(oldBook, newBook, terms);
+  std::cout << proof::convertedCheckText(check) << std::flush;
   setExitStatus(check.proven() ? kSuccessExit : kNotProvenExit);
 }
 
@@ -105,9 +105,9 @@ void runReconcile(const ReconcileOptions& options) {
   std::vector<gunbook::GunRecord> oldBook, newBook;
   if (!readBook(options.oldFolder, oldBook) || !readBook(options.newFolder, newBook)) return;
   if (options.converted) return runConvertedCheck(oldBook, newBook, options, bookDate);
-  const report::Reconciliation reconciliation =
-      report::reconcile(oldBook, newBook, bookDate, gunbook::toWindows1252(options.prefix));
-  std::cout << report::reconciliationText(reconciliation) << std::flush;
+  const proof::Reconciliation reconciliation =
+      proof::reconcile(oldBook, newBook, bookDate, gunbook::toWindows1252(options.prefix));
+  std::cout << proof::reconciliationText(reconciliation) << std::flush;
   setExitStatus(reconciliation.hasDiscrepancy() ? kDiscrepancyExit : kSuccessExit);
 }
 

@@ -11,7 +11,7 @@
 #include "gunbook/date_and_number.h"
 #include "gunbook/windows1252.h"
 #include "report/changes_applied.h"
-#include "report/converted_check.h"
+#include "proof/converted_check.h"
 #include "report/run_report.h"
 
 namespace varnok::report {
@@ -28,7 +28,7 @@ void RunReport::prepareCheck(const conversion::FormValues& form, rm::RecordManag
                     "\" is no day of the calendar\n";
     return;
   }
-  ConversionTerms terms;
+  proof::ConversionTerms terms;
   terms.bookDate = gunbook::bookDateFromFormDate(form.conversionDate);
   for (std::size_t i = 0; i < 6; ++i) {
     terms.previousLicensee[i] = gunbook::toWindows1252(form.previousLicensee[i]);
@@ -69,9 +69,9 @@ void RunReport::checkConvertedBooks() {
       return;
     }
   }
-  const ConvertedCheck check = report::checkConvertedBooks(books[0], books[1], *checkTerms_);
-  check_ = convertedCheckText(check);
-  checkSummary_ = report::convertedCheckSummary(check);
+  const proof::ConvertedCheck check = proof::checkConvertedBooks(books[0], books[1], *checkTerms_);
+  check_ = proof::convertedCheckText(check);
+  checkSummary_ = proof::convertedCheckSummary(check);
 }
 
 }  // namespace varnok::report

@@ -13,13 +13,13 @@
 #include "recordmanager/book_copy.h"
 #include "recordmanager/status.h"
 #include "report/file_io.h"
-#include "report/reconciliation.h"
+#include "proof/reconciliation.h"
 #include "report/run_report.h"
 
 namespace varnok::report {
 namespace {
 
-using Entries = ReconciledEntries;
+using Entries = proof::ReconciledEntries;
 
 struct BackupToRead {
   std::string role;
@@ -32,7 +32,7 @@ std::string readBackup(const BackupToRead& backup, Entries& entries) {
   // A book file holds a little more than its entries.
   entries.reserve(backup.bytes / gunbook::kStoredRecordLength);
   const int16_t status = rm::readBookCopy(backup.path, [&](const uint8_t* stored) {
-    entries.push_back(reconciledEntry(stored));
+    entries.push_back(proof::reconciledEntry(stored));
   });
   if (status == rm::status::Success) return {};
   return "the backup " + backup.path.string() + " could not be read (status " +
@@ -45,7 +45,7 @@ BackupReconciliation reconcileBackups(const std::array<BackupToRead, 2>& backups
   for (int i = 0; i < 2; ++i) {
     if (std::string why = readBackup(backups[i], books[i]); !why.empty()) return {{}, why, {}};
   }
-  return {reconcile(books[0], books[1], bookDate, prefix), {}, {}};
+  return {proof::reconcile(books[0], books[1], bookDate, prefix), {}, {}};
 }
 
 }  // namespace
@@ -79,7 +79,7 @@ void RunReport::prepareReconciliation(const conversion::FormValues& form,
       return;
     }
   }
-  keep(reconcile(books[0], books[1], bookDate_, prefix_));
+  keep(proof::reconcile(books[0], books[1], bookDate_, prefix_));
 }
 
 void RunReport::startReconciling() {
@@ -101,7 +101,7 @@ void RunReport::startReconciling() {
     BackupReconciliation outcome = reconcileBackups(backups, date, prefix);
     if (outcome.notMade.empty()) {
       try {
-        folder.writeFile("reconciliation.txt", reconciliationText(outcome.reconciliation));
+        folder.writeFile("reconciliation.txt", proof::reconciliationText(outcome.reconciliation));
       } catch (...) {
         outcome.notWritten = std::current_exception();
       }
@@ -126,18 +126,18 @@ void RunReport::reconcileFromBackups() {
     reconciliationSummary_ = "  not made: " + outcome.notMade + "\n";
     return;
   }
-  reconciliationSummary_ = report::reconciliationSummary(outcome.reconciliation) +
-                           warningsText(outcome.reconciliation, {});
+  reconciliationSummary_ = proof::reconciliationSummary(outcome.reconciliation) +
+                           proof::warningsText(outcome.reconciliation, {});
   // Written beside the run, perhaps onto a disk full then: once more, now
   // that the room kept for it is free.
   if (outcome.notWritten)
-    dir_.writeFile("reconciliation.txt", reconciliationText(outcome.reconciliation));
+    dir_.writeFile("reconciliation.txt", proof::reconciliationText(outcome.reconciliation));
 }
 
-void RunReport::keep(const Reconciliation& reconciliation) {
-  reconciliation_ = reconciliationText(reconciliation);
-  reconciliationSummary_ = report::reconciliationSummary(reconciliation) +
-                           warningsText(reconciliation, {});
+void RunReport::keep(const proof::Reconciliation& reconciliation) {
+  reconciliation_ = proof::reconciliationText(reconciliation);
+  reconciliationSummary_ = proof::reconciliationSummary(reconciliation) +
+                           proof::warningsText(reconciliation, {});
 }
 
 }  // namespace varnok::report

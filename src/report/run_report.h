@@ -30,8 +30,8 @@
 #include "gunbook/gun_record.h"
 #include "recordmanager/record_manager.h"
 #include "report/changes.h"
-#include "report/converted_check.h"
-#include "report/reconciliation.h"
+#include "proof/converted_check.h"
+#include "proof/reconciliation.h"
 #include "report/recording_manager.h"
 #include "report/report_dir.h"
 #include "report/report_folder.h"
@@ -49,7 +49,7 @@ struct BookImport {
 // A run's reconciliation from its backups, or why none could be made; once
 // made, it is also written to reconciliation.txt, or why it could not be.
 struct BackupReconciliation {
-  Reconciliation reconciliation;
+  proof::Reconciliation reconciliation;
   std::string notMade;
   std::exception_ptr notWritten;
 };
@@ -128,7 +128,7 @@ class RunReport {
   // Begins once both books' backups are copied, beside the rest of the run.
   void startReconciling();
   void reconcileFromBackups();
-  void keep(const Reconciliation& reconciliation);
+  void keep(const proof::Reconciliation& reconciliation);
   void prepareCheck(const conversion::FormValues& form, rm::RecordManager& engine);
 
   RunKind kind_;
@@ -148,7 +148,7 @@ class RunReport {
   std::vector<std::string> cutModels_;  // the converter's, once the run has ended
   // The check of the converted books: what the run was asked, the books'
   // folders as typed, and the engine they are read through afterwards.
-  std::optional<ConversionTerms> checkTerms_;
+  std::optional<proof::ConversionTerms> checkTerms_;
   std::string checkedFolders_[2];
   rm::RecordManager* checkEngine_ = nullptr;
   bool checked_ = false;

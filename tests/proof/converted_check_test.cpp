@@ -1,14 +1,14 @@
 // The check of converted books against verdicts worked out by hand for small
 // pairs: each pair is written out field by field here, as a conversion by
 // hand might leave it, never made by the passes.
-#include "report/converted_check.h"
+#include "proof/converted_check.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace varnok::report {
+namespace varnok::proof {
 namespace {
 
 using gunbook::GunRecord;
@@ -172,4 +172,4 @@ TEST(ConvertedCheckText, NamesWhatDiffersAndWhatTheRulesGive) {
 }
 
 }  // namespace
-}  // namespace varnok::report
+}  // namespace varnok::proof

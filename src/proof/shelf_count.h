@@ -21,7 +21,7 @@
 
 #include "gunbook/gun_record.h"
 
-namespace varnok::report {
+namespace varnok::proof {
 
 struct CountedValue {
   std::string value;  // UTF-8, without the blanks around it
@@ -62,4 +62,4 @@ ShelfCount compareShelfCount(const ShelfList& list, const std::vector<gunbook::G
                              std::string_view bookDate);
 std::string shelfCountText(const ShelfCount& count);
 
-}  // namespace varnok::report
+}  // namespace varnok::proof

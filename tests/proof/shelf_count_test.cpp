@@ -1,13 +1,13 @@
 // The count on the shelf: how the list is read, and the comparison with the
 // old book, against outcomes worked out by hand.
-#include "report/shelf_count.h"
+#include "proof/shelf_count.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace varnok::report {
+namespace varnok::proof {
 namespace {
 
 using gunbook::GunRecord;
@@ -98,4 +98,4 @@ TEST(ComparingACountWithTheOldBook, SortsEveryValueAndEveryGun) {
 }
 
 }  // namespace
-}  // namespace varnok::report
+}  // namespace varnok::proof

@@ -1,5 +1,5 @@
 // Reconciliation against expectations worked out by hand for small books.
-#include "report/reconciliation.h"
+#include "proof/reconciliation.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "booktool/book_csv.h"
 
-namespace varnok::report {
+namespace varnok::proof {
 namespace {
 
 using gunbook::GunRecord;
@@ -246,4 +246,4 @@ TEST(ReconcilingTheSampleBooks, NineLeftOpenAndFiveUndated) {
 }
 
 }  // namespace
-}  // namespace varnok::report
+}  // namespace varnok::proof

@@ -2,9 +2,9 @@
 // keeps it (reconciliation.txt).
 #include <string>
 
-#include "report/reconciliation.h"
+#include "proof/reconciliation.h"
 
-namespace varnok::report {
+namespace varnok::proof {
 namespace {
 
 std::string fieldName(const std::string& field) {
@@ -161,4 +161,4 @@ std::string reconciliationSummary(const Reconciliation& r) {
   return out;
 }
 
-}  // namespace varnok::report
+}  // namespace varnok::proof

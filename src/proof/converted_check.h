@@ -25,7 +25,7 @@
 
 #include "gunbook/gun_record.h"
 
-namespace varnok::report {
+namespace varnok::proof {
 
 // What the conversion was asked to do.
 struct ConversionTerms {
@@ -72,4 +72,4 @@ std::string convertedCheckText(const ConvertedCheck& check);
 // Two indented lines for a run's summary.
 std::string convertedCheckSummary(const ConvertedCheck& check);
 
-}  // namespace varnok::report
+}  // namespace varnok::proof

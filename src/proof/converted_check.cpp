@@ -1,4 +1,4 @@
-#include "report/converted_check.h"
+#include "proof/converted_check.h"
 
 #include <array>
 #include <string_view>
@@ -6,9 +6,9 @@
 
 #include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
-#include "report/reconciliation.h"
+#include "proof/reconciliation.h"
 
-namespace varnok::report {
+namespace varnok::proof {
 namespace {
 
 using gunbook::FixedText;
@@ -243,4 +243,4 @@ ConvertedCheck checkConvertedBooks(const std::vector<GunRecord>& oldBook,
   return Checker(oldBook, newBook, terms).run(oldBook, newBook);
 }
 
-}  // namespace varnok::report
+}  // namespace varnok::proof

@@ -1,4 +1,4 @@
-#include "report/reconciliation.h"
+#include "proof/reconciliation.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
 
-namespace varnok::report {
+namespace varnok::proof {
 namespace {
 
 using GunRecord = ReconciledEntry;
@@ -19,7 +19,7 @@ struct Keyed {
   uint64_t high, low;
   const GunRecord* entry;
 };
-using Index = std::vector<Keyed, rm::HugePageAllocator<Keyed>>;
+using Index = std::vector<Keyed>;
 
 Keyed keyed(const GunRecord& e) {
   uint8_t padded[16] = {};
@@ -279,4 +279,4 @@ Reconciliation reconcile(const ReconciledEntries& oldBook, const ReconciledEntri
   return r;
 }
 
-}  // namespace varnok::report
+}  // namespace varnok::proof

@@ -1,4 +1,4 @@
-#include "report/shelf_count.h"
+#include "proof/shelf_count.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -6,9 +6,9 @@
 #include "booktool/csv.h"
 #include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
-#include "report/reconciliation.h"
+#include "proof/reconciliation.h"
 
-namespace varnok::report {
+namespace varnok::proof {
 namespace {
 
 using gunbook::GunRecord;
@@ -190,4 +190,4 @@ std::string shelfCountText(const ShelfCount& c) {
   return out;
 }
 
-}  // namespace varnok::report
+}  // namespace varnok::proof
