@@ -96,6 +96,7 @@ void Brelmark::connectControls() {
   connect(ui_->mnuPreview, &QAction::triggered, this, [this] { mnuPreview_Click(); });
   connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { mnuOpenLastReport_Click(); });
   connect(ui_->mnuUndoRun, &QAction::triggered, this, [this] { mnuUndoRun_Click(); });
+  connect(ui_->mnuPrintPack, &QAction::triggered, this, [this] { mnuPrintPack_Click(); });
   for (QLineEdit* box : findChildren<QLineEdit*>()) box->installEventFilter(this);
   // What is written into a book takes only what a book can hold.
   auto* storable = new StorableText(this);

@@ -64,6 +64,7 @@ class Brelmark : public QMainWindow {
   void mnuPreview_Click();
   void mnuOpenLastReport_Click();
   void mnuUndoRun_Click();
+  void mnuPrintPack_Click();
   void Text1_GotFocus(int index);
   void Text1_KeyPress(int index, int& KeyAscii);
   bool Text1_Validate(int index);

@@ -9,6 +9,7 @@
 #include "form/brelmark.h"
 #include "form/upper_case.h"
 #include "form/message_box.h"
+#include "form/pack_dialog.h"
 #include "report/report_folder.h"
 #include "report/run_ledger.h"
 #include "report/run_undo.h"
@@ -124,6 +125,20 @@ void Brelmark::mnuUndoRun_Click() {
     lastReport_ = undone.reportFolder;
     view_.messageBox("The books are back as they were before the run of " + run.string() +
                      ". The books it replaced are kept in " + undone.reportFolder.string());
+  });
+}
+
+// The inspector's pack of the last run (this window's, or the newest report
+// kept), asked for, made and then opened or printed.
+void Brelmark::mnuPrintPack_Click() {
+  errortrap::Trap T(kModule, "mnuPrintPack_Click", &view_);
+  T([&] {
+    const std::filesystem::path reports = report::defaultReportsFolder();
+    const std::filesystem::path run =
+        lastReport_.empty() ? report::newestReportFolder(reports) : lastReport_;
+    if (run.empty())
+      return view_.messageBox("There is no run to make a pack of in " + reports.string());
+    printInspectorPack(this, run, recordManager_.engine);
   });
 }
 
