@@ -84,6 +84,7 @@ class Renderer {
   // Lays out `text` in `width` points; returns its height.
   double layOut(const std::string& text, const PangoFontDescription* font, double width);
   double naturalWidth(const std::string& text, const PangoFontDescription* font);
+  double longestWordWidth(const std::string& text, const PangoFontDescription* font);
   // A width no less than the text's on one line, from each character's
   // advance (laid out once per font and character), widened for kerning;
   // -1 for text with a line break or a character beyond the Latin letters.
@@ -202,10 +203,36 @@ std::vector<double> Renderer::columnWidths(const Section& section) {
       shares += section.widths[c];
     }
   }
-  const double left = std::max(textWidth() - fixed, 0.0);
+  // No heading breaks inside a word: a fitted column is as wide as its
+  // heading's longest word, and a shared one gets at least that before the
+  // rest of the width is shared out.
+  std::vector<double> floors(n, 0);
+  for (std::size_t c = 0; c < n && c < section.headings.size(); ++c)
+    floors[c] = longestWordWidth(section.headings[c], fonts_.cellBold.get());
+  for (std::size_t c = 0; c < n; ++c)
+    if (widths[c] > 0 && widths[c] < floors[c]) fixed += floors[c] - widths[c], widths[c] = floors[c];
+  double left = std::max(textWidth() - fixed, 0.0);
+  for (std::size_t c = 0; c < n; ++c)
+    if (widths[c] == 0 && shares > 0 && left * section.widths[c] / shares < floors[c]) {
+      widths[c] = floors[c];
+      left = std::max(left - floors[c], 0.0);
+      shares -= section.widths[c];
+    }
   for (std::size_t c = 0; c < n; ++c)
     if (widths[c] == 0) widths[c] = shares > 0 ? left * section.widths[c] / shares : 0;
   return widths;
+}
+
+double Renderer::longestWordWidth(const std::string& text, const PangoFontDescription* font) {
+  double widest = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) widest = std::max(widest, naturalWidth(text.substr(start, end - start), font));
+    start = end + 1;
+  }
+  return widest;
 }
 
 std::vector<double> Renderer::cellWidths(const Row& row, const std::vector<double>& columns) const {
