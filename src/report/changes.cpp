@@ -106,6 +106,7 @@ struct RowCells {
     for (std::size_t i = 0; i < kChangeKinds; ++i) change[i] = cell(changeName(Change(i)));
     for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i)
       field[i] = cell(gunbook::kGunFields[i].name);
+    wholeEntry = cell(kWholeEntry);
   }
   // A value as a cell of a row, with the comma that ends it.
   static std::string cell(std::string_view value) {
@@ -117,6 +118,7 @@ struct RowCells {
   std::string book;
   std::array<std::string, kChangeKinds> change;
   std::array<std::string, gunbook::kGunFields.size()> field;
+  std::string wholeEntry;
 };
 
 namespace {
@@ -134,8 +136,9 @@ void appendSafeCell(std::string& out, const uint8_t* entry, std::size_t field) {
   if (lead < out.size() && looksLikeFormula(out[lead])) out.insert(lead, 1, '\'');
 }
 
-// The rows of one entry: one for each of `fields` (differingFields).
-// `head` is room for what every row begins with. Returns how many.
+// The rows of one entry: one holding it whole when it was added or
+// removed, else one for each of `fields` (differingFields). `head` is room
+// for what every row begins with. Returns how many.
 long appendEntryRows(std::string& out, std::string& head, const RowCells& cells, Change change,
                      const uint8_t* before, const uint8_t* after, uint32_t fields) {
   // book, Field00, change
@@ -143,6 +146,17 @@ long appendEntryRows(std::string& out, std::string& head, const RowCells& cells,
   appendSafeCell(head, before ? before : after, 0);
   head += ',';
   head += cells.change[static_cast<std::size_t>(change)];
+  if (!before || !after) {
+    std::string line;
+    appendEntryLine(line, before ? before : after);
+    out += head;
+    out += cells.wholeEntry;
+    if (!before) out += ',';
+    booktool::csv::appendField(out, line);
+    if (before) out += ',';
+    out += booktool::csv::kLineEnd;
+    return 1;
+  }
   long rows = 0;
   // Stored bytes that differ make values that differ, and the other way.
   for (; fields != 0; fields &= fields - 1) {
@@ -159,6 +173,20 @@ long appendEntryRows(std::string& out, std::string& head, const RowCells& cells,
 }
 
 }  // namespace
+
+void appendEntryLine(std::string& out, const uint8_t* stored) {
+  const std::size_t start = out.size();
+  for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i) {
+    if (i != 0) out += ',';
+    booktool::appendBookCsvField(out, stored, i);
+  }
+  // Such a first value holds no quote, comma or line end (the export
+  // would have quoted it): it ends at the first comma.
+  if (looksLikeFormula(out[start])) {
+    out.insert(out.find(',', start), 1, '"');
+    out.insert(start, 1, '"');
+  }
+}
 
 const char* changeName(Change change) {
   static constexpr const char* kNames[kChangeKinds] = {

@@ -3,13 +3,16 @@
 // changes go once its Close has made them durable.
 //
 // changes.csv is RFC 4180 in UTF-8, like the book export: the header
-// book,Field00,change,field,before,after, then one row per changed field of
-// every entry touched. A removed entry has a row for every field with its
-// value before and none after; an added entry one for every field with its
-// value after. Values are as the export writes them, but that a value a
-// spreadsheet would take for a formula (one beginning with =, +, -, @, a tab
-// or a carriage return) is written after an apostrophe, as spreadsheets
-// take plain text.
+// book,Field00,change,field,before,after, then the rows of every entry
+// touched. An entry kept in the book has a row per changed field, its value
+// before and after. A removed or an added entry has one row whose field is
+// "entry" and whose before (removed) or after (added) is the whole entry as
+// its line of the book export, so that those cells under the export's
+// header import again. Values are as the export writes them, but that a
+// value a spreadsheet would take for a formula (one beginning with =, +, -,
+// @, a tab or a carriage return) is written after an apostrophe, as
+// spreadsheets take plain text; a whole entry whose first value begins so
+// has that value quoted instead, which the import reads as the same value.
 #pragma once
 
 #include <array>
@@ -49,6 +52,16 @@ const char* changeName(Change change);  // "handed over", ...
 using Tally = std::array<long, kChangeKinds>;
 // "31 removed, 120 handed over", or "no changes".
 std::string tallyText(const Tally& tally);
+
+// What the rows of changes.csv are, for the summary.
+inline constexpr std::string_view kRowsOfChanges =
+    "one per entry added or removed, one per changed field of the others";
+// The field cell of a row that holds a whole entry.
+inline constexpr std::string_view kWholeEntry = "entry";
+// A whole entry as such a row's cell holds it: its line of the book export
+// without the line end, its first value quoted when it would begin the cell
+// like a formula.
+void appendEntryLine(std::string& out, const uint8_t* stored);
 
 struct RowCells;  // the cells a row begins with, made once
 

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstring>
 #include <map>
-#include <set>
 #include <unordered_map>
 
 #include "booktool/book_csv.h"
@@ -67,7 +66,22 @@ bool store(uint8_t* stored, std::size_t field, std::string_view text) {
   return true;
 }
 
-// One book's entries by their stored stock number; removed ones dropped.
+// A whole entry's cell (appendEntryLine) as the stored entry it was made
+// from; false when it is no line of the export.
+bool readEntryLine(std::string_view line, StoredRecord& stored, std::string& stock) {
+  const booktool::csv::Parsed parsed = booktool::csv::parse(line);
+  if (parsed.problem || parsed.rows.size() != 1 ||
+      parsed.rows[0].fields.size() != kGunFields.size())
+    return false;
+  stored.fill(' ');
+  stored[gunbook::kFillerOffset] = 0;
+  for (std::size_t i = 0; i < kGunFields.size(); ++i)
+    if (!store(stored.data(), i, parsed.rows[0].fields[i].text)) return false;
+  stock = stockKey(parsed.rows[0].fields[0].text);
+  return true;
+}
+
+// One book's entries by their stored stock number.
 class Book {
  public:
   // Takes the entries over: the book is held once, in its stored form.
@@ -76,35 +90,21 @@ class Book {
     std::vector<GunRecord>().swap(entries);
   }
   std::string apply(const std::vector<booktool::csv::Field>& cells) {
+    if (cells[3].text == kWholeEntry) return applyWhole(cells[4].text, cells[5].text);
     const std::size_t field = fieldIndex(cells[3].text);
     if (field == kGunFields.size()) return "no field " + cells[3].text;
-    const bool removed = cells[2].text == changeName(Change::Removed);
     const std::vector<std::string_view> stocks = readings(cells[1].text);
     // An entry's rows come one after another: most rows name the last one.
     auto at = cells[1].text == lastCell_ ? last_ : entries_.end();
     for (std::string_view stock : stocks)
       if (at == entries_.end()) at = entries_.find(stockKey(stock));
-    if (at == entries_.end()) {
-      if (removed || !cells[4].text.empty()) return "no entry " + std::string(stocks[0]);
-      if (stocks.size() > 1) return "the stock number" + std::string(kAmbiguous);
-      StoredRecord blank{};
-      std::memset(blank.data(), ' ', blank.size());
-      blank[gunbook::kFillerOffset] = 0;
-      at = entries_.emplace(stockKey(stocks[0]), blank).first;
-      added_.insert(at->first);
-    }
+    if (at == entries_.end()) return "no entry " + std::string(stocks[0]);
     lastCell_ = cells[1].text;
     last_ = at;
-    if (!added_.contains(at->first)) {
-      const std::string held = booktool::bookCsvValue(at->second.data(), field);
-      const std::vector<std::string_view> before = readings(cells[4].text);
-      if (std::find(before.begin(), before.end(), held) == before.end())
-        return "the value before of " + cells[3].text + " is not what the book holds";
-    }
-    if (removed) {
-      gone_.push_back(at->first);
-      return {};
-    }
+    const std::string held = booktool::bookCsvValue(at->second.data(), field);
+    const std::vector<std::string_view> before = readings(cells[4].text);
+    if (std::find(before.begin(), before.end(), held) == before.end())
+      return "the value before of " + cells[3].text + " is not what the book holds";
     // Only the readings the field can hold count: DispFlag -1 is written '-1.
     std::vector<std::string_view> after;
     for (std::string_view reading : readings(cells[5].text)) {
@@ -114,11 +114,18 @@ class Book {
     if (after.empty()) return "its value after does not fit " + cells[3].text;
     if (after.size() > 1) return "the value after of " + cells[3].text + kAmbiguous;
     store(at->second.data(), field, after[0]);
+    if (field == 0) {
+      // The entry goes by its new stock number from here on; its other rows
+      // name the old one, which last_ stands for.
+      auto node = entries_.extract(at);
+      node.key() = stockKey(after[0]);
+      const auto moved = entries_.insert(std::move(node));
+      if (!moved.inserted) return "its stock number after is another entry's";
+      last_ = moved.position;
+    }
     return {};
   }
-  std::vector<GunRecord> entries() {
-    last_ = entries_.end();
-    for (const std::string& stock : gone_) entries_.erase(stock);
+  std::vector<GunRecord> entries() const {
     std::vector<GunRecord> out(entries_.size());
     std::size_t i = 0;
     for (const auto& [stock, stored] : entries_) gunbook::fromStored(stored.data(), out[i++]);
@@ -126,11 +133,33 @@ class Book {
   }
 
  private:
+  // A removed entry (its line before) or an added one (its line after).
+  std::string applyWhole(std::string_view before, std::string_view after) {
+    if (before.empty() == after.empty()) return "an entry row holds the entry before or after";
+    StoredRecord stored;
+    std::string stock;
+    if (!readEntryLine(before.empty() ? after : before, stored, stock))
+      return "its entry is no row of the book export";
+    lastCell_.clear();
+    last_ = entries_.end();
+    const auto at = entries_.find(stock);
+    if (after.empty()) {
+      if (at == entries_.end()) return "no entry " + booktool::bookCsvValue(stored.data(), 0);
+      std::string held;
+      appendEntryLine(held, at->second.data());
+      if (held != before) return "the entry before is not what the book holds";
+      entries_.erase(at);
+      return {};
+    }
+    if (at != entries_.end())
+      return "the book holds the entry " + booktool::bookCsvValue(stored.data(), 0) + " already";
+    entries_.emplace(stock, stored);
+    return {};
+  }
+
   std::map<std::string, StoredRecord> entries_;  // in stock-number order, as key 0
   std::string lastCell_;
   std::map<std::string, StoredRecord>::iterator last_ = entries_.end();
-  std::vector<std::string> gone_;   // removed once all their rows are checked
-  std::set<std::string> added_;     // entries the rows add: no value before
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "recordmanager/record_manager.h"
+#include "report/changes.h"
 #include "report/file_copy.h"
 #include "report/report_folder.h"
 #include "report/run_ledger.h"
@@ -180,7 +181,8 @@ void rewriteSummary(const ReportDir& folder, const Ledger& ledger, long rows,
                      "a power cut or Abort); its report was put right on " + now);
   text = replaceLine(text, "changes.csv:",
                      "changes.csv: " + std::to_string(rows) +
-                         " rows (one per changed field): exactly the changes the books hold");
+                         " rows (" + std::string(kRowsOfChanges) +
+                         "): exactly the changes the books hold");
   std::string cut = "Cut short\n  " + where + "\n";
   for (const std::string& fate : bookFates(ledger)) cut += fate + "\n";
   cut +=

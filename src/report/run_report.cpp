@@ -170,8 +170,8 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
 void RunReport::reserveRoom(const std::vector<BookRecord>& books, uint64_t rowsEstimate) {
   uint64_t bookBytes = 0;
   for (const BookRecord& book : books) bookBytes += fileBytes(book.path);
-  // A removed entry is a row per field, some three times its stored form;
-  // four leaves room for text that grows in UTF-8.
+  // An entry rewritten in most of its fields is a row per field, some three
+  // times its stored form; four leaves room for text that grows in UTF-8.
   const uint64_t rows = 4 * bookBytes + rowsEstimate + 65536;
   const uint64_t other = 1000000 + bookBytes / 4;  // summaries, reconciliation
   const uint64_t backups = mode_ == Mode::Run ? bookBytes : 0;

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "report/changes.h"
 #include "report/file_copy.h"
 #include "report/report_folder.h"
 #include "varnok/version.h"
@@ -139,7 +140,8 @@ std::string summaryText(const SummaryFacts& facts) {
       text += (i == 0 ? " " : ", ") + facts.cutModels[i];
     text += "\n";
   }
-  text += "\nchanges.csv: " + std::to_string(facts.changeRows) + " rows (one per changed field)\n";
+  text += "\nchanges.csv: " + std::to_string(facts.changeRows) + " rows (" +
+          std::string(kRowsOfChanges) + ")\n";
   text += errorReportsText(facts);
   for (const std::string& problem : facts.problems) text += "problem: " + problem + "\n";
   // The reconciliation of the books before the run.

@@ -77,7 +77,7 @@ TEST_F(WindowReportMenu, PreviewWritesNoBookAndOpenLastReportShowsItsReport) {
   EXPECT_EQ(report.parent_path(), cliDataHome().path() / "varnok" / "reports");
   EXPECT_EQ(report.filename().string().substr(18), "preview");
   const std::string changes = fileBytes(report / "changes.csv");
-  EXPECT_NE(changes.find("new,A2,removed,Field00,A2,"), std::string::npos) << changes;
+  EXPECT_NE(changes.find("new,A2,removed,entry,\"A2,"), std::string::npos) << changes;
   EXPECT_NE(fileBytes(report / "summary.txt").find("the books reconcile"), std::string::npos);
 
   // A real run then: its report is the last one, with the books' backups.

@@ -10,6 +10,8 @@
 
 #include "book_fixture.h"
 #include "book_lock.h"
+#include "booktool/book_csv.h"
+#include "booktool/book_tool.h"
 #include "conversion/converter.h"
 #include "fake_view.h"
 #include "faulty_record_manager.h"
@@ -266,6 +268,46 @@ TEST(ReportFolder, AFolderInsideABookOrThatCannotBeMadeIsRefusedWithItsReason) {
     }
   }
   EXPECT_FALSE(fs::exists(fs::path(pair.oldFolder) / "reports"));
+}
+
+// A removed entry is one row holding it whole, and those cells under the
+// export's header import again as the entries were; a stock number a
+// spreadsheet would take for a formula is quoted in its entry's cell, which
+// then begins with the quote. A preview's check reads such rows back.
+TEST(ReportOfRemovedEntries, ImportAgainAsTheyWere) {
+  PairOnDisk pair;
+  gunbook::GunRecord quoted = gun("B3", "20250601", "20250615", "SOLD");
+  quoted.Field06 = "A \"B\", C";
+  makeBook(pair.oldFolder, {gun("A1", "20250601", "        ", "PAWN")});
+  makeBook(pair.newFolder, {gun("=B1", "20250601", "20250615", "SOLD"),
+                            gun("-B2", "20250601", "20250615", "SOLD"), quoted,
+                            gun("B4", "20250601", "        ", "PAWN")});
+  const ExportedBook before = exportedBook(pair.newFolder);
+  FakeView view;
+  view.fillIn(pair.oldFolder, pair.newFolder, "06/30/2025");
+  FakeView previewView;
+  previewView.form = view.form;
+  const fs::path preview = reportedRun(RunKind::Convert, Mode::Preview, pair.reports, previewView);
+  const fs::path run = reportedRun(RunKind::Convert, Mode::Run, pair.reports, view);
+  EXPECT_EQ(fileBytes(preview / "check.txt"), fileBytes(run / "check.txt"));
+  const ExportedBook after = exportedBook(pair.newFolder);
+  const std::vector<CsvRow> rows = reportedChanges(run, "new");
+  EXPECT_EQ(rows, expectedChanges("new", before, after, {"carried over", "-"}));
+
+  std::string csv = booktool::bookCsvHeader();
+  for (const CsvRow& row : rows) {
+    if (row[2] != "removed") continue;
+    EXPECT_EQ(spreadsheetText(row[4]), row[4]) << "begins like a formula: " << row[4];
+    csv += row[4] + "\r\n";
+  }
+  const std::string again = pair.dir.folder("again");
+  ASSERT_TRUE(booktool::createBook(rm::bookEngine(), again).ok);
+  const auto imported = booktool::importBook(rm::bookEngine(), again, csv, "removed.csv");
+  ASSERT_TRUE(imported.ok) << imported.problem << "\n" << csv;
+  ExportedBook removed = before;
+  for (const auto& [key, row] : after) removed.erase(key);
+  EXPECT_EQ(removed.size(), 3u);
+  EXPECT_EQ(exportedBook(again), removed);
 }
 
 // The report writes through its folder's descriptor: a folder swapped for a

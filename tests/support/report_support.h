@@ -55,22 +55,43 @@ inline std::string spreadsheetText(const std::string& value) {
              : value;
 }
 
+// An exported entry as one row of the export without its line end, but
+// that a first value a spreadsheet would run as a formula is quoted: how
+// changes.csv holds a whole entry.
+inline std::string entryLine(const CsvRow& row) {
+  std::string line;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i != 0) line += ',';
+    if (i == 0 && spreadsheetText(row[0]) != row[0]) {
+      line += '"' + row[0] + '"';
+    } else {
+      booktool::csv::appendField(line, row[i]);
+    }
+  }
+  return line;
+}
+
 // What happened to entries kept in the book, and to entries added.
 struct ChangeNames {
   std::string kept;
   std::string added;
 };
 
-// The rows changes.csv holds for one book, sorted: every field of a
-// removed or an added entry, every differing field of a kept one.
+// The rows changes.csv holds for one book, sorted: one holding a removed
+// or an added entry whole, one for every differing field of a kept one.
 inline std::vector<CsvRow> expectedChanges(const std::string& book, const ExportedBook& before,
                                            const ExportedBook& after, const ChangeNames& names) {
   std::vector<CsvRow> rows;
   const auto add = [&](const std::string& key, const std::string& change, const CsvRow* was,
                        const CsvRow* is) {
+    if (!was || !is) {
+      rows.push_back({book, spreadsheetText(key), change, "entry", was ? entryLine(*was) : "",
+                      is ? entryLine(*is) : ""});
+      return;
+    }
     for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i) {
-      const std::string from = was ? (*was)[i] : "", to = is ? (*is)[i] : "";
-      if (was && is && from == to) continue;
+      const std::string& from = (*was)[i], &to = (*is)[i];
+      if (from == to) continue;
       rows.push_back({book, spreadsheetText(key), change, gunbook::kGunFields[i].name,
                       spreadsheetText(from), spreadsheetText(to)});
     }

@@ -34,7 +34,8 @@ inline void writeRunSummary(const std::filesystem::path& folder, const std::stri
     text += b.backup.empty() ? "    backup: none\n"
                              : "    backup: " + b.backup + ", SHA-256 " + b.backupSha256 + "\n";
   }
-  text += "\nchanges.csv: 3 rows (one per changed field)\n";
+  text += "\nchanges.csv: 3 rows (one per entry added or removed, one per changed field of the "
+          "others)\n";
   writeBytes(folder / "summary.txt", text);
 }
 
