@@ -3,9 +3,7 @@
 // with --count, whether a count of the shelf matches the old book. The books
 // are read and never written.
 #include <array>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,16 +62,11 @@ bool readBook(const std::string& folder, std::vector<gunbook::GunRecord>& entrie
 }
 
 void runCount(const ReconcileOptions& options, const std::string& bookDate) {
-  std::ifstream in(options.countFile, std::ios::binary);
-  if (!in) return refuse("cannot read the count file " + options.countFile);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
-  const report::ShelfList list = report::readShelfList(text);
-  if (list.problem) return refuse("the count file " + options.countFile + ", " + *list.problem);
-  std::vector<gunbook::GunRecord> oldBook;
-  if (!readBook(options.oldFolder, oldBook)) return;
-  const report::ShelfCount count = report::compareShelfCount(list, oldBook, bookDate);
-  std::cout << report::shelfCountText(count) << std::flush;
-  setExitStatus(count.differences() > 0 ? kCountDiffersExit : kSuccessExit);
+  const report::ShelfCountOutcome outcome =
+      report::countShelfFile(rm::bookEngine(), options.countFile, options.oldFolder, bookDate);
+  if (!outcome.count) return refuse(outcome.problem);
+  std::cout << report::shelfCountText(*outcome.count) << std::flush;
+  setExitStatus(outcome.count->differences() > 0 ? kCountDiffersExit : kSuccessExit);
 }
 
 void runConvertedCheck(const std::vector<gunbook::GunRecord>& oldBook,

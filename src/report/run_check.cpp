@@ -72,6 +72,7 @@ void RunReport::checkConvertedBooks() {
   const ConvertedCheck check = report::checkConvertedBooks(books[0], books[1], *checkTerms_);
   check_ = convertedCheckText(check);
   checkSummary_ = report::convertedCheckSummary(check);
+  checkVerdict_ = report::convertedCheckVerdict(check);
 }
 
 }  // namespace varnok::report

@@ -128,6 +128,7 @@ void RunReport::reconcileFromBackups() {
   }
   reconciliationSummary_ = report::reconciliationSummary(outcome.reconciliation) +
                            warningsText(outcome.reconciliation, {});
+  reconciliationVerdict_ = report::reconciliationVerdict(outcome.reconciliation);
   // Written beside the run, perhaps onto a disk full then: once more, now
   // that the room kept for it is free.
   if (outcome.notWritten)
@@ -138,6 +139,7 @@ void RunReport::keep(const Reconciliation& reconciliation) {
   reconciliation_ = reconciliationText(reconciliation);
   reconciliationSummary_ = report::reconciliationSummary(reconciliation) +
                            warningsText(reconciliation, {});
+  reconciliationVerdict_ = report::reconciliationVerdict(reconciliation);
 }
 
 }  // namespace varnok::report

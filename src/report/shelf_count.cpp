@@ -1,8 +1,11 @@
 #include "report/shelf_count.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <unordered_map>
 
+#include "booktool/book_tool.h"
 #include "booktool/csv.h"
 #include "gunbook/blanks.h"
 #include "gunbook/windows1252.h"
@@ -188,6 +191,19 @@ std::string shelfCountText(const ShelfCount& c) {
   }
   values("Counted more than once", c.countedAgain);
   return out;
+}
+
+ShelfCountOutcome countShelfFile(rm::RecordManager& engine, const std::string& countFile,
+                                 std::string_view oldFolder, std::string_view bookDate) {
+  std::ifstream in(countFile, std::ios::binary);
+  if (!in) return {std::nullopt, "cannot read the count file " + countFile};
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  const ShelfList list = readShelfList(text);
+  if (list.problem) return {std::nullopt, "the count file " + countFile + ", " + *list.problem};
+  std::vector<GunRecord> oldBook;
+  const auto read = booktool::readEntries(engine, oldFolder, oldBook);
+  if (!read.ok) return {std::nullopt, read.problem};
+  return {compareShelfCount(list, oldBook, bookDate), {}};
 }
 
 }  // namespace varnok::report

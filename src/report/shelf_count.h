@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "gunbook/gun_record.h"
+#include "recordmanager/record_manager.h"
 
 namespace varnok::report {
 
@@ -61,5 +62,17 @@ struct ShelfCount {
 ShelfCount compareShelfCount(const ShelfList& list, const std::vector<gunbook::GunRecord>& oldBook,
                              std::string_view bookDate);
 std::string shelfCountText(const ShelfCount& count);
+
+// The count in the file `countFile` against the old book in `oldFolder` (a
+// folder as typed) on `bookDate`, as `varnok-cli reconcile --count` and the
+// window make it: the count, or why it could not be made ("cannot read the
+// count file F", "the count file F, <why>", or why the book cannot be
+// read). The book is read and never written.
+struct ShelfCountOutcome {
+  std::optional<ShelfCount> count;
+  std::string problem;
+};
+ShelfCountOutcome countShelfFile(rm::RecordManager& engine, const std::string& countFile,
+                                 std::string_view oldFolder, std::string_view bookDate);
 
 }  // namespace varnok::report
