@@ -150,18 +150,6 @@ void settle(const conversion::Converter& converter, const report::RunReport& rep
   }
 }
 
-void printPreview(const report::RunReport& report) {
-  std::cout << "Preview: no book was written. The run would change:" << std::endl;
-  for (const report::BookRecord& book : report.books()) {
-    if (book.opened)
-      std::cout << "  " << book.role << " book: " << report::tallyText(book.tally) << std::endl;
-  }
-  std::cout << "Reconciliation of the books before the run:\n"
-            << report.reconciliationSummary() << std::flush;
-  std::cout << "Check of the books as the run would leave them:\n"
-            << report.convertedCheckSummary() << std::flush;
-}
-
 // The run's input checks, made before the report: a refused input opens no
 // book and leaves no report. True when refused, with the exit status set.
 bool refuseInput(const ConversionOptions& options, report::RunKind kind, HeadlessView& view) {
@@ -227,10 +215,7 @@ void run(ConversionOptions& options, report::RunKind kind,
     (converter.*procedure)();
   }
   settle(converter, *report);
-  if (options.preview) {
-    report->checkConvertedBooks();
-    printPreview(*report);
-  }
+  if (options.preview) std::cout << report->previewText(converter.cutModels()) << std::flush;
   // The pack reads the final summary; the report's line stays the last.
   finishReport([&] {
     const std::filesystem::path folder = report->finish(converter);

@@ -3,9 +3,7 @@
 // with --count, whether a count of the shelf matches the old book. The books
 // are read and never written.
 #include <array>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +19,7 @@
 #include "proof/converted_check.h"
 #include "proof/reconciliation.h"
 #include "proof/shelf_count.h"
+#include "report/shelf_count_file.h"
 
 namespace varnok::cli {
 namespace {
@@ -64,16 +63,11 @@ bool readBook(const std::string& folder, std::vector<gunbook::GunRecord>& entrie
 }
 
 void runCount(const ReconcileOptions& options, const std::string& bookDate) {
-  std::ifstream in(options.countFile, std::ios::binary);
-  if (!in) return refuse("cannot read the count file " + options.countFile);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
-  const proof::ShelfList list = proof::readShelfList(text);
-  if (list.problem) return refuse("the count file " + options.countFile + ", " + *list.problem);
-  std::vector<gunbook::GunRecord> oldBook;
-  if (!readBook(options.oldFolder, oldBook)) return;
-  const proof::ShelfCount count = proof::compareShelfCount(list, oldBook, bookDate);
-  std::cout << proof::shelfCountText(count) << std::flush;
-  setExitStatus(count.differences() > 0 ? kCountDiffersExit : kSuccessExit);
+  const report::ShelfCountOutcome outcome =
+      report::countShelfFile(rm::bookEngine(), options.countFile, options.oldFolder, bookDate);
+  if (!outcome.count) return refuse(outcome.problem);
+  std::cout << proof::shelfCountText(*outcome.count) << std::flush;
+  setExitStatus(outcome.count->differences() > 0 ? kCountDiffersExit : kSuccessExit);
 }
 
 void runConvertedCheck(const std::vector<gunbook::GunRecord>& oldBook,

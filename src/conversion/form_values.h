@@ -21,7 +21,7 @@ struct FormValues {
   std::string conversionDate;                   // MaskEdBox1, MM/DD/YYYY
   bool keepReceivedFrom = false;                // mnuOption1
   bool keepDateIn = false;                      // mnuOption2
-  bool leaveReceivedInfo = false;               // Check1, read by nothing
+  bool leaveReceivedInfo = false;               // Check1: mnuOption1 on the window
 
   // The box's text; index is 0..5 for the licensee boxes (out of range
   // throws) and ignored for the others.

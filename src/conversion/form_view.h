@@ -25,7 +25,8 @@ enum class TextBox {
 enum class Option {
   KeepReceivedFrom,   // mnuOption1, "Leave Received From Info in New book"
   KeepDateIn,         // mnuOption2, "Save Original Date-In in New Book"
-  LeaveReceivedInfo,  // Check1, "Leave Received Info in New Book" (read by nothing)
+  LeaveReceivedInfo,  // Check1, "Leave Received Info in New Book": the window keeps it
+                      // as mnuOption1, which is what the passes read
 };
 
 enum class Shown {

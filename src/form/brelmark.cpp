@@ -3,6 +3,7 @@
 #include "form/storable_text.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@
 #include "form/exit_icon.h"
 #include "form/layout_scale.h"
 #include "form/message_box.h"
+#include "form/report_dialog.h"
 #include "form/screen_fit.h"
 #include "report/report_folder.h"
 #include "report/run_report.h"
@@ -74,6 +76,7 @@ Brelmark::Brelmark(rm::RecordManager& recordManager, QWidget* parent)
   text1_ = {ui_->Text1_0, ui_->Text1_1, ui_->Text1_2, ui_->Text1_3, ui_->Text1_4, ui_->Text1_5};
   text2_ = {ui_->Text2_0, ui_->Text2_1, ui_->Text2_2, ui_->Text2_3, ui_->Text2_4, ui_->Text2_5};
   ui_->ExitVarnok->setIcon(exitIcon());
+  runStatus_ = new RunStatusLine(*this);
   scale_ = scaleToFont(*ui_->centralwidget);
   fitToScreen(*this);
   connectControls();
@@ -97,6 +100,10 @@ void Brelmark::connectControls() {
   connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { mnuOpenLastReport_Click(); });
   connect(ui_->mnuUndoRun, &QAction::triggered, this, [this] { mnuUndoRun_Click(); });
   connect(ui_->mnuPrintPack, &QAction::triggered, this, [this] { mnuPrintPack_Click(); });
+  connect(ui_->mnuShelfCount, &QAction::triggered, this, [this] { mnuShelfCount_Click(); });
+  // Check1 is mnuOption1 on the form: whichever changes, both show it.
+  connect(ui_->Check1, &QCheckBox::toggled, ui_->mnuOption1, &QAction::setChecked);
+  connect(ui_->mnuOption1, &QAction::toggled, ui_->Check1, &QCheckBox::setChecked);
   for (QLineEdit* box : findChildren<QLineEdit*>()) box->installEventFilter(this);
   // What is written into a book takes only what a book can hold.
   auto* storable = new StorableText(this);
@@ -234,6 +241,7 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
     return;
   }
   lastReport_ = runReport->folder();
+  runStatus_->showText({});
   working_ = true;
   InputBlocker blocker(*this);
   qApp->installEventFilter(&blocker);
@@ -246,7 +254,7 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   bool reported = false;
   view_.beforeMessage = [&](const std::string& text) {
     if (text != conversion::msg::Finished || reported) return;
-    finishReport(*runReport);
+    finishReport(*runReport, kind, mode);
     reported = true;
   };
   (converter_.*procedure)();
@@ -256,7 +264,7 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
   // Not on "Begin": one more Enter must not convert the books again.
   ui_->Text3->setFocus(Qt::OtherFocusReason);
   recordManager_.current = &recordManager_.engine;
-  if (!reported) finishReport(*runReport);
+  if (!reported) finishReport(*runReport, kind, mode);
   qApp->removeEventFilter(&blocker);
   working_ = false;
   if (closeRequested_) close();
@@ -265,7 +273,8 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
 // Why a backup or the change report could not be written (unless told with
 // a book that would not open), then the report finished; a report that
 // cannot be finished says why.
-void Brelmark::finishReport(report::RunReport& runReport) {
+void Brelmark::finishReport(report::RunReport& runReport, report::RunKind kind,
+                            report::Mode mode) {
   const std::vector<std::string>& problems = runReport.problems();
   for (std::size_t i = converter_.refusalDetailsTold(); i < problems.size(); ++i)
     MessageBox::information(this, QString::fromStdString(problems[i]));
@@ -275,6 +284,12 @@ void Brelmark::finishReport(report::RunReport& runReport) {
     MessageBox::information(this, QString::fromUtf8(kReportIncomplete) +
                                       QString::fromUtf8(error.what()));
   }
+  runStatus_->showRun(runReport, converter_, kind, mode);
+  if (mode == report::Mode::Preview &&
+      converter_.outcome() == conversion::Converter::Outcome::Completed)
+    ReportDialog::show(this, QStringLiteral("Preview: what the run would do"),
+                       QString::fromStdString(runReport.previewText(converter_.cutModels())),
+                       QStringLiteral("preview.txt"));
 }
 
 void Brelmark::closeEvent(QCloseEvent* event) {

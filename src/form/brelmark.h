@@ -19,6 +19,7 @@
 
 #include "conversion/converter.h"
 #include "form/close_request.h"
+#include "form/run_status.h"
 #include "form/window_view.h"
 #include "recordmanager/record_manager.h"
 #include "report/run_report.h"
@@ -65,6 +66,7 @@ class Brelmark : public QMainWindow {
   void mnuOpenLastReport_Click();
   void mnuUndoRun_Click();
   void mnuPrintPack_Click();
+  void mnuShelfCount_Click();
   void Text1_GotFocus(int index);
   void Text1_KeyPress(int index, int& KeyAscii);
   bool Text1_Validate(int index);
@@ -90,8 +92,9 @@ class Brelmark : public QMainWindow {
   // a run report of its own (a preview writes no book).
   void work(void (conversion::Converter::*procedure)(), report::Mode mode = report::Mode::Run);
   // Shows why a backup or the change report could not be written, then
-  // writes the report's summary.
-  void finishReport(report::RunReport& runReport);
+  // writes the report's summary; says on the status line what the run came
+  // to and shows a preview's result.
+  void finishReport(report::RunReport& runReport, report::RunKind kind, report::Mode mode);
 
   // The record manager the converter calls: the book engine, or during a
   // run the run report's recording record manager in front of it.
@@ -111,6 +114,7 @@ class Brelmark : public QMainWindow {
   RunRecordManager recordManager_;
   conversion::Converter converter_;
   std::filesystem::path lastReport_;  // the folder of this window's last run
+  RunStatusLine* runStatus_ = nullptr;
   std::array<QLineEdit*, 6> text1_{};
   std::array<QLineEdit*, 6> text2_{};
   QList<std::function<bool()>> queuedChecks_;

@@ -1,12 +1,12 @@
 // The window's event handlers (module Brelmark).
-#include <QDesktopServices>
 #include <QLineEdit>
-#include <QUrl>
 
 #include "conversion/date_check.h"
 #include "errortrap/crash_filter.h"
 #include "errortrap/trap.h"
 #include "form/brelmark.h"
+#include "form/folder_opener.h"
+#include "form/shelf_count_dialog.h"
 #include "form/upper_case.h"
 #include "form/message_box.h"
 #include "form/pack_dialog.h"
@@ -87,18 +87,20 @@ void Brelmark::mnuPreview_Click() {
 }
 
 // The last run's report folder, or the newest one kept, in the desktop's
-// file manager.
+// file manager; named in a message when the desktop cannot open it.
 void Brelmark::mnuOpenLastReport_Click() {
   errortrap::Trap T(kModule, "mnuOpenLastReport_Click", &view_);
   T([&] {
     const std::filesystem::path reports = report::defaultReportsFolder();
     const std::filesystem::path folder =
         lastReport_.empty() ? report::newestReportFolder(reports) : lastReport_;
-    if (folder.empty()) {
-      view_.messageBox("There is no report yet: each run keeps one in " + reports.string());
-    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)))) {
-      view_.messageBox("The last report is in " + folder.string());
-    }
+    if (folder.empty())
+      return view_.messageBox("There is no report yet: each run keeps one in " + reports.string());
+    // Told once xdg-open has ended, under a trap of its own.
+    openFolderOnDesktop(QString::fromStdString(folder.string()), this, [this, folder] {
+      errortrap::Trap told(kModule, "mnuOpenLastReport_Click", &view_);
+      told([&] { view_.messageBox("The last report is in " + folder.string()); });
+    });
   });
 }
 
@@ -123,6 +125,9 @@ void Brelmark::mnuUndoRun_Click() {
                                          std::chrono::system_clock::now(), undone);
     if (!outcome.ok) return view_.messageBox("The run was not undone: " + outcome.problem);
     lastReport_ = undone.reportFolder;
+    runStatus_->showText(QString::fromStdString("Undone: the books are back as they were before "
+                                                "the run of " + run.string() + ".\nReport: " +
+                                                undone.reportFolder.string()));
     view_.messageBox("The books are back as they were before the run of " + run.string() +
                      ". The books it replaced are kept in " + undone.reportFolder.string());
   });
@@ -140,6 +145,11 @@ void Brelmark::mnuPrintPack_Click() {
       return view_.messageBox("There is no run to make a pack of in " + reports.string());
     printInspectorPack(this, run, recordManager_.engine);
   });
+}
+
+void Brelmark::mnuShelfCount_Click() {
+  errortrap::Trap T(kModule, "mnuShelfCount_Click", &view_);
+  T([&] { countTheShelf(*this, view_, recordManager_.engine); });
 }
 
 void Brelmark::Text1_GotFocus(int index) {

@@ -47,11 +47,15 @@ std::unique_ptr<QMessageBox> MessageBox::build(QWidget* parent, Kind kind, const
   return box;
 }
 
+bool MessageBox::answerUnshown(const QString& text, Button& answer) {
+  if (nextAnswers.isEmpty()) return false;
+  answeredTexts.append(text);
+  answer = nextAnswers.takeFirst();
+  return true;
+}
+
 MessageBox::Button MessageBox::show(QWidget* parent, Kind kind, const QString& text) {
-  if (!nextAnswers.isEmpty()) {
-    answeredTexts.append(text);
-    return nextAnswers.takeFirst();
-  }
+  if (Button answer; answerUnshown(text, answer)) return answer;
   auto box = build(parent, kind, text);
   // The hourglass of a running conversion is the window's; the box that
   // waits for the operator shows the ordinary pointer.

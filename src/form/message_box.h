@@ -35,6 +35,10 @@ class MessageBox {
   static void clearNextAnswers();
   // The texts of the boxes answered through the seam since the last call.
   static QStringList takeAnsweredTexts();
+  // For the window's other dialogs: when an answer is queued, takes it into
+  // `answer`, counts `text` as answered and returns true; the dialog is then
+  // not shown.
+  static bool answerUnshown(const QString& text, Button& answer);
 
  private:
   static Button show(QWidget* parent, Kind kind, const QString& text);

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QStyle>
 
 namespace varnok::form {
@@ -18,7 +19,9 @@ void fitToScreen(QMainWindow& window) {
   area->setWidget(form);
   window.setCentralWidget(area);
 
-  const QSize needed = form->size() + QSize(0, window.menuBar()->sizeHint().height());
+  QSize needed = form->size() + QSize(0, window.menuBar()->sizeHint().height());
+  if (const auto* status = window.findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
+    needed += QSize(0, status->sizeHint().height());
   // The window manager's title bar and frame come on top of the window;
   // their size is known only once it is shown, so room is left for them.
   const QStyle* style = window.style();

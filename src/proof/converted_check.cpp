@@ -231,10 +231,13 @@ std::string convertedCheckSummary(const ConvertedCheck& c) {
   std::string out = "  on " + bookDateLine(c.bookDate) + ": " + std::to_string(c.handedOver) +
                     " handed over (old book), " + std::to_string(c.received) +
                     " received as the rules give (new book)\n";
-  out += c.proven() ? "  the hand-over is proven"
-                    : "  THE HAND-OVER IS NOT PROVEN: " + std::to_string(c.exceptions()) +
+  return out + "  " + convertedCheckVerdict(c) + "; the details are in check.txt\n";
+}
+
+std::string convertedCheckVerdict(const ConvertedCheck& c) {
+  return c.proven() ? "the hand-over is proven"
+                    : "THE HAND-OVER IS NOT PROVEN: " + std::to_string(c.exceptions()) +
                           " exceptions";
-  return out + "; the details are in check.txt\n";
 }
 
 ConvertedCheck checkConvertedBooks(const std::vector<GunRecord>& oldBook,

@@ -71,5 +71,8 @@ ConvertedCheck checkConvertedBooks(const std::vector<gunbook::GunRecord>& oldBoo
 std::string convertedCheckText(const ConvertedCheck& check);
 // Two indented lines for a run's summary.
 std::string convertedCheckSummary(const ConvertedCheck& check);
+// Whether the hand-over is proven, as the summary says it: "the hand-over is
+// proven" or "THE HAND-OVER IS NOT PROVEN: <n> exceptions".
+std::string convertedCheckVerdict(const ConvertedCheck& check);
 
 }  // namespace varnok::proof

@@ -140,5 +140,8 @@ std::string warningsText(const Reconciliation& reconciliation,
 // Two indented lines for a run's summary: the counts, and whether the books
 // reconcile.
 std::string reconciliationSummary(const Reconciliation& reconciliation);
+// Whether the books reconcile, as the summary says it: "the books reconcile"
+// or "THE BOOKS DO NOT RECONCILE: <n> discrepancies".
+std::string reconciliationVerdict(const Reconciliation& reconciliation);
 
 }  // namespace varnok::proof

@@ -149,14 +149,17 @@ std::string warningsText(const Reconciliation& r, const std::vector<std::string>
   return out.empty() ? out : "Warnings (what an inspector would ask about; no rule changes):\n" + out;
 }
 
+std::string reconciliationVerdict(const Reconciliation& r) {
+  const std::size_t found = r.discrepancies();
+  return found == 0 ? "the books reconcile"
+                    : "THE BOOKS DO NOT RECONCILE: " + std::to_string(found) + " discrepancies";
+}
+
 std::string reconciliationSummary(const Reconciliation& r) {
   std::string out = "  on " + bookDateLine(r.bookDate) + ": " + std::to_string(r.inStore) +
                     " in the store (old book), " + std::to_string(r.carriedOver) +
                     " carried over (new book), " + std::to_string(r.matched) + " matched\n";
-  const std::size_t found = r.discrepancies();
-  out += found == 0 ? "  the books reconcile"
-                    : "  THE BOOKS DO NOT RECONCILE: " + std::to_string(found) + " discrepancies";
-  out += ", " + std::to_string(r.disposedOnDate.size()) +
+  out += "  " + reconciliationVerdict(r) + ", " + std::to_string(r.disposedOnDate.size()) +
          " disposed of on the date (notes); the details are in reconciliation.txt\n";
   return out;
 }

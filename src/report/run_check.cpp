@@ -72,6 +72,7 @@ void RunReport::checkConvertedBooks() {
   const proof::ConvertedCheck check = proof::checkConvertedBooks(books[0], books[1], *checkTerms_);
   check_ = proof::convertedCheckText(check);
   checkSummary_ = proof::convertedCheckSummary(check);
+  checkVerdict_ = proof::convertedCheckVerdict(check);
 }
 
 }  // namespace varnok::report

@@ -128,6 +128,7 @@ void RunReport::reconcileFromBackups() {
   }
   reconciliationSummary_ = proof::reconciliationSummary(outcome.reconciliation) +
                            proof::warningsText(outcome.reconciliation, {});
+  reconciliationVerdict_ = proof::reconciliationVerdict(outcome.reconciliation);
   // Written beside the run, perhaps onto a disk full then: once more, now
   // that the room kept for it is free.
   if (outcome.notWritten)
@@ -138,6 +139,7 @@ void RunReport::keep(const proof::Reconciliation& reconciliation) {
   reconciliation_ = proof::reconciliationText(reconciliation);
   reconciliationSummary_ = proof::reconciliationSummary(reconciliation) +
                            proof::warningsText(reconciliation, {});
+  reconciliationVerdict_ = proof::reconciliationVerdict(reconciliation);
 }
 
 }  // namespace varnok::report

@@ -234,6 +234,7 @@ fs::path RunReport::finish(const conversion::Converter& converter) {
       outcome += ": the " + role + " book's last Close was refused, so it is as it was before "
                  "that pass";
   }
+  outcome_ = outcome;
   writeSummary(outcome, converter.ignoredReports(), true);
   ledger_->finished();
   return dir_.path();
@@ -241,11 +242,29 @@ fs::path RunReport::finish(const conversion::Converter& converter) {
 
 fs::path RunReport::finish(const std::string& outcome) {
   recorder_->onProgress = nullptr;
+  outcome_ = outcome;
   releaseRoom();
   recorder_->finishBooks();
   writeSummary(outcome, 0, true);
   ledger_->finished();
   return dir_.path();
+}
+
+std::string RunReport::previewText(const std::vector<std::string>& cutModels) {
+  checkConvertedBooks();
+  std::string text = "Preview: no book was written. The run would change:\n";
+  for (const BookRecord& book : books()) {
+    if (book.opened) text += "  " + book.role + " book: " + tallyText(book.tally) + "\n";
+  }
+  if (!cutModels.empty()) {
+    text += "  models the prefix would cut (Field06 holds 15 characters): " +
+            std::to_string(cutModels.size()) + " carried-over entries, stock numbers";
+    for (std::size_t i = 0; i < cutModels.size(); ++i)
+      text += (i == 0 ? " " : ", ") + cutModels[i];
+    text += "\n";
+  }
+  return text + "Reconciliation of the books before the run:\n" + reconciliationSummary_ +
+         "Check of the books as the run would leave them:\n" + checkSummary_;
 }
 
 void RunReport::writeSummary(const std::string& outcome, int ignoredReports, bool finished) {

@@ -99,6 +99,18 @@ class RunReport {
   // has returned, by finish() or before it by the front end.
   void checkConvertedBooks();
   const std::string& convertedCheckSummary() const { return checkSummary_; }
+  // The two verdicts of those, as their summaries word them ("the books
+  // reconcile", "THE HAND-OVER IS NOT PROVEN: 2 exceptions"); empty while
+  // not made.
+  const std::string& reconciliationVerdict() const { return reconciliationVerdict_; }
+  const std::string& convertedCheckVerdict() const { return checkVerdict_; }
+
+  // What a preview foretells, as varnok-cli prints it and the window shows
+  // it: what each book would have removed and rewritten, the models the
+  // prefix would cut (`cutModels`, the converter's), the reconciliation of
+  // the books before the run with its warnings, and the check of the books
+  // as the run would leave them. Makes the check first when not made yet.
+  std::string previewText(const std::vector<std::string>& cutModels);
   // The report folder of an earlier conversion in the same reports folder,
   // on this run's date, that left both books exactly as this run found them
   // (their SHA-256 when first opened; once the books are open, so after the
@@ -109,6 +121,9 @@ class RunReport {
   // folder. Throws std::system_error naming the file that could not be
   // written; the books are as the run left them either way.
   std::filesystem::path finish(const conversion::Converter& converter);
+  // What the run came to, as the final summary.txt says it; empty before
+  // finish().
+  const std::string& outcome() const { return outcome_; }
   // For a run without a converter: its outcome in words, e.g. "imported
   // 300 entries" or the refusal.
   std::filesystem::path finish(const std::string& outcome);
@@ -153,6 +168,8 @@ class RunReport {
   rm::RecordManager* checkEngine_ = nullptr;
   bool checked_ = false;
   std::string check_, checkSummary_;
+  std::string reconciliationVerdict_, checkVerdict_;
+  std::string outcome_;
 };
 
 }  // namespace varnok::report

@@ -2,11 +2,9 @@
 // report folder, and the last one opened in the desktop's file manager.
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QUrl>
 #include <cstdlib>
 #include <filesystem>
 
@@ -16,20 +14,42 @@
 #include "support/window_driver.h"
 
 namespace varnok::testing {
-
-// Takes the URLs the window asks the desktop to open.
-class OpenedUrls : public QObject {
-  Q_OBJECT
-
- public:
-  QList<QUrl> urls;
-  Q_INVOKABLE void open(const QUrl& url) { urls.append(url); }
-};
-
 namespace {
 
 namespace fs = std::filesystem;
 const QString kCounts = QStringLiteral("Number of old guns = 2 Number of new guns 1");
+
+// The desktop's xdg-open, first on PATH while it lives: notes each folder it
+// is given and ends with `status`; with no status, PATH holds no xdg-open.
+class FakeXdgOpen {
+ public:
+  FakeXdgOpen(const ScratchDir& dir, std::optional<int> status)
+      : bin_(dir.folder("bin-" + (status ? std::to_string(*status) : "none"))),
+        noted_(dir.file("opened-" + (status ? std::to_string(*status) : "none"))),
+        path_(std::getenv("PATH")) {
+    if (status) {
+      writeBytes(bin_ + "xdg-open", "#!/bin/sh\necho \"$1\" >>'" + noted_ + "'\nexit " +
+                                        std::to_string(*status) + "\n");
+      fs::permissions(bin_ + "xdg-open", fs::perms::owner_all);
+    }
+    setenv("PATH", (bin_ + ":/usr/bin:/bin").c_str(), 1);
+    if (!status) setenv("PATH", bin_.c_str(), 1);
+  }
+  ~FakeXdgOpen() { setenv("PATH", path_.c_str(), 1); }
+
+  // The folders it was given, once it has been given `count`.
+  QStringList opened(qsizetype count) const {
+    QStringList folders;
+    (void)QTest::qWaitFor([&] {
+      folders = QString::fromStdString(fileBytes(noted_)).split('\n', Qt::SkipEmptyParts);
+      return folders.size() >= count;
+    }, 5000);
+    return folders;
+  }
+
+ private:
+  std::string bin_, noted_, path_;
+};
 
 class WindowReportMenu : public ::testing::Test {
  protected:
@@ -40,9 +60,7 @@ class WindowReportMenu : public ::testing::Test {
                          gun("A2", "20040310", "20040312", "SOLD")});
     ASSERT_TRUE(w.show());
     w.fillIn(oldFolder, newFolder);
-    QDesktopServices::setUrlHandler("file", &opened, "open");
   }
-  void TearDown() override { QDesktopServices::unsetUrlHandler("file"); }
 
   std::string bytes(const std::string& folder) { return fileBytes(fs::path(folder) / "FILE3.DAT"); }
   // Chooses a menu item, answering OK to every box it shows.
@@ -60,7 +78,7 @@ class WindowReportMenu : public ::testing::Test {
   std::string oldFolder = dir.folder("old");
   std::string newFolder = dir.folder("new");
   WindowDriver w;
-  OpenedUrls opened;
+  FakeXdgOpen desktop{dir, 0};
 };
 
 TEST_F(WindowReportMenu, PreviewWritesNoBookAndOpenLastReportShowsItsReport) {
@@ -72,8 +90,9 @@ TEST_F(WindowReportMenu, PreviewWritesNoBookAndOpenLastReportShowsItsReport) {
   EXPECT_EQ(bytes(newFolder), newBefore);
 
   EXPECT_TRUE(choose("mnuOpenLastReport").isEmpty());
-  ASSERT_EQ(opened.urls.size(), 1);
-  const fs::path report = opened.urls[0].toLocalFile().toStdString();
+  QStringList opened = desktop.opened(1);
+  ASSERT_EQ(opened.size(), 1);
+  const fs::path report = opened[0].toStdString();
   EXPECT_EQ(report.parent_path(), cliDataHome().path() / "varnok" / "reports");
   EXPECT_EQ(report.filename().string().substr(18), "preview");
   const std::string changes = fileBytes(report / "changes.csv");
@@ -84,10 +103,32 @@ TEST_F(WindowReportMenu, PreviewWritesNoBookAndOpenLastReportShowsItsReport) {
   EXPECT_EQ(press("BeginConversion").last(), "Finished");
   EXPECT_NE(bytes(newFolder), newBefore);
   choose("mnuOpenLastReport");
-  ASSERT_EQ(opened.urls.size(), 2);
-  const fs::path run = opened.urls[1].toLocalFile().toStdString();
+  opened = desktop.opened(2);
+  ASSERT_EQ(opened.size(), 2);
+  const fs::path run = opened[1].toStdString();
   EXPECT_EQ(run.filename().string().substr(18), "convert");
   EXPECT_EQ(fileBytes(run / "new-FILE3.DAT"), newBefore);
+  EXPECT_TRUE(w.boxesShown().isEmpty());
+}
+
+// Where the desktop cannot open the folder, a message names it: xdg-open
+// fails, or there is none.
+TEST_F(WindowReportMenu, OpenLastReportNamesTheFolderWhenTheDesktopCannotOpenIt) {
+  choose("mnuPreview");
+  for (const std::optional<int> status : {std::optional<int>(4), std::optional<int>()}) {
+    SCOPED_TRACE(status ? "xdg-open fails" : "no xdg-open");
+    const FakeXdgOpen failing(dir, status);
+    w.trigger("mnuOpenLastReport");
+    WindowDriver::answerBoxes(form::MessageBox::Ok);  // the message comes once xdg-open ends
+    QStringList shown;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !(shown += w.boxesShown()).isEmpty(); }, 5000));
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^The last report is in .*/varnok/reports/[0-9-]{17}-preview(-[0-9]+)?$")
+                    .match(shown[0]).hasMatch()) << shown[0].toStdString();
+    if (status) {
+      EXPECT_EQ(failing.opened(1).size(), 1);
+    }
+  }
 }
 
 TEST_F(WindowReportMenu, ARunWhoseReportCannotBeMadeOpensNoBook) {
@@ -110,7 +151,7 @@ TEST_F(WindowReportMenu, ARunWhoseReportCannotBeMadeOpensNoBook) {
 TEST_F(WindowReportMenu, ARefusedInputLeavesNoReport) {
   choose("mnuPreview");
   choose("mnuOpenLastReport");
-  ASSERT_EQ(opened.urls.size(), 1);
+  ASSERT_EQ(desktop.opened(1).size(), 1);
   const fs::path reports = cliDataHome().path() / "varnok" / "reports";
   const auto reportCount = [&] { return std::distance(fs::directory_iterator(reports), {}); };
   const auto before = reportCount();
@@ -121,8 +162,9 @@ TEST_F(WindowReportMenu, ARefusedInputLeavesNoReport) {
 
   EXPECT_EQ(reportCount(), before);
   choose("mnuOpenLastReport");
-  ASSERT_EQ(opened.urls.size(), 2);
-  EXPECT_EQ(opened.urls[1], opened.urls[0]);
+  const QStringList opened = desktop.opened(2);
+  ASSERT_EQ(opened.size(), 2);
+  EXPECT_EQ(opened[1], opened[0]);
 }
 
 // A prefix that would cut a model is asked about, No the default; Yes
@@ -143,7 +185,14 @@ TEST_F(WindowReportMenu, APrefixThatCutsAModelIsAskedAbout) {
   EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
   EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::No));
 
-  EXPECT_EQ(choose("mnuPreview"), QStringList({kCounts, found, "Finished"}));
+  // The preview's result comes before "Finished", the cut models among it.
+  const QStringList previewed = choose("mnuPreview");
+  ASSERT_EQ(previewed.size(), 4);
+  EXPECT_EQ(previewed.mid(0, 2), QStringList({kCounts, found}));
+  EXPECT_TRUE(previewed[2].startsWith("Preview: what the run would do\n"));
+  EXPECT_TRUE(previewed[2].contains("models the prefix would cut (Field06 holds 15 characters): "
+                                    "1 carried-over entries, stock numbers A1\n"));
+  EXPECT_EQ(previewed[3], "Finished");
   // Answered OK, which is not Yes.
   EXPECT_EQ(press("BeginConversion"), QStringList({kCounts, found + " Convert and cut them?",
                                                    "Finished"}));
@@ -154,7 +203,7 @@ TEST_F(WindowReportMenu, APrefixThatCutsAModelIsAskedAbout) {
   EXPECT_EQ(press("BeginConversion").last(), "Finished");
   EXPECT_EQ(findEntry(readBook(newFolder), "A1")->Field06, "VP1911 RANGE OF");
   choose("mnuOpenLastReport");
-  const fs::path run = opened.urls.last().toLocalFile().toStdString();
+  const fs::path run = desktop.opened(1).last().toStdString();
   EXPECT_NE(fileBytes(run / "summary.txt").find("carried-over entries, stock numbers A1\n"),
             std::string::npos);
 }
@@ -194,5 +243,3 @@ TEST_F(WindowReportMenu, UndoLastRunAsksNamingTheRunAndPutsBothBooksBack) {
 
 }  // namespace
 }  // namespace varnok::testing
-
-#include "report_menu_test.moc"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QProgressBar>
 #include <cstdlib>
 #include <filesystem>
@@ -136,6 +137,11 @@ TEST_F(WindowRun, AnErrorReportIsAnsweredRetryOrIgnore) {
     EXPECT_TRUE(shown[1].contains("\r\nLocation: Project1.Brelmark.ConvertOld\r\nLine "));
     EXPECT_EQ(shown[2], kFinished);
     EXPECT_EQ(readBook(oldFolder)[0].Status.view().substr(0, 4), c.statusOfA1);
+    // The status line gives varnok-cli's warning after an Ignore.
+    const QString status = w.get<QLabel>("RunStatus")->text();
+    EXPECT_EQ(status.startsWith("1 error report(s) were answered Ignore: check both books before "
+                                "using them.\nConversion: ran to its end. "),
+              c.answer == MessageBox::Ignore) << status.toStdString();
   }
 }
 
@@ -214,12 +220,13 @@ TEST_F(WindowRun, LeavesTheSameBooksAsTheCommandLine) {
   }
   w.box("Text5")->setText("vp");
   w.trigger("mnuOption2");
-  w.get<QAbstractButton>("Check1")->setChecked(true);  // read by nothing
+  w.get<QAbstractButton>("Check1")->setChecked(true);  // mnuOption1 on the form
   w.click("BeginConversion");
   ASSERT_EQ(w.boxesShown().last(), kFinished);
 
   std::vector<std::string> args = {"convert", "--old", cliOld, "--new", cliNew,
-                                   "--date", "03/15/2004", "--prefix", "vp", "--keep-date-in"};
+                                   "--date", "03/15/2004", "--prefix", "vp", "--keep-date-in",
+                                   "--keep-received-from"};
   const char* const parts[] = {"last", "first", "address", "city", "state", "zip"};
   for (int i = 0; i < 6; ++i) {
     args.insert(args.end(), {std::string("--previous-") + parts[i], WindowDriver::kPrevious[i],
