@@ -1,5 +1,5 @@
 // The one place that ties the conversion's names of the controls to the
-// window's objectNames (in brelmark.ui).
+// window's objectNames (in main_window.ui).
 #pragma once
 
 #include <QString>

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "form/brelmark.h"
+#include "form/main_window.h"
 #include "varnok/version.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     }
   }
   QApplication app(argc, argv);
-  varnok::form::Brelmark window;
+  varnok::form::MainWindow window;
   window.show();
   window.activateWindow();
   return app.exec();

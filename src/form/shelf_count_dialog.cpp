@@ -6,7 +6,7 @@
 #include "conversion/date_check.h"
 #include "form/file_choice.h"
 #include "form/report_dialog.h"
-#include "gunbook/myroutines.h"
+#include "gunbook/date_and_number.h"
 #include "report/report_folder.h"
 #include "report/run_ledger.h"
 #include "report/shelf_count_file.h"
@@ -34,7 +34,7 @@ void countTheShelf(QWidget& window, conversion::FormView& view, rm::RecordManage
       engine, file.toStdString(), oldFolder, gunbook::bookDateFromFormDate(date));
   if (!outcome.count) return view.messageBox("The shelf was not counted: " + outcome.problem);
   ReportDialog::show(&window, QStringLiteral("Count on the shelf: ") + file,
-                     QString::fromStdString(report::shelfCountText(*outcome.count)),
+                     QString::fromStdString(proof::shelfCountText(*outcome.count)),
                      QStringLiteral("shelf-count.txt"));
 }
 

@@ -17,7 +17,7 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 #include "book_fixture.h"
 #include "conversion_dates.h"
-#include "form/brelmark.h"
+#include "form/main_window.h"
 #include "form/message_box.h"
 
 namespace varnok::testing {
@@ -104,7 +104,7 @@ class WindowDriver {
   static inline const Person& kPrevious = kPreviousLicensee;
   static inline const Person& kNew = kNewLicensee;
 
-  form::Brelmark window;
+  form::MainWindow window;
 };
 
 }  // namespace varnok::testing

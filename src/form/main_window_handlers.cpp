@@ -1,10 +1,10 @@
-// The window's event handlers (module Brelmark).
+// The window's event handlers (their error reports name the module Brelmark).
 #include <QLineEdit>
 
 #include "conversion/date_check.h"
 #include "errortrap/crash_filter.h"
 #include "errortrap/trap.h"
-#include "form/brelmark.h"
+#include "form/main_window.h"
 #include "form/folder_opener.h"
 #include "form/shelf_count_dialog.h"
 #include "form/upper_case.h"
@@ -13,7 +13,7 @@
 #include "report/report_folder.h"
 #include "report/run_ledger.h"
 #include "report/run_undo.h"
-#include "ui_brelmark.h"
+#include "ui_main_window.h"
 
 namespace varnok::form {
 namespace {
@@ -23,16 +23,16 @@ constexpr const char* kModule = "Brelmark";
 const QString kDateMask = QStringLiteral("99/99/9999;_");
 constexpr const char* kEnterAValue = "You must enter a value";
 
-bool isAdvanceKey(int KeyAscii) { return KeyAscii == 13 || KeyAscii == 9; }
+bool isAdvanceKey(int key) { return key == 13 || key == 9; }
 
 }  // namespace
 
 using conversion::Shown;
 using conversion::TextBox;
 
-void Brelmark::Form_Initialize() { errortrap::installCrashFilter(); }
+void MainWindow::initialize() { errortrap::installCrashFilter(); }
 
-void Brelmark::Form_Load() {
+void MainWindow::load() {
   errortrap::Trap T(kModule, "Form_Load", &view_);
   T([&] { view_.setVisible(Shown::OldBookLabel, false); });
   T([&] { view_.setVisible(Shown::NewBookLabel, false); });
@@ -41,30 +41,30 @@ void Brelmark::Form_Load() {
 }
 
 // The run and the transfer have traps of their own.
-void Brelmark::BeginConversion_Click() { work(&conversion::Converter::runConversion); }
+void MainWindow::beginClicked() { work(&conversion::Converter::runConversion); }
 
-void Brelmark::Command1_Click() { work(&conversion::Converter::transferLateDisposals); }
+void MainWindow::fixClicked() { work(&conversion::Converter::transferLateDisposals); }
 
-void Brelmark::ExitVarnok_Click() {
+void MainWindow::exitClicked() {
   errortrap::Trap T(kModule, "ExitVarnok_Click", &view_);
   T([&] { close(); });
 }
 
-void Brelmark::MaskEdBox1_GotFocus() {
+void MainWindow::dateBoxEntered() {
   errortrap::Trap T(kModule, "MaskEdBox1_GotFocus", &view_);
   T([&] {
     if (ui_->MaskEdBox1->inputMask() != kDateMask) ui_->MaskEdBox1->setInputMask(kDateMask);
   });
 }
 
-void Brelmark::MaskEdBox1_KeyPress(int& KeyAscii) {
+void MainWindow::dateBoxKey(int& key) {
   errortrap::Trap T(kModule, "MaskEdBox1_KeyPress", &view_);
-  if (!isAdvanceKey(KeyAscii)) return;
-  KeyAscii = 0;
+  if (!isAdvanceKey(key)) return;
+  key = 0;
   T([&] { sendTab(); });
 }
 
-bool Brelmark::MaskEdBox1_Validate() {
+bool MainWindow::dateBoxValid() {
   errortrap::Trap T(kModule, "MaskEdBox1_Validate", &view_);
   bool valid = true;
   T([&] { valid = conversion::isValidDate(view_.text(TextBox::ConversionDate, 0)); });
@@ -78,17 +78,17 @@ bool Brelmark::MaskEdBox1_Validate() {
 
 // The items are checkable: choosing one toggles its check mark, which is
 // where the option is held.
-void Brelmark::mnuOption1_Click() { errortrap::Trap T(kModule, "mnuOption1_Click", &view_); }
+void MainWindow::keepReceivedFromChosen() { errortrap::Trap T(kModule, "mnuOption1_Click", &view_); }
 
-void Brelmark::mnuOption2_Click() { errortrap::Trap T(kModule, "mnuOption2_Click", &view_); }
+void MainWindow::keepDateInChosen() { errortrap::Trap T(kModule, "mnuOption2_Click", &view_); }
 
-void Brelmark::mnuPreview_Click() {
+void MainWindow::previewChosen() {
   work(&conversion::Converter::runConversion, report::Mode::Preview);
 }
 
 // The last run's report folder, or the newest one kept, in the desktop's
 // file manager; named in a message when the desktop cannot open it.
-void Brelmark::mnuOpenLastReport_Click() {
+void MainWindow::openLastReportChosen() {
   errortrap::Trap T(kModule, "mnuOpenLastReport_Click", &view_);
   T([&] {
     const std::filesystem::path reports = report::defaultReportsFolder();
@@ -106,7 +106,7 @@ void Brelmark::mnuOpenLastReport_Click() {
 
 // Both books of the last run (this window's, or the newest report kept) put
 // back from its backups, once the operator has said Yes to the run named.
-void Brelmark::mnuUndoRun_Click() {
+void MainWindow::undoRunChosen() {
   errortrap::Trap T(kModule, "mnuUndoRun_Click", &view_);
   T([&] {
     const std::filesystem::path reports = report::defaultReportsFolder();
@@ -135,7 +135,7 @@ void Brelmark::mnuUndoRun_Click() {
 
 // The inspector's pack of the last run (this window's, or the newest report
 // kept), asked for, made and then opened or printed.
-void Brelmark::mnuPrintPack_Click() {
+void MainWindow::printPackChosen() {
   errortrap::Trap T(kModule, "mnuPrintPack_Click", &view_);
   T([&] {
     const std::filesystem::path reports = report::defaultReportsFolder();
@@ -147,12 +147,12 @@ void Brelmark::mnuPrintPack_Click() {
   });
 }
 
-void Brelmark::mnuShelfCount_Click() {
+void MainWindow::shelfCountChosen() {
   errortrap::Trap T(kModule, "mnuShelfCount_Click", &view_);
   T([&] { countTheShelf(*this, view_, recordManager_.engine); });
 }
 
-void Brelmark::Text1_GotFocus(int index) {
+void MainWindow::previousLicenseeBoxEntered(int index) {
   errortrap::Trap T(kModule, "Text1_GotFocus", &view_);
   // Only the last name is guarded, and only while it still holds the focus.
   if (index != 0 || !text1_[0]->hasFocus()) return;
@@ -162,15 +162,15 @@ void Brelmark::Text1_GotFocus(int index) {
   });
 }
 
-void Brelmark::Text1_KeyPress(int index, int& KeyAscii) {
+void MainWindow::previousLicenseeKey(int index, int& key) {
   errortrap::Trap T(kModule, "Text1_KeyPress", &view_);
-  if (!isAdvanceKey(KeyAscii)) return;
-  KeyAscii = 0;
+  if (!isAdvanceKey(key)) return;
+  key = 0;
   T([&] { text1_.at(index)->setText(toUpperForBook(text1_.at(index)->text())); });
   T([&] { sendTab(); });
 }
 
-bool Brelmark::Text1_Validate(int index) {
+bool MainWindow::previousLicenseeBoxValid(int index) {
   errortrap::Trap T(kModule, "Text1_Validate", &view_);
   bool empty = false;
   T([&] { empty = view_.text(TextBox::PreviousLicensee, index).empty(); });
@@ -180,25 +180,25 @@ bool Brelmark::Text1_Validate(int index) {
   return false;
 }
 
-void Brelmark::Text2_KeyPress(int index, int& KeyAscii) {
+void MainWindow::newLicenseeKey(int index, int& key) {
   errortrap::Trap T(kModule, "Text2_KeyPress", &view_);
-  if (!isAdvanceKey(KeyAscii)) return;
-  KeyAscii = 0;
+  if (!isAdvanceKey(key)) return;
+  key = 0;
   T([&] { text2_.at(index)->setText(toUpperForBook(text2_.at(index)->text())); });
   T([&] { sendTab(); });
 }
 
-void Brelmark::Text3_KeyPress(int& KeyAscii) {
+void MainWindow::oldBookFolderKey(int& key) {
   errortrap::Trap T(kModule, "Text3_KeyPress", &view_);
-  if (!isAdvanceKey(KeyAscii)) return;
-  KeyAscii = 0;
+  if (!isAdvanceKey(key)) return;
+  key = 0;
   T([&] { sendTab(); });
 }
 
-void Brelmark::Text4_KeyPress(int& KeyAscii) {
+void MainWindow::newBookFolderKey(int& key) {
   errortrap::Trap T(kModule, "Text4_KeyPress", &view_);
-  if (!isAdvanceKey(KeyAscii)) return;
-  KeyAscii = 0;
+  if (!isAdvanceKey(key)) return;
+  key = 0;
   T([&] { sendTab(); });
 }
 

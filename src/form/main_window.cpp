@@ -1,5 +1,5 @@
 // The window's construction, and how events reach its handlers.
-#include "form/brelmark.h"
+#include "form/main_window.h"
 #include "form/storable_text.h"
 
 #include <QApplication>
@@ -22,7 +22,7 @@
 #include "form/screen_fit.h"
 #include "report/report_folder.h"
 #include "report/run_report.h"
-#include "ui_brelmark.h"
+#include "ui_main_window.h"
 
 namespace varnok::form {
 namespace {
@@ -67,11 +67,11 @@ bool movedByOperator(Qt::FocusReason reason) {
 
 }  // namespace
 
-Brelmark::Brelmark(rm::RecordManager& recordManager, QWidget* parent)
-    : QMainWindow(parent), ui_(std::make_unique<Ui::Brelmark>()), view_(*this),
+MainWindow::MainWindow(rm::RecordManager& recordManager, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()), view_(*this),
       recordManager_(recordManager), converter_(view_, recordManager_) {
   errortrap::setDefaultReporter(&view_);
-  Form_Initialize();
+  initialize();
   ui_->setupUi(this);
   text1_ = {ui_->Text1_0, ui_->Text1_1, ui_->Text1_2, ui_->Text1_3, ui_->Text1_4, ui_->Text1_5};
   text2_ = {ui_->Text2_0, ui_->Text2_1, ui_->Text2_2, ui_->Text2_3, ui_->Text2_4, ui_->Text2_5};
@@ -83,24 +83,24 @@ Brelmark::Brelmark(rm::RecordManager& recordManager, QWidget* parent)
   addWindowKeys();
   closeWatch_ = std::make_unique<CloseRequestWatch>(*this, [this] { closeAskedFor(); });
   ui_->Text3->setFocus();
-  Form_Load();
+  load();
 }
 
-Brelmark::~Brelmark() {
+MainWindow::~MainWindow() {
   if (errortrap::defaultReporter() == &view_) errortrap::setDefaultReporter(nullptr);
 }
 
-void Brelmark::connectControls() {
-  connect(ui_->BeginConversion, &QPushButton::clicked, this, [this] { BeginConversion_Click(); });
-  connect(ui_->Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  connect(ui_->ExitVarnok, &QPushButton::clicked, this, [this] { ExitVarnok_Click(); });
-  connect(ui_->mnuOption1, &QAction::triggered, this, [this] { mnuOption1_Click(); });
-  connect(ui_->mnuOption2, &QAction::triggered, this, [this] { mnuOption2_Click(); });
-  connect(ui_->mnuPreview, &QAction::triggered, this, [this] { mnuPreview_Click(); });
-  connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { mnuOpenLastReport_Click(); });
-  connect(ui_->mnuUndoRun, &QAction::triggered, this, [this] { mnuUndoRun_Click(); });
-  connect(ui_->mnuPrintPack, &QAction::triggered, this, [this] { mnuPrintPack_Click(); });
-  connect(ui_->mnuShelfCount, &QAction::triggered, this, [this] { mnuShelfCount_Click(); });
+void MainWindow::connectControls() {
+  connect(ui_->BeginConversion, &QPushButton::clicked, this, [this] { beginClicked(); });
+  connect(ui_->Command1, &QPushButton::clicked, this, [this] { fixClicked(); });
+  connect(ui_->ExitVarnok, &QPushButton::clicked, this, [this] { exitClicked(); });
+  connect(ui_->mnuOption1, &QAction::triggered, this, [this] { keepReceivedFromChosen(); });
+  connect(ui_->mnuOption2, &QAction::triggered, this, [this] { keepDateInChosen(); });
+  connect(ui_->mnuPreview, &QAction::triggered, this, [this] { previewChosen(); });
+  connect(ui_->mnuOpenLastReport, &QAction::triggered, this, [this] { openLastReportChosen(); });
+  connect(ui_->mnuUndoRun, &QAction::triggered, this, [this] { undoRunChosen(); });
+  connect(ui_->mnuPrintPack, &QAction::triggered, this, [this] { printPackChosen(); });
+  connect(ui_->mnuShelfCount, &QAction::triggered, this, [this] { shelfCountChosen(); });
   // Check1 is mnuOption1 on the form: whichever changes, both show it.
   connect(ui_->Check1, &QCheckBox::toggled, ui_->mnuOption1, &QAction::setChecked);
   connect(ui_->mnuOption1, &QAction::toggled, ui_->Check1, &QCheckBox::setChecked);
@@ -112,17 +112,17 @@ void Brelmark::connectControls() {
   storable->guard(*ui_->Text5);
 }
 
-void Brelmark::addWindowKeys() {
+void MainWindow::addWindowKeys() {
   // A click on the exit button leaves the focus where it is, so no check of
   // the box just left stands between the operator and the way out.
   ui_->ExitVarnok->setFocusPolicy(Qt::TabFocus);
   connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
-          [this] { ExitVarnok_Click(); });
+          [this] { exitClicked(); });
   connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
           [this] { menuBar()->setActiveAction(ui_->mnufile->menuAction()); });
 }
 
-void Brelmark::closeAskedFor() {
+void MainWindow::closeAskedFor() {
   if (working_) {
     closeRequested_ = true;  // Qt drops it while the run's boxes show
     return;
@@ -135,7 +135,7 @@ void Brelmark::closeAskedFor() {
   QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
-bool Brelmark::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress: return keyPressed(watched, static_cast<QKeyEvent*>(event));
     case QEvent::FocusIn: focusEntered(watched, static_cast<QFocusEvent*>(event)); break;
@@ -152,52 +152,52 @@ bool Brelmark::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-bool Brelmark::keyPressed(QObject* box, QKeyEvent* event) {
+bool MainWindow::keyPressed(QObject* box, QKeyEvent* event) {
   // A key held with Alt or Meta is a shortcut or nothing: one that no menu
   // took must not type its letter into a box, and so into a book.
   if (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) return true;
   const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-  int KeyAscii = 0;
-  if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) KeyAscii = 13;
-  if (plain && event->key() == Qt::Key_Tab) KeyAscii = 9;
-  if (KeyAscii == 0) return false;  // no handler acts on any other key
+  int key = 0;
+  if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) key = 13;
+  if (plain && event->key() == Qt::Key_Tab) key = 9;
+  if (key == 0) return false;  // no handler acts on any other key
 
   if (box == ui_->MaskEdBox1) {
-    MaskEdBox1_KeyPress(KeyAscii);
+    dateBoxKey(key);
   } else if (box == ui_->Text3) {
-    Text3_KeyPress(KeyAscii);
+    oldBookFolderKey(key);
   } else if (box == ui_->Text4) {
-    Text4_KeyPress(KeyAscii);
+    newBookFolderKey(key);
   } else {
     for (int i = 0; i < 6; ++i) {
-      if (box == text1_[i]) Text1_KeyPress(i, KeyAscii);
-      if (box == text2_[i]) Text2_KeyPress(i, KeyAscii);
+      if (box == text1_[i]) previousLicenseeKey(i, key);
+      if (box == text2_[i]) newLicenseeKey(i, key);
     }
   }
-  return KeyAscii == 0;
+  return key == 0;
 }
 
-void Brelmark::focusEntered(QObject* box, QFocusEvent* event) {
+void MainWindow::focusEntered(QObject* box, QFocusEvent* event) {
   // The mask goes on before the box shows the focus, whatever brought it.
-  if (box == ui_->MaskEdBox1) MaskEdBox1_GotFocus();
+  if (box == ui_->MaskEdBox1) dateBoxEntered();
   if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
     return;
   for (int i = 0; i < 6; ++i) {
     if (box != text1_[i]) continue;
     // After the focus change is complete: the guard may move the focus on.
-    QMetaObject::invokeMethod(this, [this, i] { Text1_GotFocus(i); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, i] { previousLicenseeBoxEntered(i); }, Qt::QueuedConnection);
   }
 }
 
-void Brelmark::focusLeft(QObject* box, QFocusEvent* event) {
+void MainWindow::focusLeft(QObject* box, QFocusEvent* event) {
   if (!movedByOperator(event->reason())) return;
-  if (box == ui_->MaskEdBox1) queueCheck([this] { return MaskEdBox1_Validate(); });
+  if (box == ui_->MaskEdBox1) queueCheck([this] { return dateBoxValid(); });
   for (int i = 0; i < 6; ++i) {
-    if (box == text1_[i]) queueCheck([this, i] { return Text1_Validate(i); });
+    if (box == text1_[i]) queueCheck([this, i] { return previousLicenseeBoxValid(i); });
   }
 }
 
-void Brelmark::sendTab() {
+void MainWindow::sendTab() {
   QMetaObject::invokeMethod(
       this,
       [this] {
@@ -207,12 +207,12 @@ void Brelmark::sendTab() {
       Qt::QueuedConnection);
 }
 
-void Brelmark::queueCheck(std::function<bool()> check) {
+void MainWindow::queueCheck(std::function<bool()> check) {
   queuedChecks_.append(std::move(check));
   QMetaObject::invokeMethod(this, [this] { runQueuedChecks(); }, Qt::QueuedConnection);
 }
 
-bool Brelmark::runQueuedChecks() {
+bool MainWindow::runQueuedChecks() {
   bool passed = true;
   while (!queuedChecks_.isEmpty()) {
     if (!queuedChecks_.takeFirst()()) passed = false;
@@ -220,7 +220,7 @@ bool Brelmark::runQueuedChecks() {
   return passed;
 }
 
-void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mode) {
+void MainWindow::work(void (conversion::Converter::*procedure)(), report::Mode mode) {
   // A press that left a box failing its check is not acted on: the check
   // has put the focus back on that box.
   if (working_ || !runQueuedChecks()) return;
@@ -273,7 +273,7 @@ void Brelmark::work(void (conversion::Converter::*procedure)(), report::Mode mod
 // Why a backup or the change report could not be written (unless told with
 // a book that would not open), then the report finished; a report that
 // cannot be finished says why.
-void Brelmark::finishReport(report::RunReport& runReport, report::RunKind kind,
+void MainWindow::finishReport(report::RunReport& runReport, report::RunKind kind,
                             report::Mode mode) {
   const std::vector<std::string>& problems = runReport.problems();
   for (std::size_t i = converter_.refusalDetailsTold(); i < problems.size(); ++i)
@@ -292,7 +292,7 @@ void Brelmark::finishReport(report::RunReport& runReport, report::RunKind kind,
                        QStringLiteral("preview.txt"));
 }
 
-void Brelmark::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (working_) {
     // The run goes to its end; the window closes then.
     closeRequested_ = true;

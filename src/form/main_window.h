@@ -1,12 +1,13 @@
-// Brelmark, the conversion window: the two book folders, the conversion
+// The conversion window: the two book folders, the conversion
 // date, the previous and the new licensee, the prefix and the two options;
 // "Begin" runs the conversion, the hidden "Fix" the late disposal transfer.
 //
-// Every handler but Form_Initialize runs under its own error trap (module
-// Brelmark, the handler's name). The checks made as the focus leaves a box
-// run only for focus moves made by the keyboard or the mouse inside the
-// window, after the move, so that the message box a check raises never
-// raises the check again.
+// Every handler but initialize runs under its own error trap, whose reports
+// name the handler as the window always has (module Brelmark, procedure
+// Text1_Validate, ...). The checks made as the focus leaves a box run only
+// for focus moves made by the keyboard or the mouse inside the window,
+// after the move, so that the message box a check raises never raises the
+// check again.
 #pragma once
 
 #include <QList>
@@ -29,18 +30,18 @@ class QKeyEvent;
 class QLineEdit;
 
 namespace Ui {
-class Brelmark;
+class MainWindow;
 }
 
 namespace varnok::form {
 
-class Brelmark : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit Brelmark(rm::RecordManager& recordManager = rm::bookEngine(),
+  explicit MainWindow(rm::RecordManager& recordManager = rm::bookEngine(),
                     QWidget* parent = nullptr);
-  ~Brelmark() override;
+  ~MainWindow() override;
 
   // True while a conversion or a transfer runs.
   bool working() const { return working_; }
@@ -52,27 +53,27 @@ class Brelmark : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void Form_Initialize();
-  void Form_Load();
-  void BeginConversion_Click();
-  void Command1_Click();
-  void ExitVarnok_Click();
-  void MaskEdBox1_GotFocus();
-  void MaskEdBox1_KeyPress(int& KeyAscii);
-  bool MaskEdBox1_Validate();
-  void mnuOption1_Click();
-  void mnuOption2_Click();
-  void mnuPreview_Click();
-  void mnuOpenLastReport_Click();
-  void mnuUndoRun_Click();
-  void mnuPrintPack_Click();
-  void mnuShelfCount_Click();
-  void Text1_GotFocus(int index);
-  void Text1_KeyPress(int index, int& KeyAscii);
-  bool Text1_Validate(int index);
-  void Text2_KeyPress(int index, int& KeyAscii);
-  void Text3_KeyPress(int& KeyAscii);
-  void Text4_KeyPress(int& KeyAscii);
+  void initialize();
+  void load();
+  void beginClicked();
+  void fixClicked();
+  void exitClicked();
+  void dateBoxEntered();
+  void dateBoxKey(int& key);
+  bool dateBoxValid();
+  void keepReceivedFromChosen();
+  void keepDateInChosen();
+  void previewChosen();
+  void openLastReportChosen();
+  void undoRunChosen();
+  void printPackChosen();
+  void shelfCountChosen();
+  void previousLicenseeBoxEntered(int index);
+  void previousLicenseeKey(int index, int& key);
+  bool previousLicenseeBoxValid(int index);
+  void newLicenseeKey(int index, int& key);
+  void oldBookFolderKey(int& key);
+  void newBookFolderKey(int& key);
 
   void connectControls();
   // Escape leaves, as the exit button does; F10 opens the menu bar.
@@ -109,7 +110,7 @@ class Brelmark : public QMainWindow {
     rm::RecordManager* current;
   };
 
-  std::unique_ptr<Ui::Brelmark> ui_;
+  std::unique_ptr<Ui::MainWindow> ui_;
   WindowView view_;
   RunRecordManager recordManager_;
   conversion::Converter converter_;
