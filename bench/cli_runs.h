@@ -60,7 +60,11 @@ class Launcher {
 
   // Runs varnok-cli with `args`, its output thrown away; exits the
   // benchmark when it does not succeed.
-  ChildRun run(const std::vector<std::string>& args) { return runProgram(VARNOK_CLI, args); }
+  // VARNOK_CLI in the environment names another build's to measure.
+  ChildRun run(const std::vector<std::string>& args) {
+    const char* other = std::getenv("VARNOK_CLI");
+    return runProgram(other != nullptr && *other != '\0' ? other : VARNOK_CLI, args);
+  }
 
   // The same for any program, its standard input read from `input` when
   // one is named.
