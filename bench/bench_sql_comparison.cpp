@@ -7,12 +7,14 @@
 // entries: default 100000 old + 5 % more new, realistic pair. With large
 // (e.g. 1000000), the realistic pair of that size is measured too, and
 // each side's growth from the first pair to it printed. turns: at least 5
-// (the default); each turn runs the three sides on fresh copies, in an
+// (the default); each turn runs every side on fresh copies, in an
 // order that turns round, and the medians are compared.
 //
-// The three sides, each timed alone on copies made and synced beforehand:
+// The sides, each timed alone on copies made and synced beforehand:
 // - varnok-cli convert with its backups and record (its report goes to a
 //   folder of the launcher's, removed after each run);
+// - the same conversion without a record, in this process (this build's
+//   engine), which tells the conversion's own share from the record's;
 // - the sqlite3 client, `sqlite3 -bail FILE < convert.sql`, on a file
 //   database holding both books' entries as loaded from their CSV export
 //   (kTablesSql: 28 TEXT columns, DispFlag INTEGER, no index), with its
@@ -37,6 +39,7 @@
 
 #include "book_pairs.h"
 #include "cli_runs.h"
+#include "conversion/converter.h"
 
 namespace {
 
@@ -156,6 +159,21 @@ bench::ChildRun convertByCli(bench::Launcher& cli, const Pair& pair) {
   return cli.run(bench::formArgs("convert", pair.oldBook(), pair.newBook()));
 }
 
+double convertPlain(const Pair& pair) {
+  bench::SilentView view;
+  view.form.oldBookFolder = pair.oldBook();
+  view.form.newBookFolder = pair.newBook();
+  conversion::Converter converter(view, rm::bookEngine());
+  const auto start = std::chrono::steady_clock::now();
+  converter.runConversion();
+  const double taken = seconds(start);
+  if (view.lastMessage != "Finished") {
+    std::fprintf(stderr, "the conversion did not finish: %s\n", view.lastMessage.c_str());
+    std::exit(1);
+  }
+  return taken;
+}
+
 double convertBySql(bench::Launcher& cli, const Pair& pair) {
   return cli.runProgram(kSqliteClient, {"-bail", pair.database()}, pair.script()).seconds;
 }
@@ -203,20 +221,20 @@ double median(std::vector<double> values) {
 }
 
 struct Medians {
-  double cli = 0, sql = 0, floor = 0;
+  double cli = 0, plain = 0, sql = 0, floor = 0;
 };
 
-// The three sides on fresh copies, `turns` times, the order turning round.
+// Every side on fresh copies, `turns` times, the order turning round.
 Medians measure(bench::Launcher& cli, int entries, int turns) {
   const Pair pair = makePair(cli, entries);
   const long long bytes = pair.bookBytes();
-  std::vector<double> byCli, bySql, byFloor;
+  std::vector<double> byCli, byPlain, bySql, byFloor;
   double peakMiB = 0;
   for (int turn = 0; turn < turns; ++turn) {
-    for (int step = 0; step < 3; ++step) {
+    for (int step = 0; step < 4; ++step) {
       const Pair copy = copyOf(pair, pair.scratch + "/turn");
       ::sync();  // the copies on disk before the clock starts
-      switch ((turn + step) % 3) {
+      switch ((turn + step) % 4) {
         case 0: {
           const bench::ChildRun run = convertByCli(cli, copy);
           byCli.push_back(run.seconds);
@@ -224,20 +242,22 @@ Medians measure(bench::Launcher& cli, int entries, int turns) {
           break;
         }
         case 1: bySql.push_back(convertBySql(cli, copy)); break;
+        case 2: byPlain.push_back(convertPlain(copy)); break;
         default:
           byFloor.push_back(readAndRewrite({copy.oldBook() + "FILE3.DAT",
                                             copy.newBook() + "FILE3.DAT"}));
       }
     }
   }
-  const Medians m{median(byCli), median(bySql), median(byFloor)};
+  const Medians m{median(byCli), median(byPlain), median(bySql), median(byFloor)};
   std::printf("realistic %8d + %-8d (%.1f MiB of books), median of %d turns:\n", entries,
               entries + entries / 20, bench::mebibytes(double(bytes)), turns);
-  std::printf("  varnok-cli convert %6.2f s   sqlite3 %6.2f s   floor %6.2f s\n", m.cli, m.sql,
-              m.floor);
-  std::printf("  convert/sqlite3 %5.2f   convert/floor %5.2f   sqlite3/floor %5.2f\n",
-              m.cli / m.sql, m.cli / m.floor, m.sql / m.floor);
-  bench::printPeak("convert", bench::ChildRun{0, peakMiB}, bytes);
+  std::printf("  varnok-cli convert %6.2f s   without record %6.2f s   sqlite3 %6.2f s"
+              "   floor %6.2f s\n", m.cli, m.plain, m.sql, m.floor);
+  std::printf("  convert/sqlite3 %5.2f   without record/sqlite3 %5.2f   convert/floor %5.2f"
+              "   sqlite3/floor %5.2f\n",
+              m.cli / m.sql, m.plain / m.sql, m.cli / m.floor, m.sql / m.floor);
+  bench::printPeak("convert", bench::ChildRun{m.cli, peakMiB}, bytes);
 
   // The late disposal transfer on a fresh copy, and an import of the new
   // book's CSV into an empty book.
@@ -269,9 +289,10 @@ int main(int argc, char** argv) {
   if (large > 0) {
     const Medians grown = measure(cli, large, turns);
     const double convertGrowth = grown.cli / small.cli, floorGrowth = grown.floor / small.floor;
-    std::printf("growth %d -> %d: convert %.1fx   sqlite3 %.1fx   floor %.1fx"
-                "   convert's growth / floor's %.2f\n",
-                entries, large, convertGrowth, grown.sql / small.sql, floorGrowth,
-                convertGrowth / floorGrowth);
+    const double plainGrowth = grown.plain / small.plain;
+    std::printf("growth %d -> %d: convert %.1fx   without record %.1fx   sqlite3 %.1fx"
+                "   floor %.1fx\n  growth / floor's: convert %.2f   without record %.2f\n",
+                entries, large, convertGrowth, plainGrowth, grown.sql / small.sql, floorGrowth,
+                convertGrowth / floorGrowth, plainGrowth / floorGrowth);
   }
 }
