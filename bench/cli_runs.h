@@ -166,7 +166,8 @@ class Launcher {
 // The options that fill the window's boxes as SilentView does.
 inline std::vector<std::string> formArgs(const char* command, const std::string& oldFolder,
                                          const std::string& newFolder) {
-  std::vector<std::string> args = {command, "--old", oldFolder, "--new", newFolder, "--date", kDate};
+  std::vector<std::string> args = {command, "--old", oldFolder,
+                                   "--new", newFolder, "--date", kDate};
   // Only a conversion writes the prefix; fix refuses the option.
   if (std::string(command) == "convert") args.insert(args.end(), {"--prefix", "NW"});
   const char* parts[6] = {"last", "first", "address", "city", "state", "zip"};

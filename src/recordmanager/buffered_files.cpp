@@ -79,7 +79,8 @@ int readFile(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
   }
   // SQLite's structural check walks a book's pages from the last to the
   // first: a read just before what was read ahead reads ahead backwards.
-  const bool backwards = f->aheadLength != 0 && offset < f->aheadAt && offset + amount > f->aheadAt - kReadAhead;
+  const bool backwards = f->aheadLength != 0 && offset < f->aheadAt &&
+                         offset + amount > f->aheadAt - kReadAhead;
   f->aheadLength = 0;
   sqlite3_int64 size = 0;
   if (int rc = call(file)->xFileSize(f->real, &size)) return rc;

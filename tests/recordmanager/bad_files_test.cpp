@@ -217,7 +217,8 @@ const BadFile kBadFiles[] = {
        // The first row's rowid, a one-byte varint after its payload size's
        // two, raised past the second's.
        std::string bytes = fileBytes(bookPath(dir));
-       const std::size_t cell = std::size_t(uint8_t(bytes[4096 + 8]) << 8 | uint8_t(bytes[4096 + 9]));
+       const std::size_t cell =
+           std::size_t(uint8_t(bytes[4096 + 8]) << 8 | uint8_t(bytes[4096 + 9]));
        bytes[4096 + cell + 2] = 9;
        writeBytes(bookPath(dir), bytes);
        return bookPath(dir);
