@@ -1,36 +1,39 @@
-// A whole conversion side by side with the same job done by set-based SQL,
-// and with the floor of reading and rewriting both book files once, on one
-// machine in one run; the ratios are what to read.
+// A conversion as users run it, side by side in one run with the same job
+// done by set-based SQL and with the floor of reading and rewriting both
+// book files once; the ratios are what to read.
 //
-//   bench_sql_comparison [entries] [large]
+//   bench_sql_comparison [entries] [large] [turns]
 //
-// entries: default 100000 old + 5 % more new. With large (e.g. 1000000),
-// the realistic pair of that size is measured too, and its time divided
-// by the realistic pair of entries printed as the growth.
+// entries: default 100000 old + 5 % more new, realistic pair. With large
+// (e.g. 1000000), the realistic pair of that size is measured too, and
+// each side's growth from the first pair to it printed. turns: at least 5
+// (the default); each turn runs every side on fresh copies, in an
+// order that turns round, and the medians are compared.
 //
-// The SQL run: both books' entries loaded beforehand into one SQLite file
-// database (each field a column holding its stored bytes), then, timed
-// from opening the file to COMMIT, the close-out and the rebase as four
-// statements in one transaction, with the same journal and sync settings
-// the books use. The late disposal transfer ("Fix") is timed the same way
-// against its set-based SQL, on a fresh copy of the pair. Before timing, a
-// small pair is converted and fixed both ways and the results compared
-// entry by entry.
-//
-// Then varnok-cli itself converts, fixes and imports copies of the pair in
-// child processes, and the peak resident memory of each is printed beside
-// its limit: twice the bytes of the books involved plus 50 MB.
+// The sides, each timed alone on copies made and synced beforehand:
+// - varnok-cli convert with its backups and record (its report goes to a
+//   folder of the launcher's, removed after each run);
+// - the same conversion without a record, in this process (this build's
+//   engine), which tells the conversion's own share from the record's;
+// - the sqlite3 client, `sqlite3 -bail FILE < convert.sql`, on a file
+//   database holding both books' entries as loaded from their CSV export
+//   (kTablesSql: 28 TEXT columns, DispFlag INTEGER, no index), with its
+//   default journal and sync settings: the close-out's DELETE and UPDATE
+//   and the rebase's DELETE and UPDATE in one transaction (convertSql);
+// - reading both book files whole and writing each to a new file, synced.
+// Before timing, a small pair is converted both ways and the results
+// compared entry by entry. After the turns varnok-cli fixes and imports
+// copies of the pair, and the peak resident memory of convert, fix and
+// import is printed beside its limit, twice the books' bytes plus 50 MB.
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -41,179 +44,58 @@
 namespace {
 
 using namespace varnok;
-using bench::Shape;
 namespace fs = std::filesystem;
+
+constexpr const char* kSqliteClient = "sqlite3";
 
 double seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-void check(int rc, sqlite3* db, const char* what) {
-  if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) return;
-  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-  std::exit(1);
-}
-
-// Field text as the book stores it: blank-padded and cut to the width.
-std::string fixed(const std::string& text, std::size_t width) {
-  std::string out = text.substr(0, width);
-  out.resize(width, ' ');
-  return out;
-}
-
-std::string columnList() {
-  std::string columns;
-  for (const auto& field : gunbook::kGunFields)
-    columns += std::string(columns.empty() ? "" : ", ") + field.name;
-  return columns;
-}
-
-void loadSql(const std::string& path, const std::vector<gunbook::GunRecord>& oldBook,
-             const std::vector<gunbook::GunRecord>& newBook) {
-  sqlite3* db = nullptr;
-  check(sqlite3_open(path.c_str(), &db), db, "open");
-  std::string columns;
-  for (const auto& field : gunbook::kGunFields)
-    columns += std::string(columns.empty() ? "" : ", ") + field.name + " BLOB" +
-               (std::strcmp(field.name, "Field00") == 0 ? " PRIMARY KEY" : "");
-  check(sqlite3_exec(db, ("PRAGMA journal_mode=DELETE; BEGIN; CREATE TABLE old(" + columns +
-                          "); CREATE TABLE new(" + columns + ");").c_str(),
-                     nullptr, nullptr, nullptr),
-        db, "create");
-  for (const char* table : {"old", "new"}) {
-    std::string sql = std::string("INSERT INTO ") + table + " VALUES(";
-    for (std::size_t i = 0; i < gunbook::kGunFields.size(); ++i) sql += i ? ", ?" : "?";
-    sqlite3_stmt* insert = nullptr;
-    check(sqlite3_prepare_v2(db, (sql + ")").c_str(), -1, &insert, nullptr), db, "prepare");
-    for (const auto& record : std::strcmp(table, "old") == 0 ? oldBook : newBook) {
-      const gunbook::StoredRecord stored = gunbook::toStored(record);
-      sqlite3_reset(insert);
-      int column = 1;
-      for (const auto& field : gunbook::kGunFields)
-        sqlite3_bind_blob(insert, column++, stored.data() + field.offset, int(field.width),
-                          SQLITE_TRANSIENT);
-      check(sqlite3_step(insert), db, "insert");
-    }
-    sqlite3_finalize(insert);
-  }
-  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  sqlite3_close(db);
-}
-
-// The conversion as set-based SQL, from opening the file to COMMIT.
-double convertSql(const std::string& path) {
-  const auto start = std::chrono::steady_clock::now();
-  sqlite3* db = nullptr;
-  check(sqlite3_open(path.c_str(), &db), db, "open");
-  const std::string D = bench::kBookDate;
-  auto text = [](const std::string& value, std::size_t width) {
-    return "CAST('" + fixed(value, width) + "' AS BLOB)";
-  };
-  const std::string dateD = text(D, 8), sold = text("SOLD", 15);
-  const std::string onHand =
-      "(substr(Status, 1, 4) IN (CAST('PAWN' AS BLOB), CAST('SALE' AS BLOB)))";
-  const std::string sql =
-      "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;"
-      // Close-out: later entries go; guns on hand or disposed of later are
-      // sold to the new licensee on D.
-      " DELETE FROM old WHERE DateIn > " + dateD + ";"
-      " UPDATE old SET DispAddress = " + text("Y", 30) + ", DispCity = " + text("Y", 20) +
-      ", DateOut = " + dateD + ", DispFirstName = " + text("Y", 20) + ", DispLastName = " +
-      text("NEWCO", 15) + ", DispState = " + text("Y", 2) + ", DispZip = " + text("Y", 5) +
-      ", Status = " + sold + ", DispFlag = X'FFFF' WHERE " + onHand + " OR DateOut > " + dateD + ";"
-      // Rebase: guns gone before D go; the rest received by D come from the
-      // previous licensee on D, with the prefix in front of Field06.
-      " DELETE FROM new WHERE DateIn <= " + dateD + " AND NOT " + onHand + " AND DateOut < " +
-      dateD + ";"
-      " UPDATE new SET RecvAddress = " + text("X", 30) + ", RecvCity = " + text("X", 20) +
-      ", RecvFirstName = " + text("X", 20) + ", RecvLastName = " + text("PRIOR", 15) +
-      ", RecvState = " + text("X", 2) + ", RecvZip = " + text("X", 5) + ", DateIn = " + dateD +
-      ", Field06 = CAST(substr(CAST('NW' AS BLOB) || Field06, 1, 15) AS BLOB) WHERE DateIn <= " +
-      dateD + ";"
-      " COMMIT;";
-  check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "convert");
-  sqlite3_close(db);
-  return seconds(start);
-}
-
-// The late disposal transfer as set-based SQL, from opening the file to
-// COMMIT: entries disposed of after D are copied into the new book as
-// received from the previous licensee on D (a copy whose Field00 the new
-// book holds is left out, as the book refuses it), then sold to the new
-// licensee on D in the old book.
-double fixSql(const std::string& path) {
-  const auto start = std::chrono::steady_clock::now();
-  sqlite3* db = nullptr;
-  check(sqlite3_open(path.c_str(), &db), db, "open");
-  auto text = [](const std::string& value, std::size_t width) {
-    return "CAST('" + fixed(value, width) + "' AS BLOB)";
-  };
-  const std::string dateD = text(bench::kBookDate, 8);
-  const std::map<std::string, std::string> received = {
-      {"RecvLastName", "PRIOR"}, {"RecvFirstName", "X"}, {"RecvAddress", "X"},
-      {"RecvCity", "X"},         {"RecvState", "X"},     {"RecvZip", "X"}};
-  std::string copied;
+std::string tableSql(const char* table) {
+  std::string sql = std::string("CREATE TABLE ") + table + "(";
+  bool first = true;
   for (const auto& field : gunbook::kGunFields) {
-    const auto it = received.find(field.name);
-    copied += copied.empty() ? "" : ", ";
-    copied += it != received.end()                      ? text(it->second, field.width)
-              : std::strcmp(field.name, "DateIn") == 0 ? dateD
-                                                       : std::string(field.name);
+    sql += std::string(first ? "" : ", ") + field.name +
+           (std::string(field.name) == "DispFlag" ? " INTEGER" : " TEXT");
+    first = false;
   }
-  const std::string sql =
-      "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;"
-      " INSERT OR IGNORE INTO new SELECT " + copied + " FROM old WHERE DateOut > " + dateD + ";"
-      " UPDATE old SET DispAddress = " + text("Y", 30) + ", DispCity = " + text("Y", 20) +
-      ", DateOut = " + dateD + ", DispFirstName = " + text("Y", 20) + ", DispLastName = " +
-      text("NEWCO", 15) + ", DispState = " + text("Y", 2) + ", DispZip = " + text("Y", 5) +
-      ", Status = " + text("SOLD", 15) + " WHERE DateOut > " + dateD + ";"
-      " COMMIT;";
-  check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "fix");
-  sqlite3_close(db);
-  return seconds(start);
+  return sql + ");\n";
 }
 
-// Every entry's stored bytes by Field00, from the SQL table.
-std::map<std::string, std::string> sqlEntries(const std::string& path, const char* table) {
-  sqlite3* db = nullptr;
-  check(sqlite3_open(path.c_str(), &db), db, "open");
-  sqlite3_stmt* select = nullptr;
-  check(sqlite3_prepare_v2(db, ("SELECT " + columnList() + " FROM " + table).c_str(), -1, &select,
-                           nullptr),
-        db, "select");
-  std::map<std::string, std::string> entries;
-  while (sqlite3_step(select) == SQLITE_ROW) {
-    std::string stored(gunbook::kStoredRecordLength, '\0');
-    int column = 0;
-    for (const auto& field : gunbook::kGunFields) {
-      const void* bytes = sqlite3_column_blob(select, column);
-      const auto length = std::size_t(sqlite3_column_bytes(select, column));
-      std::memcpy(stored.data() + field.offset, bytes, std::min(field.width, length));
-      ++column;
-    }
-    entries[stored.substr(0, 15)] = stored;
-  }
-  sqlite3_finalize(select);
-  sqlite3_close(db);
-  return entries;
+// Both books' CSV exports loaded by the sqlite3 client into `database`.
+std::string loadSql(const std::string& oldCsv, const std::string& newCsv,
+                    const std::string& prefix = "") {
+  return tableSql((prefix + "old").c_str()) + tableSql((prefix + "new").c_str()) +
+         ".import --csv --skip 1 '" + oldCsv + "' " + prefix + "old\n" +
+         ".import --csv --skip 1 '" + newCsv + "' " + prefix + "new\n";
 }
 
-std::map<std::string, std::string> bookEntries(const std::string& folder) {
-  gunbook::BookCursor cursor;
-  rm::RecordManager& engine = rm::bookEngine();
-  cursor.KeyBuffer = gunbook::bookFileKey(folder);
-  std::map<std::string, std::string> entries;
-  if (cursor.call(engine, rm::op::Open) != 0) return entries;
-  cursor.KeyBuffer = std::string(15, ' ');
-  cursor.KeyNumber = 0;
-  for (int16_t s = cursor.call(engine, rm::op::GetGreaterOrEqual); s == 0;
-       s = cursor.call(engine, rm::op::GetNext)) {
-    const gunbook::StoredRecord stored = gunbook::toStored(cursor.Record);
-    const std::string bytes(stored.begin(), stored.end());
-    entries[bytes.substr(0, 15)] = bytes;
-  }
-  cursor.call(engine, rm::op::Discard);
-  return entries;
+// The conversion on the date with the licensees and prefix of SilentView,
+// the text as the CSV holds it (no trailing blanks).
+std::string convertSql() {
+  const std::string d = std::string("'") + bench::kBookDate + "'";
+  const std::string onHand = "substr(Status, 1, 4) IN ('PAWN', 'SALE')";
+  return "BEGIN;\n"
+         // Close-out: later entries go; guns on hand or disposed of later
+         // are sold to the new licensee on the date.
+         "DELETE FROM old WHERE DateIn > " + d + ";\n"
+         "UPDATE old SET DispLastName = 'NEWCO', DispFirstName = 'Y', DispAddress = 'Y',"
+         " DispCity = 'Y', DispState = 'Y', DispZip = 'Y', DateOut = " + d + ","
+         " Status = 'SOLD', DispFlag = -1 WHERE " + onHand + " OR DateOut > " + d + ";\n"
+         // Rebase: guns gone before the date go; the rest received by then
+         // come from the previous licensee on the date, the prefix in front
+         // of Field06.
+         "DELETE FROM new WHERE DateIn <= " + d + " AND NOT " + onHand + " AND DateOut < " + d +
+         ";\n"
+         "UPDATE new SET RecvLastName = 'PRIOR', RecvFirstName = 'X', RecvAddress = 'X',"
+         " RecvCity = 'X', RecvState = 'X', RecvZip = 'X', DateIn = " + d + ","
+         " Field06 = substr('NW' || Field06, 1, 15) WHERE DateIn <= " + d + ";\n"
+         "COMMIT;\n";
+}
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 // Reads both book files whole and writes each to a new file, synced.
@@ -233,121 +115,162 @@ double readAndRewrite(const std::vector<std::string>& files) {
   return seconds(start);
 }
 
+// A pair of books, their CSV exports, and the SQL database loaded from
+// them, kept untouched; every timed side works on copies.
 struct Pair {
   std::string scratch;
-  bench::SilentView view;
-  std::string sqlPath;
+  std::string oldBook() const { return scratch + "/old/"; }
+  std::string newBook() const { return scratch + "/new/"; }
+  std::string database() const { return scratch + "/books.sqlite"; }
+  std::string script() const { return scratch + "/convert.sql"; }
+  long long bookBytes() const {
+    return bench::fileBytes(oldBook() + "FILE3.DAT") + bench::fileBytes(newBook() + "FILE3.DAT");
+  }
 };
 
-void preparePair(Pair& pair, int entries, Shape shape) {
+Pair makePair(bench::Launcher& cli, int entries) {
   char pattern[] = "/tmp/varnok-bench-XXXXXX";
-  pair.scratch = mkdtemp(pattern);
-  pair.view.form.oldBookFolder = pair.scratch + "/old/";
-  pair.view.form.newBookFolder = pair.scratch + "/new/";
-  const auto oldBook = bench::makeEntries(entries, shape, 1);
-  const auto newBook = bench::makeEntries(entries + entries / 20, shape, 2, 'H');
-  bench::makeBook(pair.view.form.oldBookFolder, oldBook);
-  bench::makeBook(pair.view.form.newBookFolder, newBook);
-  pair.sqlPath = pair.scratch + "/books.sqlite";
-  loadSql(pair.sqlPath, oldBook, newBook);
+  Pair pair{mkdtemp(pattern)};
+  bench::makeBook(pair.oldBook(), bench::makeEntries(entries, bench::Shape::Realistic, 1));
+  bench::makeBook(pair.newBook(),
+                  bench::makeEntries(entries + entries / 20, bench::Shape::Realistic, 2, 'H'));
+  cli.run({"book", "export", pair.oldBook(), pair.scratch + "/old.csv"});
+  cli.run({"book", "export", pair.newBook(), pair.scratch + "/new.csv"});
+  writeText(pair.scratch + "/load.sql",
+            loadSql(pair.scratch + "/old.csv", pair.scratch + "/new.csv"));
+  cli.runProgram(kSqliteClient, {"-bail", pair.database()}, pair.scratch + "/load.sql");
+  writeText(pair.script(), convertSql());
+  return pair;
 }
 
-template <typename Procedure>
-double runOurs(bench::SilentView& view, Procedure procedure) {
+// Fresh copies of the pair's books and database under `to`.
+Pair copyOf(const Pair& pair, const std::string& to) {
+  Pair copy{to};
+  fs::remove_all(to);
+  fs::create_directories(to);
+  fs::copy(pair.oldBook(), copy.oldBook());
+  fs::copy(pair.newBook(), copy.newBook());
+  fs::copy_file(pair.database(), copy.database());
+  fs::copy_file(pair.script(), copy.script());
+  return copy;
+}
+
+bench::ChildRun convertByCli(bench::Launcher& cli, const Pair& pair) {
+  return cli.run(bench::formArgs("convert", pair.oldBook(), pair.newBook()));
+}
+
+double convertPlain(const Pair& pair) {
+  bench::SilentView view;
+  view.form.oldBookFolder = pair.oldBook();
+  view.form.newBookFolder = pair.newBook();
   conversion::Converter converter(view, rm::bookEngine());
   const auto start = std::chrono::steady_clock::now();
-  (converter.*procedure)();
-  return seconds(start);
-}
-
-double convertOurs(Pair& pair) {
-  const double taken = runOurs(pair.view, &conversion::Converter::runConversion);
-  if (pair.view.lastMessage != "Finished") {
-    std::fprintf(stderr, "the conversion did not finish: %s\n", pair.view.lastMessage.c_str());
+  converter.runConversion();
+  const double taken = seconds(start);
+  if (view.lastMessage != "Finished") {
+    std::fprintf(stderr, "the conversion did not finish: %s\n", view.lastMessage.c_str());
     std::exit(1);
   }
   return taken;
 }
 
-// A copy of the pair's books (and of its SQL file) under folder, with a
-// window pointing at them.
-void copyPair(const Pair& pair, Pair& copy, const std::string& folder) {
-  copy.scratch = folder;
-  copy.view.form.oldBookFolder = folder + "/old/";
-  copy.view.form.newBookFolder = folder + "/new/";
-  copy.sqlPath = folder + "/books.sqlite";
-  fs::create_directories(folder);
-  fs::copy(pair.view.form.oldBookFolder, copy.view.form.oldBookFolder);
-  fs::copy(pair.view.form.newBookFolder, copy.view.form.newBookFolder);
-  fs::copy_file(pair.sqlPath, copy.sqlPath);
+double convertBySql(bench::Launcher& cli, const Pair& pair) {
+  return cli.runProgram(kSqliteClient, {"-bail", pair.database()}, pair.script()).seconds;
 }
 
-bool agree(const Pair& pair) {
-  return bookEntries(pair.view.form.oldBookFolder) == sqlEntries(pair.sqlPath, "old") &&
-         bookEntries(pair.view.form.newBookFolder) == sqlEntries(pair.sqlPath, "new");
+// Rows of one table the other lacks, both ways, over both books.
+long long differingRows(const std::string& database) {
+  sqlite3* db = nullptr;
+  long long rows = -1;
+  sqlite3_stmt* count = nullptr;
+  const char* sql =
+      "SELECT (SELECT count(*) FROM (SELECT * FROM old EXCEPT SELECT * FROM got_old))"
+      " + (SELECT count(*) FROM (SELECT * FROM got_old EXCEPT SELECT * FROM old))"
+      " + (SELECT count(*) FROM (SELECT * FROM new EXCEPT SELECT * FROM got_new))"
+      " + (SELECT count(*) FROM (SELECT * FROM got_new EXCEPT SELECT * FROM new))";
+  if (sqlite3_open(database.c_str(), &db) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql, -1, &count, nullptr) == SQLITE_OK &&
+      sqlite3_step(count) == SQLITE_ROW)
+    rows = sqlite3_column_int64(count, 0);
+  sqlite3_finalize(count);
+  sqlite3_close(db);
+  return rows;
 }
 
-// Converts, and fixes, a small pair both ways and compares the books entry
-// by entry.
-bool resultsAgree() {
-  Pair pair, fixed;
-  preparePair(pair, 3000, Shape::Realistic);
-  copyPair(pair, fixed, pair.scratch + "/fix");
-  convertOurs(pair);
-  convertSql(pair.sqlPath);
-  runOurs(fixed.view, &conversion::Converter::transferLateDisposals);
-  fixSql(fixed.sqlPath);
-  const bool same = agree(pair) && agree(fixed);
+// Converts a small pair both ways and compares the books' exports with
+// the SQL tables, entry by entry.
+bool resultsAgree(bench::Launcher& cli) {
+  const Pair pair = makePair(cli, 3000);
+  const Pair copy = copyOf(pair, pair.scratch + "/check");
+  convertByCli(cli, copy);
+  convertBySql(cli, copy);
+  cli.run({"book", "export", copy.oldBook(), copy.scratch + "/old.csv"});
+  cli.run({"book", "export", copy.newBook(), copy.scratch + "/new.csv"});
+  writeText(copy.scratch + "/load.sql",
+            loadSql(copy.scratch + "/old.csv", copy.scratch + "/new.csv", "got_"));
+  cli.runProgram(kSqliteClient, {"-bail", copy.database()}, copy.scratch + "/load.sql");
+  const long long differing = differingRows(copy.database());
   fs::remove_all(pair.scratch);
-  return same;
+  return differing == 0;
 }
 
-long long pairBytes(const Pair& pair) {
-  return bench::fileBytes(pair.view.form.oldBookFolder + "FILE3.DAT") +
-         bench::fileBytes(pair.view.form.newBookFolder + "FILE3.DAT");
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// varnok-cli convert, fix and book import on fresh copies of a pair (made
-// by copyPair before anything ran on it): time and peak memory.
-void measureCli(bench::Launcher& cli, Pair& converted, Pair& fixed) {
-  const long long bytes = pairBytes(converted);
-  const std::string csv = converted.scratch + "/new.csv";
-  const std::string imported = converted.scratch + "/imported/";
-  cli.run({"book", "export", converted.view.form.newBookFolder, csv});
-  bench::printPeak("convert", cli.run(bench::formArgs("convert", converted.view.form.oldBookFolder,
-                                                            converted.view.form.newBookFolder)),
+struct Medians {
+  double cli = 0, plain = 0, sql = 0, floor = 0;
+};
+
+// Every side on fresh copies, `turns` times, the order turning round.
+Medians measure(bench::Launcher& cli, int entries, int turns) {
+  const Pair pair = makePair(cli, entries);
+  const long long bytes = pair.bookBytes();
+  std::vector<double> byCli, byPlain, bySql, byFloor;
+  double peakMiB = 0;
+  for (int turn = 0; turn < turns; ++turn) {
+    for (int step = 0; step < 4; ++step) {
+      const Pair copy = copyOf(pair, pair.scratch + "/turn");
+      ::sync();  // the copies on disk before the clock starts
+      switch ((turn + step) % 4) {
+        case 0: {
+          const bench::ChildRun run = convertByCli(cli, copy);
+          byCli.push_back(run.seconds);
+          peakMiB = std::max(peakMiB, run.peakMiB);
+          break;
+        }
+        case 1: bySql.push_back(convertBySql(cli, copy)); break;
+        case 2: byPlain.push_back(convertPlain(copy)); break;
+        default:
+          byFloor.push_back(readAndRewrite({copy.oldBook() + "FILE3.DAT",
+                                            copy.newBook() + "FILE3.DAT"}));
+      }
+    }
+  }
+  const Medians m{median(byCli), median(byPlain), median(bySql), median(byFloor)};
+  std::printf("realistic %8d + %-8d (%.1f MiB of books), median of %d turns:\n", entries,
+              entries + entries / 20, bench::mebibytes(double(bytes)), turns);
+  std::printf("  varnok-cli convert %6.2f s   without record %6.2f s   sqlite3 %6.2f s"
+              "   floor %6.2f s\n", m.cli, m.plain, m.sql, m.floor);
+  std::printf("  convert/sqlite3 %5.2f   without record/sqlite3 %5.2f   convert/floor %5.2f"
+              "   sqlite3/floor %5.2f\n",
+              m.cli / m.sql, m.plain / m.sql, m.cli / m.floor, m.sql / m.floor);
+  bench::printPeak("convert", bench::ChildRun{m.cli, peakMiB}, bytes);
+
+  // The late disposal transfer on a fresh copy, and an import of the new
+  // book's CSV into an empty book.
+  const Pair copy = copyOf(pair, pair.scratch + "/turn");
+  bench::printPeak("fix", cli.run(bench::formArgs("fix", copy.oldBook(), copy.newBook())),
                    bytes);
-  bench::printPeak("fix", cli.run(bench::formArgs("fix", fixed.view.form.oldBookFolder,
-                                                        fixed.view.form.newBookFolder)),
-                   std::max(bytes, pairBytes(fixed)));
+  const std::string imported = pair.scratch + "/imported/";
   cli.run({"book", "create", imported});
-  const bench::ChildRun run = cli.run({"book", "import", imported, csv});
+  const bench::ChildRun run = cli.run({"book", "import", imported, pair.scratch + "/new.csv"});
   bench::printPeak("book import", run, bench::fileBytes(imported + "FILE3.DAT"));
   std::fflush(stdout);
-}
-
-double measure(bench::Launcher& cli, const char* name, int entries, Shape shape) {
-  Pair pair, fixed, cliConverted, cliFixed;
-  preparePair(pair, entries, shape);
-  copyPair(pair, fixed, pair.scratch + "/fix");
-  copyPair(pair, cliConverted, pair.scratch + "/cli-convert");
-  copyPair(pair, cliFixed, pair.scratch + "/cli-fix");
-  const double floor =
-      readAndRewrite({pair.view.form.oldBookFolder + "FILE3.DAT", pair.view.form.newBookFolder + "FILE3.DAT"});
-  const double ours = convertOurs(pair);
-  const double sql = convertSql(pair.sqlPath);
-  const double fixOurs = runOurs(fixed.view, &conversion::Converter::transferLateDisposals);
-  const double fixBySql = fixSql(fixed.sqlPath);
-  std::printf("%-10s %8d + %-8d  varnok %7.2f s   SQL %7.2f s   floor %6.2f s"
-              "   varnok/SQL %5.2f   varnok/floor %6.1f\n",
-              name, entries, entries + entries / 20, ours, sql, floor, ours / sql, ours / floor);
-  std::printf("  %-12s varnok %7.2f s   SQL %7.2f s   varnok/SQL %5.2f\n", "fix", fixOurs,
-              fixBySql, fixOurs / fixBySql);
-  std::printf("  varnok-cli on copies of the pair:\n");
-  std::fflush(stdout);
-  measureCli(cli, cliConverted, cliFixed);
   fs::remove_all(pair.scratch);
-  return ours;
+  return m;
 }
 
 }  // namespace
@@ -355,21 +278,21 @@ double measure(bench::Launcher& cli, const char* name, int entries, Shape shape)
 int main(int argc, char** argv) {
   bench::Launcher cli;  // first, while this process is small
   const int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
-  if (!resultsAgree()) {
-    std::fprintf(stderr, "the SQL runs and varnok disagree on a 3000-entry pair\n");
+  const int large = argc > 2 ? std::atoi(argv[2]) : 0;
+  const int turns = std::max(5, argc > 3 ? std::atoi(argv[3]) : 5);
+  if (!resultsAgree(cli)) {
+    std::fprintf(stderr, "sqlite3 and varnok-cli convert disagree on a 3000-entry pair\n");
     return 1;
   }
-  std::printf("SQL runs and varnok (convert, fix) agree entry by entry on a 3000-entry pair\n");
-  const double realistic = measure(cli, "realistic", entries, Shape::Realistic);
-  measure(cli, "spread", entries, Shape::Spread);
-  measure(cli, "same-day", entries, Shape::SameDay);
-  if (argc > 2) {
-    const int large = std::atoi(argv[2]);
-    const double grown = measure(cli, "realistic", large, Shape::Realistic);
-    std::printf("growth: %d-entry pair / %d-entry pair  %.1fx  (entries %.1fx)\n", large, entries,
-                grown / realistic, double(large) / entries);
+  std::printf("sqlite3 and varnok-cli convert agree entry by entry on a 3000-entry pair\n");
+  const Medians small = measure(cli, entries, turns);
+  if (large > 0) {
+    const Medians grown = measure(cli, large, turns);
+    const double convertGrowth = grown.cli / small.cli, floorGrowth = grown.floor / small.floor;
+    const double plainGrowth = grown.plain / small.plain;
+    std::printf("growth %d -> %d: convert %.1fx   without record %.1fx   sqlite3 %.1fx"
+                "   floor %.1fx\n  growth / floor's: convert %.2f   without record %.2f\n",
+                entries, large, convertGrowth, plainGrowth, grown.sql / small.sql, floorGrowth,
+                convertGrowth / floorGrowth, plainGrowth / floorGrowth);
   }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("peak memory of this process %.1f MiB\n", usage.ru_maxrss / 1024.0);
 }

@@ -1,10 +1,12 @@
 #include "booktool/book_tool.h"
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "booktool/book_access.h"
 #include "booktool/book_csv.h"
+#include "recordmanager/little_endian.h"
 #include "gunbook/blanks.h"
 #include "gunbook/book_cursor.h"
 #include "gunbook/book_folder.h"
@@ -17,11 +19,19 @@ namespace fs = std::filesystem;
 
 // Hands every entry to `take`, in key 0 order. Nothing is changed; dropping
 // the session leaves the file untouched.
+// `expect`, when given, first hears how many entries the book holds.
 template <typename Take>
-ToolOutcome walkKey0(rm::RecordManager& manager, std::string_view typedFolder, Take take) {
+ToolOutcome walkKey0(rm::RecordManager& manager, std::string_view typedFolder, Take take,
+                     const std::function<void(std::size_t)>& expect = {}) {
   BookCursor cursor;
   if (std::string problem = openBook(manager, cursor, typedFolder); !problem.empty()) {
     return ToolOutcome::refused(problem);
+  }
+  if (expect) {
+    cursor.KeyBuffer.assign(rm::kKeyBufferLength, ' ');
+    cursor.KeyNumber = -1;
+    if (cursor.call(manager, rm::op::Stat) == 0)
+      expect(std::size_t(rm::readLittleEndian<4>(cursor.StatBuffer.data() + 6)));
   }
   cursor.KeyBuffer.assign(kGunFields[0].width, ' ');
   cursor.KeyNumber = 0;
@@ -143,8 +153,11 @@ ToolOutcome readEntries(rm::RecordManager& manager, std::string_view typedFolder
                         std::vector<GunRecord>& entries) {
   entries.clear();
   std::vector<GunRecord> read;
-  ToolOutcome outcome =
-      walkKey0(manager, typedFolder, [&](const GunRecord& e) { read.push_back(e); });
+  // Grown entry by entry, a large book's vector would be copied and its
+  // fresh memory faulted in twice over.
+  ToolOutcome outcome = walkKey0(
+      manager, typedFolder, [&](const GunRecord& e) { read.push_back(e); },
+      [&read](std::size_t count) { read.reserve(count); });
   if (outcome.ok) entries = std::move(read);
   return outcome;
 }

@@ -14,6 +14,7 @@
 #include "recordmanager/book_copy.h"
 #include "recordmanager/buffered_files.h"
 #include "recordmanager/checksum.h"
+#include "recordmanager/page_walk.h"
 #include "recordmanager/record_manager.h"
 #include "recordmanager/status.h"
 
@@ -201,15 +202,6 @@ int16_t checkFormat(sqlite3* db) {
   return rows == 1 ? status::Success : status::NotABookFile;
 }
 
-int16_t quickCheck(sqlite3* db) {
-  Statement check(db, "PRAGMA quick_check(1)");
-  if (check.prepared() != SQLITE_OK) return statusForSqlite(check.prepared());
-  const int rc = sqlite3_step(check.get());
-  if (rc != SQLITE_ROW) return statusForSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
-  const auto* answer = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
-  return answer && std::strcmp(answer, "ok") == 0 ? status::Success : status::IoError;
-}
-
 int16_t loadEntries(sqlite3* db, const BookFile::Loader& load) {
   Statement select(db, "SELECT seq, data, crc FROM entries ORDER BY seq");
   if (select.prepared() != SQLITE_OK) return statusForSqlite(select.prepared());
@@ -315,8 +307,8 @@ int16_t BookFile::open(const std::string& path, const Loader& load,
   if (rc != SQLITE_OK) return statusForSqlite(rc);
   if (sqlite3_db_readonly(db, "main") == 1) return status::AccessDenied;
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  // Connection settings only: they write nothing to the file. The checks
-  // and the load read every page once, so a small cache serves them; the
+  // Connection settings only: they write nothing to the file. The page
+  // walk reads past SQLite's cache, so a small one serves the checks; the
   // commit takes a large one (commitCacheSql).
   if (int e = exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;"
                        " PRAGMA cache_size=-2048"))
@@ -327,8 +319,11 @@ int16_t BookFile::open(const std::string& path, const Loader& load,
   // is out of date, and otherwise when Close writes.
   if (int e = exec(db, "BEGIN IMMEDIATE")) return statusForSqlite(e);
   if (int16_t result = checkSize(db)) return result;
-  if (int16_t result = quickCheck(db)) return result;
-  if (int16_t result = loadEntries(db, load)) return result;
+  // The structure and the entries in one pass over the pages (page_walk.h),
+  // instead of SQLite's own check followed by a query of every row.
+  int64_t root = 0;
+  if (int e = queryInt(db, "SELECT rootpage FROM sqlite_schema", root)) return statusForSqlite(e);
+  if (int16_t result = walkBookPages(databaseFile(db), root, load)) return result;
   int64_t pageSize = 0;
   if (int e = queryInt(db, "PRAGMA page_size", pageSize)) return statusForSqlite(e);
   if (int e = queryInt(db, "PRAGMA data_version", file->dataVersion_)) return statusForSqlite(e);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -23,8 +24,11 @@ struct BufferedFile {
   bool isBook;  // not a journal
   bool readsAhead;
   bool gathersWrites;
-  // The file's bytes from aheadAt on, as read under the current lock.
-  std::vector<unsigned char> ahead;
+  // aheadLength of the file's bytes from aheadAt on, as read under the
+  // current lock. The buffer is taken once and never cleared: every refill
+  // overwrites what it serves.
+  std::unique_ptr<unsigned char[]> ahead;
+  std::size_t aheadLength = 0;
   sqlite3_int64 aheadAt = 0;
   // Writes not handed on yet: bytes for the file from pendingAt on.
   std::vector<unsigned char> pending;
@@ -59,7 +63,7 @@ int handOn(BufferedFile* file) {
 // Hands on what is gathered and forgets what was read ahead: before
 // anything that may change the file or let another process change it.
 int settle(sqlite3_file* file) {
-  of(file)->ahead.clear();
+  of(file)->aheadLength = 0;
   return handOn(of(file));
 }
 
@@ -68,15 +72,16 @@ int readFile(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
   if (int rc = handOn(f)) return rc;
   if (!f->readsAhead || amount >= kReadAhead)
     return call(file)->xRead(f->real, buffer, amount, offset);
-  const auto aheadEnd = f->aheadAt + sqlite3_int64(f->ahead.size());
+  const auto aheadEnd = f->aheadAt + sqlite3_int64(f->aheadLength);
   if (offset >= f->aheadAt && offset + amount <= aheadEnd) {
-    std::memcpy(buffer, f->ahead.data() + (offset - f->aheadAt), std::size_t(amount));
+    std::memcpy(buffer, f->ahead.get() + (offset - f->aheadAt), std::size_t(amount));
     return SQLITE_OK;
   }
   // SQLite's structural check walks a book's pages from the last to the
   // first: a read just before what was read ahead reads ahead backwards.
-  const bool backwards = !f->ahead.empty() && offset < f->aheadAt && offset + amount > f->aheadAt - kReadAhead;
-  f->ahead.clear();
+  const bool backwards = f->aheadLength != 0 && offset < f->aheadAt &&
+                         offset + amount > f->aheadAt - kReadAhead;
+  f->aheadLength = 0;
   sqlite3_int64 size = 0;
   if (int rc = call(file)->xFileSize(f->real, &size)) return rc;
   // A read that reaches past the end gets SQLite's own answer to it.
@@ -84,19 +89,17 @@ int readFile(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
   const sqlite3_int64 from =
       backwards ? std::max<sqlite3_int64>(0, offset + amount - kReadAhead) : offset;
   const sqlite3_int64 length = std::min(kReadAhead, size - from);
-  f->ahead.resize(std::size_t(length));
-  if (int rc = call(file)->xRead(f->real, f->ahead.data(), int(length), from)) {
-    f->ahead.clear();
-    return rc;
-  }
+  if (!f->ahead) f->ahead = std::make_unique_for_overwrite<unsigned char[]>(kReadAhead);
+  if (int rc = call(file)->xRead(f->real, f->ahead.get(), int(length), from)) return rc;
+  f->aheadLength = std::size_t(length);
   f->aheadAt = from;
-  std::memcpy(buffer, f->ahead.data() + (offset - from), std::size_t(amount));
+  std::memcpy(buffer, f->ahead.get() + (offset - from), std::size_t(amount));
   return SQLITE_OK;
 }
 
 int writeFile(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 offset) {
   BufferedFile* f = of(file);
-  f->ahead.clear();
+  f->aheadLength = 0;
   bookChanged(f);
   if (!f->gathersWrites) return call(file)->xWrite(f->real, buffer, amount, offset);
   const auto* bytes = static_cast<const unsigned char*>(buffer);

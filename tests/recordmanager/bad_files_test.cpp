@@ -21,6 +21,13 @@ std::vector<Record> someEntries(int count) {
   return records;
 }
 
+// Sets a 4-byte big-endian field of the file header.
+void setHeaderField(const std::string& path, std::size_t at, uint32_t value) {
+  std::string bytes = fileBytes(path);
+  for (int i = 0; i < 4; ++i) bytes[at + i] = char(value >> (24 - 8 * i));
+  writeBytes(path, bytes);
+}
+
 void flipByte(const std::string& path, std::size_t at, uint8_t mask) {
   std::string bytes = fileBytes(path);
   ASSERT_LT(at, bytes.size());
@@ -185,6 +192,35 @@ const BadFile kBadFiles[] = {
      [](const ScratchDir& dir) {
        makeBook(bookPath(dir), someEntries(3));
        runSql(bookPath(dir), "UPDATE entries SET crc = crc + 1 WHERE seq = 2");
+       return bookPath(dir);
+     },
+     status::IoError},
+    // The free list's first trunk page named while its count says none:
+    // the page named is the entries' root.
+    {"FreeListTrunkWithoutCount",
+     [](const ScratchDir& dir) {
+       makeBook(bookPath(dir), someEntries(100));
+       setHeaderField(bookPath(dir), 32, 2);
+       return bookPath(dir);
+     },
+     status::IoError},
+    {"IncrementalVacuumWithoutPointerMaps",
+     [](const ScratchDir& dir) {
+       makeBook(bookPath(dir), someEntries(3));
+       setHeaderField(bookPath(dir), 64, 1);
+       return bookPath(dir);
+     },
+     status::IoError},
+    {"RowsOutOfOrder",
+     [](const ScratchDir& dir) {
+       makeBook(bookPath(dir), someEntries(3));
+       // The first row's rowid, a one-byte varint after its payload size's
+       // two, raised past the second's.
+       std::string bytes = fileBytes(bookPath(dir));
+       const std::size_t cell =
+           std::size_t(uint8_t(bytes[4096 + 8]) << 8 | uint8_t(bytes[4096 + 9]));
+       bytes[4096 + cell + 2] = 9;
+       writeBytes(bookPath(dir), bytes);
        return bookPath(dir);
      },
      status::IoError},
