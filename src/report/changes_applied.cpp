@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <unordered_map>
+#include <utility>
 
 #include "booktool/book_csv.h"
 #include "booktool/csv.h"

@@ -19,7 +19,7 @@ struct Keyed {
   uint64_t high, low;
   const GunRecord* entry;
 };
-using Index = std::vector<Keyed, rm::HugePageAllocator<Keyed>>;
+using Index = std::vector<Keyed>;
 
 Keyed keyed(const GunRecord& e) {
   uint8_t padded[16] = {};

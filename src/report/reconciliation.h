@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "gunbook/gun_record.h"
-#include "recordmanager/huge_pages.h"
 
 namespace varnok::report {
 
@@ -117,7 +116,7 @@ std::string bookPrefix(std::string_view prefix);
 // field's width, is the same model. The prefix is book text
 // (Windows-1252); as the rebase does, its leading and trailing blanks are
 // dropped and it is upper-cased first. Every list is in stock-number order.
-using ReconciledEntries = std::vector<ReconciledEntry, rm::HugePageAllocator<ReconciledEntry>>;
+using ReconciledEntries = std::vector<ReconciledEntry>;
 Reconciliation reconcile(const ReconciledEntries& oldBook, const ReconciledEntries& newBook,
                          std::string_view bookDate,
                          std::string_view prefix = {});

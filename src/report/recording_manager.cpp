@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "recordmanager/book_path.h"
 #include "recordmanager/file_identity.h"
@@ -17,16 +18,6 @@
 
 namespace varnok::report {
 namespace {
-
-// A hash's outcome; none when there was no hash.
-BookHash outcomeOf(std::future<BookHash>& hash) {
-  if (!hash.valid()) return {};
-  try {
-    return hash.get();
-  } catch (const std::exception& error) {
-    return BookHash{{}, error.what()};
-  }
-}
 
 int64_t modifiedNanoseconds(const struct stat& st) {
   return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -46,9 +37,7 @@ RecordingManager::RecordingManager(rm::RecordManager& engine, RunKind kind, Mode
       books_(std::move(books)),
       observation_(*this) {}
 
-RecordingManager::~RecordingManager() {
-  for (auto& entry : hashesAfter_) outcomeOf(entry.second);
-}
+RecordingManager::~RecordingManager() = default;
 
 const char* RecordingManager::statusText(int16_t value) const {
   switch (value) {
@@ -192,11 +181,9 @@ bool RecordingManager::settleBackups() {
 void RecordingManager::finishBooks() {
   settleBackups();
   for (std::size_t i = 0; i < books_.size(); ++i) {
-    if (books_[i].opened && !hashesAfter_.count(i))
-      hashesAfter_[i] = std::async(std::launch::async, hashBook, books_[i].path);
+    if (books_[i].opened && !hashesAfter_.count(i)) hashesAfter_[i] = hashBook(books_[i].path);
   }
-  for (auto& [index, hash] : hashesAfter_) {
-    const BookHash outcome = outcomeOf(hash);
+  for (const auto& [index, outcome] : hashesAfter_) {
     books_[index].sha256After =
         outcome.problem.empty() ? outcome.sha256 : "cannot be read: " + outcome.problem;
   }
@@ -270,9 +257,8 @@ std::string RecordingManager::hashBeforeSession(std::size_t index) {
   if (book.backupSinceSave && !book.backups.empty()) return book.backups.back().sha256;
   // Saved before in this run: the hash made after that save.
   if (const auto found = hashesAfter_.find(index); found != hashesAfter_.end()) {
-    const BookHash outcome = outcomeOf(found->second);
+    if (found->second.problem.empty()) book.lastSaved = found->second.sha256;
     hashesAfter_.erase(found);
-    if (outcome.problem.empty()) book.lastSaved = outcome.sha256;
   }
   return book.lastSaved;
 }
@@ -286,9 +272,9 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   if (mode_ == Mode::Run && session.changes && !settleBackups())
     return status::BackupNotWritten;
   const long count = entryCount(block);
-  // The session's rows go to changes.csv, and to disk, beside the engine's
-  // own writes of the book; the engine waits for them before it makes the
-  // book durable, so a book saved always has its rows. progress.log says
+  // The session's rows go to changes.csv, and to disk, once the engine has
+  // written the book's changes into its transaction and before it makes
+  // them durable, so a book saved always has its rows. progress.log says
   // where they begin and end, so that the next command can cut them back
   // should the run stop before the book is saved. A preview, which saves
   // nothing, writes them first.
@@ -304,18 +290,18 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
       rowsFailure = "unknown failure";
     }
   };
-  std::future<void> rows;
+  bool rowsToWrite = false;
   if (session.changes) {
     try {
       ledger_.session(book.role, changes_.size(), changes_.rows(), hashBeforeSession(session.book));
-      rows = std::async(mode_ == Mode::Run ? std::launch::async : std::launch::deferred, writeRows);
+      rowsToWrite = true;
     } catch (const std::exception& error) {
       rowsFailure = error.what();
     }
   }
   bool awaited = false;
   const auto awaitRows = [&]() -> int16_t {
-    if (rows.valid()) rows.get();
+    if (std::exchange(rowsToWrite, false)) writeRows();
     if (!awaited && mode_ == Mode::Run && rowsFailure.empty() && session.changes && onProgress) {
       book.saving = true;  // the interim summary says so from here on
       onProgress();
@@ -333,8 +319,8 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     committing_ = nullptr;
   }
   book.saving = false;
-  // A Close with nothing to write has not waited for them. Should they have
-  // failed then, the book was closed as it was.
+  // A Close with nothing to write has not asked for them. Should they fail
+  // then, the book was closed as it was.
   if (awaitRows() != rm::status::Success) {
     problems_.push_back(book.role + " book " + book.path +
                         ": its changes could not be written to the report, so they were not "
@@ -372,9 +358,7 @@ int16_t RecordingManager::closed(const SessionKey& key, Session& session, const 
     }
   }
   if (mode_ == Mode::Run && changed) {
-    // Made beside the rest of the run, through the engine.
-    outcomeOf(hashesAfter_[session.book]);  // an earlier Close's
-    hashesAfter_[session.book] = std::async(std::launch::async, hashBook, book.path);
+    hashesAfter_[session.book] = hashBook(book.path);
   }
   sessions_.erase(key);
   if (onProgress && changed) onProgress();

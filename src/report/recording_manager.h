@@ -13,8 +13,8 @@
 //   as the engine tells its observer (rm::BookObserver). A session's changes
 //   reach changes.csv when its Close succeeds; a Discard, or a refused
 //   Close that is then dropped, leaves none. The rows are written and
-//   flushed beside the engine's writes of the book, and the engine waits
-//   for them before it makes the book durable (committing). When the
+//   flushed once the engine has the book's changes in its transaction and
+//   before it makes them durable (committing). When the
 //   rows cannot be written, the Close is refused with ReportNotWritten and
 //   the book kept open with its changes, as for any refused Close (a Close
 //   that had nothing to write has closed the book as it was; the problem
@@ -153,9 +153,8 @@ class RecordingManager final : public rm::RecordManager, private rm::BookObserve
   };
   std::vector<PendingBackup> pendingBackups_;
   bool backupFailed_ = false;
-  // The hash of each book after its last Close that wrote it, made beside
-  // the rest of the run.
-  std::map<std::size_t, std::future<BookHash>> hashesAfter_;
+  // The hash of each book after its last Close that wrote it.
+  std::map<std::size_t, BookHash> hashesAfter_;
   // What the engine asks once the Close being made has written its
   // changes into the book's transaction.
   const std::function<int16_t()>* committing_ = nullptr;
