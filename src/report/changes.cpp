@@ -265,14 +265,11 @@ void SessionChanges::readEvent(uint64_t offset, uint8_t* event) const {
 }
 
 void SessionChanges::copyRows(int out, uint64_t from, uint64_t length) {
-  // Each part is set to be written out as the next is copied, so that the
-  // flush before the book's commit finds little left.
   std::vector<char> chunk(std::min<uint64_t>(length, kFlushAt));
   while (length > 0) {
     const std::size_t part = std::min<uint64_t>(length, chunk.size());
     readAllAt(rowsFd_, chunk.data(), part, from, "the change spool");
     writeAll(out, std::string_view(chunk.data(), part), "changes.csv");
-    startWriteback(out);
     from += part;
     length -= part;
   }

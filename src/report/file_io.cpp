@@ -36,11 +36,6 @@ void writeAll(int fd, std::string_view bytes, const std::string& what) {
   }
 }
 
-void startWriteback(int fd) {
-  // Only advice: errors show at the flush.
-  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
 void readAllAt(int fd, void* into, std::size_t length, uint64_t offset, const std::string& what) {
   auto* bytes = static_cast<char*>(into);
   while (length > 0) {

@@ -16,9 +16,6 @@ int openUnnamedFile(const std::filesystem::path& folder);
 
 // Writes every byte; `what` names the file in the error.
 void writeAll(int fd, std::string_view bytes, const std::string& what);
-// Has the system begin writing what the file holds to disk, without
-// waiting: the flush that must follow then has less left to wait for.
-void startWriteback(int fd);
 void readAllAt(int fd, void* into, std::size_t length, uint64_t offset, const std::string& what);
 
 // Writes `text` beside `path` and renames it into place; flushed to disk
