@@ -29,7 +29,7 @@ std::string openBook(rm::RecordManager& manager, BookCursor& cursor,
   cursor.KeyNumber = 0;
   const int16_t status = cursor.call(manager, rm::op::Open);
   if (status == 0) return {};
-  return refusal(typedFolder, "cannot open: " + statusPhrase(status));
+  return refusal(typedFolder, "cannot open: " + statusPhrase(manager, status));
 }
 
 }  // namespace varnok::booktool

@@ -42,7 +42,7 @@ ToolOutcome walkKey0(rm::RecordManager& manager, std::string_view typedFolder, T
   }
   cursor.call(manager, rm::op::Discard);
   if (status != rm::status::EndOfFile) {
-    return ToolOutcome::refused(refusal(typedFolder, "cannot read: " + statusPhrase(status)));
+    return ToolOutcome::refused(refusal(typedFolder, "cannot read: " + statusPhrase(manager, status)));
   }
   return {};
 }
@@ -103,7 +103,7 @@ ToolOutcome createBook(rm::RecordManager& manager, std::string_view typedFolder)
   if (status == rm::status::FileExists) {
     return ToolOutcome::refused(refusal(typedFolder, "already exists; it is left as it is"));
   }
-  return ToolOutcome::refused(refusal(typedFolder, "cannot create: " + statusPhrase(status)));
+  return ToolOutcome::refused(refusal(typedFolder, "cannot create: " + statusPhrase(manager, status)));
 }
 
 ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
@@ -142,7 +142,7 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
   if (status != 0) {
     cursor.call(manager, rm::op::Discard);
     return ToolOutcome::refused(
-        refusal(typedFolder, "cannot save the imported entries: " + statusPhrase(status) +
+        refusal(typedFolder, "cannot save the imported entries: " + statusPhrase(manager, status) +
                                  "; nothing imported"));
   }
   if (imported) *imported = count;

@@ -29,7 +29,7 @@ void Converter::writeOrReport(gunbook::BookCursor& cursor, uint16_t operation,
   // One trapped statement: Retry makes the write again, Ignore skips it.
   trap([&] {
     lastStatus = cursor.call(recordManager_, operation);
-    raiseIfRefused(lastStatus, operation, cursor.Record);
+    raiseIfRefused(recordManager_, lastStatus, operation, cursor.Record);
   });
 }
 
@@ -46,7 +46,7 @@ bool Converter::closeOrDrop(gunbook::BookCursor& cursor, errortrap::CallerTrap t
   bool closed = false;
   trap([&] {
     lastStatus = cursor.call(recordManager_, rm::op::Close);
-    raiseIfRefused(lastStatus, rm::op::Close, cursor.Record);
+    raiseIfRefused(recordManager_, lastStatus, rm::op::Close, cursor.Record);
     closed = true;
   });
   if (!closed) trap([&] { lastStatus = cursor.call(recordManager_, rm::op::Discard); });

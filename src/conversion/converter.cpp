@@ -29,7 +29,7 @@ bool Converter::openBookOn(gunbook::BookCursor& cursor, TextBox folderBox,
   if (lastStatus == rm::status::Success) return true;
   const char* which = folderBox == TextBox::OldBookFolder ? "old book " : "new book ";
   unopenedBooks_.push_back(which + gunbook::bookPath(folder) +
-                           ": cannot open: " + gunbook::statusPhrase(lastStatus));
+                           ": cannot open: " + gunbook::statusPhrase(recordManager_, lastStatus));
   return false;
 }
 

@@ -26,11 +26,12 @@ WriteKind kindOf(uint16_t operation) {
 
 }  // namespace
 
-void raiseIfRefused(int16_t status, uint16_t operation, const gunbook::GunRecord& entry) {
+void raiseIfRefused(const rm::RecordManager& manager, int16_t status, uint16_t operation,
+                    const gunbook::GunRecord& entry) {
   if (status == rm::status::Success) return;
   const WriteKind kind = kindOf(operation);
   std::string description = std::string(kind.name) + " refused with status " +
-                            std::to_string(status) + " (" + rm::statusText(status) + ")";
+                            std::to_string(status) + " (" + manager.statusText(status) + ")";
   if (operation != rm::op::Close) description += " for entry " + std::string(gunbook::withoutTrailingBlanks(entry.Field00.view()));
   throw errortrap::RunTimeError(kind.number, description);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "gunbook/gun_record.h"
+#include "recordmanager/record_manager.h"
 
 namespace varnok::conversion {
 
@@ -13,6 +14,8 @@ namespace varnok::conversion {
 // e.g. "Update refused with status 5 (duplicate key value) for entry G-1001".
 // Call it in the same trapped statement as the write, so that Retry runs the
 // write again and Ignore skips both.
-void raiseIfRefused(int16_t status, uint16_t operation, const gunbook::GunRecord& entry);
+// `manager` made the write and names the status.
+void raiseIfRefused(const rm::RecordManager& manager, int16_t status, uint16_t operation,
+                    const gunbook::GunRecord& entry);
 
 }  // namespace varnok::conversion

@@ -21,7 +21,7 @@ bool RemovalWalk::remove(std::source_location call) {
   // The write and its check are one statement, so that Retry deletes again.
   T([&] {
     status_ = cursor_.call(recordManager_, rm::op::Delete);
-    raiseIfRefused(status_, rm::op::Delete, cursor_.Record);
+    raiseIfRefused(recordManager_, status_, rm::op::Delete, cursor_.Record);
     deleted = true;
   }, call);
   if (!deleted) T([&] { passedOver_.insert(field00); }, call);

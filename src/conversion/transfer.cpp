@@ -79,7 +79,7 @@ void Converter::transferEntry(gunbook::BookCursor& newBookCursor, const std::str
         alreadyHoldsCopy(recordManager_, newBookCursor, copy, lastStatus))
       return;
     lastStatus = inserted;
-    raiseIfRefused(inserted, rm::op::Insert, copy);
+    raiseIfRefused(recordManager_, inserted, rm::op::Insert, copy);
   });
 }
 

@@ -37,6 +37,10 @@ std::string statusPhrase(int16_t status) {
   return std::string(rm::statusText(status)) + " (status " + std::to_string(status) + ")";
 }
 
+std::string statusPhrase(const rm::RecordManager& manager, int16_t status) {
+  return std::string(manager.statusText(status)) + " (status " + std::to_string(status) + ")";
+}
+
 std::string bookPath(std::string_view typedFolder) {
   std::string key = bookFileKey(normaliseFolder(typedFolder));
   key = withoutTrailingBlanks(key);

@@ -37,7 +37,9 @@ std::string folderLengthProblem(std::string_view typedFolder);
 // '/' for every folder separator.
 std::string bookPath(std::string_view typedFolder);
 
-// "file not found (status 12)": a record manager status for messages.
+// "file not found (status 12)": a book engine status for messages.
 std::string statusPhrase(int16_t status);
+// The same for a status `manager` answered, in its words.
+std::string statusPhrase(const rm::RecordManager& manager, int16_t status);
 
 }  // namespace varnok::gunbook

@@ -77,7 +77,7 @@ std::vector<gunbook::GunRecord> bookAsLeft(const report::SummaryBook& book,
   const auto checkUnchanged = [&] {
     std::string now;
     try {
-      now = report::sha256OfFile(book.file);
+      now = report::sha256OfBook(book.file);
     } catch (const std::exception& error) {
       throw Refused("cannot read " + name + ": " + error.what());
     }

@@ -416,12 +416,8 @@ int16_t BookFile::commit(const std::vector<EntryWrite>& writes, const CommitHook
   int16_t result = writeAll(writes);
   if (result == status::Success && hooks.gate != nullptr) result = (*hooks.gate)();
   if (result == status::Success) {
-    // SQLite writes the book's pages and then syncs the book: the watch
-    // hears of that sync.
-    const SyncWatch watch(hooks.written);
     const int rc = exec(db_, "COMMIT");
     if (rc == SQLITE_OK) {
-      if (hooks.written != nullptr && !watch.toldOfFinalBytes()) tell(*hooks.written);
       sqlite3_close_v2(db_);
       db_ = nullptr;
       return status::Success;

@@ -38,12 +38,10 @@ inline constexpr int kPageSize = 4096;
 // read of the header, short enough never to look like a hang.
 inline constexpr int kBusyTimeoutMs = 100;
 
-// What a layer in front of the engine gave a Close (rm::CommitGate): a gate
-// asked before the changes are made durable, and whom to tell once the
-// file holds them. Either may be null.
+// What the engine's observer gives a Close (BookObserver::committing): a
+// gate asked before the changes are made durable; may be null.
 struct CommitHooks {
   const std::function<int16_t()>* gate = nullptr;
-  const std::function<void()>* written = nullptr;
 };
 
 // One change for commit(): data is unused for Delete.
@@ -84,7 +82,7 @@ class BookFile {
   // lock is kept where possible, and the call may be repeated. The gate,
   // when given, is asked once the changes are written into the transaction
   // and before they are made durable; a status other than 0 from it fails
-  // the commit with that status. `written` is told as CommitGate says.
+  // the commit with that status.
   int16_t commit(const std::vector<EntryWrite>& writes, const CommitHooks& hooks = {});
 
   // For a session taken up again after a while: takes the write lock
@@ -98,9 +96,7 @@ class BookFile {
   void removeStaleJournal();
 
   // Hands the file's bytes, as they are on disk, to `take` in order,
-  // through SQLite's own handle. Another descriptor of this process on the
-  // file would, once closed, drop this session's lock: POSIX locks belong
-  // to the process and the file, not to the descriptor.
+  // through SQLite's own handle, whose locks are the session's.
   int16_t readWhole(const std::function<void(const uint8_t*, std::size_t)>& take);
 
   int pageSize() const { return pageSize_; }

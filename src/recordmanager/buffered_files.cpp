@@ -37,18 +37,6 @@ struct BufferedFile {
 
 BufferedFile* of(sqlite3_file* file) { return reinterpret_cast<BufferedFile*>(file); }
 
-// This thread's SyncWatch, told of a book file's sync and then of any change.
-thread_local SyncWatch::State watching;
-
-void bookSynced(BufferedFile* file) {
-  if (!file->isBook || watching.watch == nullptr || watching.told) return;
-  watching.told = true;
-  tell(*watching.watch);
-}
-
-void bookChanged(BufferedFile* file) {
-  if (file->isBook && watching.told) watching.changedSince = true;
-}
 sqlite3_file* real(sqlite3_file* file) { return of(file)->real; }
 const sqlite3_io_methods* call(sqlite3_file* file) { return real(file)->pMethods; }
 
@@ -100,7 +88,6 @@ int readFile(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
 int writeFile(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 offset) {
   BufferedFile* f = of(file);
   f->aheadLength = 0;
-  bookChanged(f);
   if (!f->gathersWrites) return call(file)->xWrite(f->real, buffer, amount, offset);
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   const bool follows = !f->pending.empty() &&
@@ -130,12 +117,10 @@ const sqlite3_io_methods kMethods = {
     writeFile,
     [](sqlite3_file* f, sqlite3_int64 size) {
       if (int rc = settle(f)) return rc;
-      bookChanged(of(f));
       return call(f)->xTruncate(real(f), size);
     },
     [](sqlite3_file* f, int flags) {
       if (int rc = settle(f)) return rc;
-      bookSynced(of(f));
       return call(f)->xSync(real(f), flags);
     },
     [](sqlite3_file* f, sqlite3_int64* size) {
@@ -218,22 +203,6 @@ sqlite3_vfs makeLayer() {
 }
 
 }  // namespace
-
-SyncWatch::SyncWatch(const std::function<void()>* watch) : outer_(watching) {
-  watching = State{watch, false, false};
-}
-
-SyncWatch::~SyncWatch() { watching = outer_; }
-
-bool SyncWatch::toldOfFinalBytes() const { return watching.told && !watching.changedSince; }
-
-void tell(const std::function<void()>& watch) noexcept {
-  try {
-    watch();
-  } catch (...) {
-    // Only news: the commit goes on as if no one listened.
-  }
-}
 
 const char* bufferedFileLayer() {
   static sqlite3_vfs layer = [] {

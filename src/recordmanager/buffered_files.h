@@ -23,41 +23,9 @@
 // the time (the crash tests put one of their own there).
 #pragma once
 
-#include <functional>
-
 namespace varnok::rm {
 
 // The name to give sqlite3_open_v2; registered at the first call.
 const char* bufferedFileLayer();
-
-// While a SyncWatch lives, the first sync of a book file (not of a journal)
-// that this thread makes through the layer tells `watch` before it is
-// handed on, once every write before it has been: the file holds then what
-// the sync makes durable. Nothing is told with a null watch.
-class SyncWatch {
- public:
-  explicit SyncWatch(const std::function<void()>* watch);
-  ~SyncWatch();
-  SyncWatch(const SyncWatch&) = delete;
-  SyncWatch& operator=(const SyncWatch&) = delete;
-
-  // True when the watch was told and the book file has not been written or
-  // cut since: what it was told of is what the file holds.
-  bool toldOfFinalBytes() const;
-
-  // The layer keeps one per thread.
-  struct State {
-    const std::function<void()>* watch = nullptr;
-    bool told = false;
-    bool changedSince = false;
-  };
-
- private:
-  State outer_;
-};
-
-// Calls a watch, which must not throw; should it all the same, nothing of
-// that reaches SQLite.
-void tell(const std::function<void()>& watch) noexcept;
 
 }  // namespace varnok::rm

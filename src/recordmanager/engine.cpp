@@ -24,12 +24,6 @@
 namespace varnok::rm {
 namespace {
 
-// The gate of the innermost CommitGate on this thread.
-thread_local const std::function<int16_t()>* commitGate = nullptr;
-thread_local const std::function<void()>* commitWritten = nullptr;
-// The listener of the innermost ChangeWatch on this thread.
-thread_local const ChangeWatch::Listener* changeWatch = nullptr;
-
 class BookEngine final : public RecordManager {
  public:
   BookEngine() {
@@ -46,20 +40,15 @@ class BookEngine final : public RecordManager {
     ::mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
   }
 
-  int16_t readBookFile(const void* block,
-                       const std::function<void(const uint8_t*, std::size_t)>& take) {
+  // The open book the block names; null when it names none.
+  BookSession* bookOf(const void* block) {
     BlockHandle handle;
     Position position;
-    BookSession* book = find(block, handle, position);
-    return book == nullptr ? status::FileNotOpen : book->readFile(take);
+    return find(block, handle, position);
   }
 
-  int bookDescriptor(const void* block) {
-    BlockHandle handle;
-    Position position;
-    BookSession* book = find(block, handle, position);
-    return book == nullptr ? -1 : descriptorOf(book->fileId());
-  }
+  // The registered observer, or null.
+  BookObserver* observer = nullptr;
 
   void hold() { ++holds_; }
   void endHold() {
@@ -118,7 +107,10 @@ class BookEngine final : public RecordManager {
         if (holds_ > 0 && !book->changed()) {
           held_.push_back(std::move(slots_[handle.slot].book));
         } else if (operation == op::Close) {
-          result = book->commit(CommitHooks{commitGate, commitWritten});
+          const std::function<int16_t()> gate = [this, block] {
+            return observer->committing(block);
+          };
+          result = book->commit(CommitHooks{observer != nullptr ? &gate : nullptr});
           if (result != status::Success) return result;
         }
         release(handle.slot);
@@ -130,17 +122,17 @@ class BookEngine final : public RecordManager {
         if (operation != op::Delete &&
             (data == nullptr || dataLength == nullptr || *dataLength != kRecordLength))
           return status::DataBufferLength;
-        // The entry as it was, for a watch: the change overwrites it.
+        // The entry as it was, for the observer: the change overwrites it.
         std::array<uint8_t, kRecordLength> before;
-        const bool watched = changeWatch != nullptr && operation != op::Insert;
+        const bool watched = observer != nullptr && operation != op::Insert;
         const uint8_t* now = watched ? book->currentData(position) : nullptr;
         if (now != nullptr) std::copy_n(now, kRecordLength, before.begin());
         result = operation == op::Insert   ? book->insert(position, data, keyNumber)
                  : operation == op::Update ? book->update(position, data)
                                            : book->remove(position);
-        if (result == status::Success && changeWatch != nullptr)
-          (*changeWatch)(now != nullptr ? before.data() : nullptr,
-                         operation == op::Delete ? nullptr : data);
+        if (result == status::Success && observer != nullptr)
+          observer->changed(block, now != nullptr ? before.data() : nullptr,
+                            operation == op::Delete ? nullptr : data);
         break;
       }
       default: {  // Get Next, Get Greater or Equal
@@ -248,10 +240,6 @@ BookEngine& engine() {
 
 RecordManager& bookEngine() { return engine(); }
 
-int openBookDescriptor(const void* positionBlock) {
-  return engine().bookDescriptor(positionBlock);
-}
-
 bool saveCutShortBeside(const std::string& bookFile) {
   // SQLite rolls back a journal that is there and does not begin with a
   // zero byte; one emptied or zeroed by a commit that finished is not.
@@ -263,29 +251,17 @@ bool saveCutShortBeside(const std::string& bookFile) {
   return hot;
 }
 
-int16_t readOpenBookFile(const void* positionBlock,
-                         const std::function<void(const uint8_t*, std::size_t)>& take) {
-  return engine().readBookFile(positionBlock, take);
+// For book_bytes.cpp: the open book's bytes through its session's handle.
+int16_t readOpenBook(const void* positionBlock,
+                     const std::function<void(const uint8_t*, std::size_t)>& take) {
+  BookSession* book = engine().bookOf(positionBlock);
+  return book == nullptr ? status::FileNotOpen : book->readFile(take);
 }
 
-CommitGate::CommitGate(std::function<int16_t()> gate, std::function<void()> written)
-    : gate_(std::move(gate)),
-      written_(std::move(written)),
-      outerGate_(commitGate),
-      outerWritten_(commitWritten) {
-  commitGate = &gate_;
-  commitWritten = written_ ? &written_ : nullptr;
+BookObservation::BookObservation(BookObserver& observer) : outer_(engine().observer) {
+  engine().observer = &observer;
 }
-CommitGate::~CommitGate() {
-  commitGate = outerGate_;
-  commitWritten = outerWritten_;
-}
-
-ChangeWatch::ChangeWatch(Listener listener)
-    : listener_(std::move(listener)), outer_(changeWatch) {
-  changeWatch = &listener_;
-}
-ChangeWatch::~ChangeWatch() { changeWatch = outer_; }
+BookObservation::~BookObservation() { engine().observer = outer_; }
 
 BookHold::BookHold() { engine().hold(); }
 BookHold::~BookHold() { engine().endHold(); }

@@ -6,7 +6,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 struct stat;
 
@@ -22,12 +21,5 @@ struct FileId {
 std::optional<FileId> fileIdentity(const std::string& path);
 // The identity of a file already looked at with stat.
 FileId fileIdentity(const struct stat& st);
-
-// A descriptor of this process open on the file, as /proc lists them; -1
-// when there is none or the system does not say.
-int descriptorOf(const FileId& file);
-// Every descriptor of this process open on the file; none when the system
-// does not say.
-std::optional<std::vector<int>> descriptorsOf(const FileId& file);
 
 }  // namespace varnok::rm

@@ -66,7 +66,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 
@@ -87,6 +86,11 @@ class RecordManager {
   virtual int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer,
                        uint16_t* dataLength, void* keyBuffer, uint16_t keyLength,
                        int16_t keyNumber) = 0;
+
+  // A short English text for a status this record manager answers: the
+  // engine's own (rm::statusText). One in front of the engine that answers
+  // statuses of its own names them.
+  virtual const char* statusText(int16_t status) const { return rm::statusText(status); }
 };
 
 // The process's book engine (the SQLite-backed record manager).
@@ -107,70 +111,63 @@ class BookHold {
   BookHold& operator=(const BookHold&) = delete;
 };
 
-// While a CommitGate lives, a Close made on this thread that writes a book
-// asks its gate once the book's changes are written into the file's
-// transaction and before they are made durable. A status other than 0 from
-// the gate refuses the Close with that status, as a failed commit is
-// refused: nothing reaches the file and the book stays open with its
-// changes. A Close that writes nothing, and a Discard, do not ask. A layer
-// in front of the engine uses it to make its own record of the changes
-// durable first while the engine writes. The innermost gate holds.
-//
-// `written`, when given, is called once such a Close has put the book's new
-// bytes in the file, as the engine begins to wait for them to reach the
-// disk; should anything change the file after that, it is called again
-// once the Close is done. The last call before a Close that succeeds saw
-// the file as the Close leaves it, so a layer can read the file while the
-// engine waits on the disk. It must not throw.
-class CommitGate {
+// What a layer above the engine hears of the changes made through it: it
+// registers one for as long as a BookObservation lives. The engine tells
+// it of every session, whoever opened it; the observer keeps what it needs
+// per session (sessionNamedBy) and ignores the rest.
+class BookObserver {
  public:
-  explicit CommitGate(std::function<int16_t()> gate, std::function<void()> written = {});
-  ~CommitGate();
-  CommitGate(const CommitGate&) = delete;
-  CommitGate& operator=(const CommitGate&) = delete;
+  virtual ~BookObserver() = default;
 
- private:
-  std::function<int16_t()> gate_;
-  std::function<void()> written_;
-  const std::function<int16_t()>* outerGate_;
-  const std::function<void()>* outerWritten_;
+  // An Insert, Update or Delete went through in the session `positionBlock`
+  // names: the entry before and after (before is null for an entry added,
+  // after for one removed; an Update that changed no byte is told too).
+  // The bytes are valid during the call only. Must not throw.
+  virtual void changed(const void* positionBlock, const uint8_t* before,
+                       const uint8_t* after) noexcept = 0;
+
+  // A Close of that session that writes the book has put its changes into
+  // the file's transaction, and they are not yet durable. A status other
+  // than 0 refuses the Close with that status, as a failed commit is
+  // refused: nothing reaches the file and the book stays open with its
+  // changes. A Close that writes nothing, and a Discard, do not ask. The
+  // engine writes the book while the observer makes its own record durable.
+  virtual int16_t committing(const void* positionBlock) = 0;
 };
 
-// While a ChangeWatch lives, each Insert, Update and Delete the engine makes
-// on this thread tells it, once made, the entry before and after (before
-// is null for an entry added, after for one removed; an Update that
-// changed no byte tells it too). The bytes are valid during the call only.
-// A layer in front of the engine uses it to record what changed without
-// reading each entry first. The listener must not throw. The innermost
-// watch holds.
-class ChangeWatch {
+// Registers `observer` with the engine while it lives; the innermost
+// registration is told. Calls come from one thread, as for the engine.
+class BookObservation {
  public:
-  using Listener = std::function<void(const uint8_t* before, const uint8_t* after)>;
-  explicit ChangeWatch(Listener listener);
-  ~ChangeWatch();
-  ChangeWatch(const ChangeWatch&) = delete;
-  ChangeWatch& operator=(const ChangeWatch&) = delete;
+  explicit BookObservation(BookObserver& observer);
+  ~BookObservation();
+  BookObservation(const BookObservation&) = delete;
+  BookObservation& operator=(const BookObservation&) = delete;
 
  private:
-  Listener listener_;
-  const Listener* outer_;
+  BookObserver* outer_;
 };
 
-// Hands the bytes of the book file that the open session `positionBlock`
-// names to `take`, in order, as they are on disk; FileNotOpen when the
-// block names no open book. Layers in front of the engine that copy or
-// hash an open book must read it this way: a descriptor of their own on
-// the file would, once closed, drop the session's lock (POSIX locks
-// belong to the process and the file, not to the descriptor).
-int16_t readOpenBookFile(const void* positionBlock,
-                         const std::function<void(const uint8_t*, std::size_t)>& take);
+// Copies the book file that the open session `positionBlock` names, byte
+// for byte as it is on disk, to where `destination` stands, through the
+// engine's own handle on it (no other descriptor on a book is opened: its
+// close would drop the session's lock). The copy is not flushed. 0, with
+// `bytes` set; FileNotOpen when the block names no open book; IoError when
+// the book cannot be read, or when the destination cannot be written, with
+// `error` then set to the system's errno (0 for a failed read).
+int16_t copyOpenBook(const void* positionBlock, int destination, uint64_t& bytes, int& error);
 
-// The descriptor the engine reads the book that the open session
-// `positionBlock` names through, found among the process's own; -1 when the
-// block names no open book or the system does not say. For reading at
-// explicit offsets only (pread, copy_file_range): never closed, and its
-// offset never moved, by anyone but the engine.
-int openBookDescriptor(const void* positionBlock);
+// The SHA-256 of the book file that the open session names, as it is on
+// disk, as 64 lower-case hex digits, read through the engine's own handle.
+// FileNotOpen or IoError as for copyOpenBook.
+int16_t openBookSha256(const void* positionBlock, std::string& sha256);
+
+// The SHA-256 of the book file at `bookFile` (a path, as the key buffer of
+// an Open is read), whether or not a session holds it. May be called from
+// any thread, beside the engine's sessions: the file is read through a
+// handle of the engine whose closing leaves every session's lock in
+// place. FileNotFound, AccessDenied or IoError when it cannot be read.
+int16_t bookFileSha256(const std::string& bookFile, std::string& sha256);
 
 // True when a save of the book file `bookFile` was cut short (a crash, a
 // kill, a power cut) and left its journal beside the book: the next Open

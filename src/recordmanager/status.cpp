@@ -24,11 +24,6 @@ const char* statusText(int16_t value) {
     case status::FileExists: return "file already exists";
     case status::RecordLocked: return "entry locked";
     case status::FileLocked: return "book open elsewhere";
-    case status::BackupNotWritten: return "its backup copy could not be written";
-    case status::ReportNotWritten: return "the report of its changes could not be written";
-    case status::SaveCutShort:
-      return "its last save was cut short; a preview does not open it, since opening it puts "
-             "it back as it was before that save";
     default: return "unknown status";
   }
 }

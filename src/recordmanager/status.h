@@ -45,17 +45,12 @@ inline constexpr int16_t FileExists = 59;        // Create over an existing file
 inline constexpr int16_t RecordLocked = 84;
 inline constexpr int16_t FileLocked = 85;        // the book is open elsewhere (another process, or
                                                  // another position block of this one)
-// Ours, from a record manager that keeps a run's report: the book's backup
-// copy, or the report of the book's changes, could not be written, so the
-// book was not opened (or not closed) to keep it as it was.
-inline constexpr int16_t BackupNotWritten = 190;
-inline constexpr int16_t ReportNotWritten = 191;
-// A preview, which writes nothing, found the book's last save cut short: its
-// Open would roll the book back, so the preview does not open it.
-inline constexpr int16_t SaveCutShort = 192;
 }  // namespace status
 
-// A short English text for a status, for messages and logs.
+// A short English text for one of the engine's statuses, for messages and
+// logs; "unknown status" for any other. A record manager in front of the
+// engine may answer statuses of its own from 190 on, and names them itself
+// (RecordManager::statusText).
 const char* statusText(int16_t status);
 
 }  // namespace varnok::rm

@@ -154,8 +154,6 @@ void writeSummary(const Restore& w) {
 void keepReplacedBook(const Restore& w) {
   RestoredBook& r = w.r;
   if (w.hold.session != nullptr) {
-    // Read through the engine's handle on the held book: a descriptor of
-    // our own, once closed, would let go of the book's lock.
     r.keptBook = r.reportFolder / kReplacedBookName;
     copyOpenBook(w.hold.session, r.keptBook);
     r.replacedSha256 = flushAndHash(r.keptBook);
@@ -185,7 +183,7 @@ void replaceBook(const Restore& w, const CopiedFile& copy, bool& replaced) {
   putInPlace(w, copy.path);
   replaced = true;
   flushFolder(w.target.file.parent_path());
-  if (sha256OfFile(w.target.file) != copy.sha256) {
+  if (sha256OfBook(w.target.file) != copy.sha256) {
     throw std::runtime_error("after the rename " + w.target.file.string() +
                              " does not hold the backup's bytes");
   }

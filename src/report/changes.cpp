@@ -27,13 +27,6 @@ constexpr std::size_t kLongestEvent =
     kHeadLength + kStoredRecordLength + gunbook::kGunFields.size() + kStoredRecordLength;
 constexpr uint8_t kHasBefore = 1, kHasAfter = 2;
 constexpr std::size_t kFlushAt = 256 * 1024;
-// What one copy of spooled rows into changes.csv takes at a time.
-constexpr uint64_t kCopyPart = 4 * 1024 * 1024;
-// What record() hands the thread at a time, and how much may wait.
-constexpr std::size_t kBatchBytes = 256 * 1024;
-constexpr std::size_t kQueuedBatches = 2;
-// How many events ahead the thread fetches an event's place in the index.
-constexpr int kLookAhead = 8;
 
 struct EventHead {
   Change change;
@@ -206,7 +199,12 @@ std::string tallyText(const Tally& tally) {
 }
 
 SessionChanges::SessionChanges(const ReportDir& folder, std::string book, std::size_t entries)
-    : cells_(std::make_unique<RowCells>(book)), entries_(entries) {
+    : cells_(std::make_unique<RowCells>(book)) {
+  try {
+    entryOfKey_.reserve(entries);
+  } catch (const std::bad_alloc&) {
+    // Only a head start: the index grows as it needs.
+  }
   fd_ = folder.createUnnamed();
   try {
     rowsFd_ = folder.createUnnamed();
@@ -214,105 +212,28 @@ SessionChanges::SessionChanges(const ReportDir& folder, std::string book, std::s
     ::close(fd_);
     throw;
   }
-  batch_.reserve(kBatchBytes + 2 * kStoredRecordLength);
-  worker_ = std::thread(&SessionChanges::work, this);
 }
 
 SessionChanges::~SessionChanges() {
-  {
-    const std::lock_guard lock(mutex_);
-    stopping_ = true;
-    queue_.clear();
-  }
-  changed_.notify_all();
-  worker_.join();
   ::close(fd_);
   ::close(rowsFd_);
 }
 
-void SessionChanges::record(Change change, const uint8_t* before, const uint8_t* after) {
-  batch_.push_back(static_cast<uint8_t>(change));
-  batch_.push_back(static_cast<uint8_t>((before ? kHasBefore : 0) | (after ? kHasAfter : 0)));
-  if (before) batch_.insert(batch_.end(), before, before + kStoredRecordLength);
-  if (after) batch_.insert(batch_.end(), after, after + kStoredRecordLength);
-  if (batch_.size() >= kBatchBytes) hand(batch_);
-}
-
-void SessionChanges::hand(std::vector<uint8_t>& batch) {
-  if (batch.empty()) return;
-  {
-    // A pass that changes entries faster than the thread spools them
-    // waits, so that what is queued stays a few megabytes.
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < kQueuedBatches; });
-    queue_.push_back(std::move(batch));
-    batch = {};
-    if (!spare_.empty()) {
-      batch = std::move(spare_.back());
-      spare_.pop_back();
-    }
-  }
-  changed_.notify_all();
-  batch.reserve(kBatchBytes + 2 * kStoredRecordLength);
-}
-
-void SessionChanges::work() {
+void SessionChanges::record(Change change, const uint8_t* before, const uint8_t* after) noexcept {
+  if (failure_) return;
   try {
-    entryOfKey_.reserve(entries_);
-  } catch (const std::bad_alloc&) {
-    // Only a head start: the index grows as it needs.
+    take(change, before, after);
+  } catch (...) {
+    failure_ = std::current_exception();
   }
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-    if (stopping_) return;
-    std::vector<uint8_t> batch = std::move(queue_.front());
-    queue_.pop_front();
-    working_ = true;
-    const bool failed = failure_ != nullptr;
-    lock.unlock();
-    std::exception_ptr failure;
-    try {
-      const uint8_t* const end = batch.data() + batch.size();
-      // An event's stock number is looked up some events ahead of its turn,
-      // so that its place in the index is fetched while others are spooled.
-      const uint8_t* ahead = batch.data();
-      for (int i = 0; i < kLookAhead && ahead < end; ++i) ahead = lookUpAhead(ahead);
-      for (const uint8_t* at = batch.data(); !failed && at < end;) {
-        const auto change = static_cast<Change>(at[0]);
-        const uint8_t flags = at[1];
-        at += 2;
-        const uint8_t* before = flags & kHasBefore ? at : nullptr;
-        if (before) at += kStoredRecordLength;
-        const uint8_t* after = flags & kHasAfter ? at : nullptr;
-        if (after) at += kStoredRecordLength;
-        if (ahead < end) ahead = lookUpAhead(ahead);
-        take(change, before, after);
-      }
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    batch.clear();
-    lock.lock();
-    spare_.push_back(std::move(batch));
-    if (failure && !failure_) failure_ = failure;
-    working_ = false;
-    changed_.notify_all();
-  }
-}
-
-const uint8_t* SessionChanges::lookUpAhead(const uint8_t* event) const {
-  // The stock number is the first of the event's entries'.
-  entryOfKey_.prefetch(event + 2);
-  const uint8_t flags = event[1];
-  return event + 2 + ((flags & kHasBefore) ? kStoredRecordLength : 0) +
-         ((flags & kHasAfter) ? kStoredRecordLength : 0);
 }
 
 uint32_t SessionChanges::entryOf(const uint8_t* stored) {
-  const auto [entry, added] = entryOfKey_.findOrAdd(stored, static_cast<uint32_t>(tracks_.size()));
+  const auto [at, added] = entryOfKey_.try_emplace(
+      std::string(reinterpret_cast<const char*>(stored), gunbook::kGunFields[0].width),
+      static_cast<uint32_t>(tracks_.size()));
   if (added) tracks_.push_back(Track{spooled_, spooled_});
-  return entry;
+  return at->second;
 }
 
 void SessionChanges::take(Change change, const uint8_t* before, const uint8_t* after) {
@@ -320,8 +241,9 @@ void SessionChanges::take(Change change, const uint8_t* before, const uint8_t* a
   // stock number moves the entry to its new one.
   const uint32_t entry = entryOf(before ? before : after);
   if (before && after && std::memcmp(before, after, gunbook::kGunFields[0].width) != 0) {
-    entryOfKey_.erase(before);
-    entryOfKey_.set(after, entry);
+    const std::size_t width = gunbook::kGunFields[0].width;
+    entryOfKey_.erase(std::string(reinterpret_cast<const char*>(before), width));
+    entryOfKey_[std::string(reinterpret_cast<const char*>(after), width)] = entry;
   }
   tracks_[entry].last = spooled_;
   // Its rows as the entry's only event: what nearly every entry is.
@@ -371,36 +293,18 @@ void SessionChanges::readEvent(uint64_t offset, uint8_t* event) const {
 }
 
 void SessionChanges::copyRows(int out, uint64_t from, uint64_t length) {
-  // Within the kernel where the file system lets it: the rows need not
-  // pass through this process. A part at a time, each set to be written
-  // out as the next is copied, so that the flush before the book's commit
-  // finds little left.
-  while (length > 0) {
-    const uint64_t part = std::min<uint64_t>(length, kCopyPart);
-    const uint64_t copied = copyWithinKernel(rowsFd_, from, out, part, "changes.csv");
-    startWriteback(out);
-    from += copied;
-    length -= copied;
-    if (copied < part) break;
-  }
   std::vector<char> chunk(std::min<uint64_t>(length, kFlushAt));
   while (length > 0) {
     const std::size_t part = std::min<uint64_t>(length, chunk.size());
     readAllAt(rowsFd_, chunk.data(), part, from, "the change spool");
     writeAll(out, std::string_view(chunk.data(), part), "changes.csv");
-    startWriteback(out);
     from += part;
     length -= part;
   }
 }
 
 long SessionChanges::writeRows(int out, Tally& tally) {
-  hand(batch_);
-  {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.empty() && !working_; });
-    if (failure_) std::rethrow_exception(failure_);
-  }
+  if (failure_) std::rethrow_exception(failure_);
   flush();
   long count = 0;
   // Runs of rows made beforehand that lie one after another in the spool.

@@ -16,21 +16,18 @@
 #pragma once
 
 #include <array>
-#include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
-#include <mutex>
-#include <thread>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "gunbook/gun_record.h"
 #include "report/report_dir.h"
-#include "report/stock_number_index.h"
 
 namespace varnok::report {
 
@@ -67,10 +64,8 @@ struct RowCells;  // the cells a row begins with, made once
 
 // The changes of one session, spooled to an unnamed file in the report
 // folder so that a large run holds little in memory. An entry changed more
-// than once is reported once, from its first state to its last.
-//
-// The spooling, and the rows of each entry changed once (nearly all), are
-// made by a thread of the session's own while the pass goes on: at Close
+// than once is reported once, from its first state to its last. The rows
+// of each entry changed once (nearly all) are made as it changes: at Close
 // what is left is to copy those rows into changes.csv.
 class SessionChanges {
  public:
@@ -84,7 +79,7 @@ class SessionChanges {
 
   // before or after is null for an added or a removed entry. A spool that
   // cannot be written shows at writeRows.
-  void record(Change change, const uint8_t* before, const uint8_t* after);
+  void record(Change change, const uint8_t* before, const uint8_t* after) noexcept;
 
   // Writes to `out` the rows of every entry whose fields changed, counts
   // those entries into `tally` and returns the number of rows. Throws
@@ -95,8 +90,8 @@ class SessionChanges {
   struct Track {
     uint64_t first = 0, last = 0;  // where its first and last events are in the spool
   };
-  // One event as the thread saw it: where it lies in the spool and where
-  // its rows, made as if it were its entry's only event, lie in rowsFd_.
+  // One event: where it lies in the spool and where its rows, made as if
+  // it were its entry's only event, lie in rowsFd_.
   struct Event {
     uint64_t spoolAt;
     uint64_t rowsAt;
@@ -105,12 +100,7 @@ class SessionChanges {
     uint32_t entry;
     Change change;
   };
-  void work();
-  void hand(std::vector<uint8_t>& batch);
   void take(Change change, const uint8_t* before, const uint8_t* after);
-  // Fetches the index's place for the event handed over at `event`;
-  // returns where the next event begins.
-  const uint8_t* lookUpAhead(const uint8_t* event) const;
   uint32_t entryOf(const uint8_t* stored);
   void flush();
   void readEvent(uint64_t offset, uint8_t* event) const;
@@ -118,27 +108,15 @@ class SessionChanges {
 
   std::unique_ptr<const RowCells> cells_;
   std::string head_;  // room for the cells every row of an entry begins with
-  std::size_t entries_;
   int fd_ = -1, rowsFd_ = -1;
-  // Filled by record(), handed to the thread a batch at a time.
-  std::vector<uint8_t> batch_;
-  // Everything below is the thread's until writeRows has waited for it.
   std::string pending_, pendingRows_;
   uint64_t spooled_ = 0;  // bytes, pending_ included
   uint64_t rowsSpooled_ = 0;
-  StockNumberIndex entryOfKey_;
+  // The entry each stock number (Field00's stored bytes) stands for.
+  std::unordered_map<std::string, uint32_t> entryOfKey_;
   std::deque<Track> tracks_;
   std::deque<Event> events_;  // grows without copying itself
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::vector<uint8_t>> queue_;
-  // Batches the thread is done with, for record() to fill again: fresh
-  // memory would cost a page fault every 4 KB.
-  std::vector<std::vector<uint8_t>> spare_;
-  bool working_ = false, stopping_ = false;
-  std::exception_ptr failure_;
-  std::thread worker_;
+  std::exception_ptr failure_;  // the first record() that failed
 };
 
 // changes.csv in the report folder, written with its header on creation.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "booktool/book_csv.h"
 #include "booktool/csv.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "recordmanager/record_manager.h"
+#include "recordmanager/status.h"
 #include "report/file_io.h"
 
 namespace varnok::report {
@@ -64,9 +65,7 @@ class Sha256 {
   std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context_;
 };
 
-// What a read of a file to hash or copy takes at a time. A book's hash
-// after is made while its Close is still at its largest, so this is kept
-// small.
+// What a read of a file to hash or copy takes at a time.
 constexpr std::size_t kChunk = 256 * 1024;
 
 // Reads `from` to its end, handing each chunk to `take`.
@@ -82,76 +81,61 @@ void readAll(int fd, const std::filesystem::path& from, Take take) {
   }
 }
 
-// The SHA-256 of what `fd`, open on `file`, reads from where it stands.
-std::string sha256Read(int fd, const std::filesystem::path& file) {
-  Sha256 hash;
-  readAll(fd, file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
-  return hash.hex();
+std::string failedRead(int16_t status) {
+  return "the open book could not be read (status " + std::to_string(status) + ")";
 }
-
-}  // namespace
-
-std::string sha256OfFile(const std::filesystem::path& file) {
-  const Fd in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) fail("cannot open", file, errno);
-  return sha256Read(in.get(), file);
-}
-
-BookHash hashBook(const std::filesystem::path& book) {
-  BookHash hash;
-  hash.reader = ::open(book.c_str(), O_RDONLY | O_CLOEXEC);
-  if (hash.reader < 0) {
-    hash.problem = "cannot open " + book.string() + ": " + std::strerror(errno);
-    return hash;
-  }
-  try {
-    hash.sha256 = sha256Read(hash.reader, book);
-  } catch (const std::exception& error) {
-    hash.problem = error.what();
-  }
-  return hash;
-}
-
-ByteSource openBookBytes(const void* positionBlock) {
-  return [positionBlock](const auto& take) {
-    if (const int16_t status = rm::readOpenBookFile(positionBlock, take))
-      throw std::runtime_error("the open book could not be read (status " +
-                               std::to_string(status) + ")");
-  };
-}
-
-namespace {
 
 // Copies the open book into `out` (`to` names it in errors) and returns
-// how many bytes: only into the page cache, the flush follows on another
-// thread. The engine's own descriptor is read at explicit offsets: a
-// descriptor of our own, once closed, would drop the session's lock.
-std::uintmax_t copyBookInto(const void* positionBlock, int out, const std::string& to) {
-  std::uintmax_t bytes = 0;
-  const int engines = rm::openBookDescriptor(positionBlock);
-  struct stat st{};
-  const bool sized = engines >= 0 && ::fstat(engines, &st) == 0;
-  if (sized) bytes = copyWithinKernel(engines, 0, out, uint64_t(st.st_size), to);
-  if (!sized || bytes < uint64_t(st.st_size)) {
-    // Through the engine instead, from the start.
-    if (bytes > 0 && (::ftruncate(out, 0) != 0 || ::lseek(out, 0, SEEK_SET) != 0))
-      fail("cannot write", to, errno);
-    bytes = 0;
-    openBookBytes(positionBlock)([&](const uint8_t* data, std::size_t length) {
-      writeAll(out, std::string_view(reinterpret_cast<const char*>(data), length), to);
-      bytes += length;
-    });
-  }
+// how many bytes: only into the page cache, the flush follows.
+std::uintmax_t copyBookInto(const void* positionBlock, int out, const std::filesystem::path& to) {
+  uint64_t bytes = 0;
+  int error = 0;
+  const int16_t status = rm::copyOpenBook(positionBlock, out, bytes, error);
+  if (status != rm::status::Success && error != 0) fail("cannot write", to, error);
+  if (status != rm::status::Success) throw std::runtime_error(failedRead(status));
   return bytes;
 }
 
 }  // namespace
 
+std::string sha256OfDescriptor(int fd, const std::filesystem::path& file) {
+  Sha256 hash;
+  readAll(fd, file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
+  return hash.hex();
+}
+
+std::string sha256OfFile(const std::filesystem::path& file) {
+  const Fd in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) fail("cannot open", file, errno);
+  return sha256OfDescriptor(in.get(), file);
+}
+
+BookHash hashBook(const std::filesystem::path& book) {
+  BookHash hash;
+  if (const int16_t status = rm::bookFileSha256(book.string(), hash.sha256))
+    hash.problem = "cannot read " + book.string() + ": " + rm::statusText(status) + " (status " +
+                   std::to_string(status) + ")";
+  return hash;
+}
+
+std::string sha256OfBook(const std::filesystem::path& book) {
+  BookHash hash = hashBook(book);
+  if (!hash.problem.empty()) throw std::runtime_error(hash.problem);
+  return hash.sha256;
+}
+
+std::string hashOpenBook(const void* positionBlock) {
+  std::string sha256;
+  if (const int16_t status = rm::openBookSha256(positionBlock, sha256))
+    throw std::runtime_error(failedRead(status));
+  return sha256;
+}
+
 std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to) {
   Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (out.get() < 0) fail("cannot create", to, errno);
   try {
-    const std::uintmax_t bytes = copyBookInto(positionBlock, out.get(), to.string());
+    const std::uintmax_t bytes = copyBookInto(positionBlock, out.get(), to);
     if (::close(out.release()) != 0) fail("cannot write", to, errno);
     return bytes;
   } catch (...) {
@@ -167,7 +151,7 @@ std::uintmax_t copyOpenBook(const void* positionBlock, const ReportDir& folder,
   if (folder.exists(name)) fail("cannot create", to, EEXIST);  // never overwritten
   Fd out(folder.createFile(partial, O_WRONLY));
   try {
-    const std::uintmax_t bytes = copyBookInto(positionBlock, out.get(), to.string());
+    const std::uintmax_t bytes = copyBookInto(positionBlock, out.get(), to);
     if (::close(out.release()) != 0) fail("cannot write", to, errno);
     return bytes;
   } catch (...) {
@@ -182,24 +166,18 @@ std::string publishBackup(const ReportDir& folder, const std::string& name) {
   const Fd fd(folder.openFile(partial, O_RDONLY));
   if (fd.get() < 0) fail("cannot open", to, errno);
   if (::fsync(fd.get()) != 0) fail("cannot flush", to, errno);
-  const std::string sha256 = sha256Read(fd.get(), to);
+  const std::string sha256 = sha256OfDescriptor(fd.get(), to);
   if (::renameat2(folder.fd(), partial.c_str(), folder.fd(), name.c_str(), RENAME_NOREPLACE) != 0)
     fail("cannot name", to, errno);
   folder.sync();
   return sha256;
 }
 
-std::string sha256Of(const ByteSource& source) {
-  Sha256 hash;
-  source([&](const uint8_t* data, std::size_t length) { hash.add(data, length); });
-  return hash.hex();
-}
-
 std::string flushAndHash(const std::filesystem::path& file) {
   const Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) fail("cannot open", file, errno);
   if (::fsync(fd.get()) != 0) fail("cannot flush", file, errno);
-  return sha256Read(fd.get(), file);
+  return sha256OfDescriptor(fd.get(), file);
 }
 
 CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -1,10 +1,10 @@
 // Byte-exact copies of files with their SHA-256, for book backups and the
-// hashes a run's summary gives of each book before and after.
+// hashes a run's summary gives of each book before and after. A book's own
+// bytes come from the book engine; the report's files are read here.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "report/report_dir.h"
@@ -21,22 +21,16 @@ struct CopiedFile {
   std::uintmax_t bytes = 0;
 };
 
-// Something that hands its bytes, in order, to the function it is given,
-// and throws when it cannot give them all: an open book, read through the
-// book engine's own handle (rm::readOpenBookFile).
-using ByteSource =
-    std::function<void(const std::function<void(const uint8_t*, std::size_t)>& take)>;
-
-// The book that the open session `positionBlock` names, as it is on disk.
-ByteSource openBookBytes(const void* positionBlock);
+// The SHA-256 of what `fd`, open on `file`, reads from where it stands.
+std::string sha256OfDescriptor(int fd, const std::filesystem::path& file);
 
 // Copies the book that the open session `positionBlock` names into the new
-// file `to` and returns how many bytes: within the kernel, from the
-// engine's own descriptor, where the file systems let it, else through
-// openBookBytes. The copy is not flushed (flushAndHash does that). `to`
-// must not exist yet (an existing file is never overwritten). Throws
-// std::system_error naming the file that could not be written, or what
-// the reading threw; a copy cut short is removed.
+// file `to`, through the book engine (rm::copyOpenBook), and returns how
+// many bytes. The copy is not flushed (flushAndHash does that). `to` must
+// not exist yet (an existing file is never overwritten). Throws
+// std::system_error naming the file that could not be written, or
+// std::runtime_error when the book could not be read; a copy cut short is
+// removed.
 std::uintmax_t copyOpenBook(const void* positionBlock, const std::filesystem::path& to);
 // The same into the report folder: the bytes go to a file named `name`
 // followed by ".partial", which publishBackup() names `name` once it is on
@@ -46,21 +40,18 @@ std::uintmax_t copyOpenBook(const void* positionBlock, const ReportDir& folder,
 // Flushes the copy that copyOpenBook made, gives it its name and returns
 // its SHA-256. Throws std::system_error naming the file.
 std::string publishBackup(const ReportDir& folder, const std::string& name);
-// The SHA-256 of the source's bytes, 64 lower-case hex digits.
-std::string sha256Of(const ByteSource& source);
 
-// A book file's SHA-256, read through a descriptor of its own that is
-// handed back open in `reader` (-1 when the book could not be opened).
-// Closed while this process holds a lock on the book (an open session's,
-// or SQLite's during a commit), that descriptor would drop the lock: POSIX
-// locks belong to the process and the file. The caller closes it once no
-// session holds the book. `problem` says why there is no hash.
+// A book file's SHA-256 as the book engine reads it (rm::bookFileSha256),
+// or why there is none.
 struct BookHash {
   std::string sha256;
   std::string problem;
-  int reader = -1;
 };
 BookHash hashBook(const std::filesystem::path& book);
+// The same, thrown as std::runtime_error when there is none.
+std::string sha256OfBook(const std::filesystem::path& book);
+// The same for an open session's book; throws std::runtime_error.
+std::string hashOpenBook(const void* positionBlock);
 
 // Flushes the file to disk and returns its SHA-256. Throws
 // std::system_error naming the file.

@@ -36,27 +36,6 @@ void writeAll(int fd, std::string_view bytes, const std::string& what) {
   }
 }
 
-void startWriteback(int fd) {
-  // Only advice: errors show at the flush.
-  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
-uint64_t copyWithinKernel(int from, uint64_t at, int out, uint64_t length,
-                          const std::string& what) {
-  uint64_t copied = 0;
-  while (copied < length) {
-    auto offset = static_cast<loff_t>(at + copied);
-    const ssize_t n = ::copy_file_range(from, &offset, out, nullptr, length - copied, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-      break;
-    if (n <= 0)
-      throw std::system_error(n < 0 ? errno : EIO, std::generic_category(), "cannot write " + what);
-    copied += static_cast<uint64_t>(n);
-  }
-  return copied;
-}
-
 void readAllAt(int fd, void* into, std::size_t length, uint64_t offset, const std::string& what) {
   auto* bytes = static_cast<char*>(into);
   while (length > 0) {

@@ -16,18 +16,7 @@ int openUnnamedFile(const std::filesystem::path& folder);
 
 // Writes every byte; `what` names the file in the error.
 void writeAll(int fd, std::string_view bytes, const std::string& what);
-// Has the system begin writing what the file holds to disk, without
-// waiting: the flush that must follow then has less left to wait for.
-void startWriteback(int fd);
 void readAllAt(int fd, void* into, std::size_t length, uint64_t offset, const std::string& what);
-// Copies up to `length` bytes of `from`, from offset `at` on, to where
-// `out` stands, within the kernel (copy_file_range; `from` is read at
-// explicit offsets only, its own offset never moved). Returns how many it
-// copied: fewer only where the file systems cannot copy so (onto another
-// device, say), for the caller to copy the rest itself. `what` names `out`
-// in an error; a `from` that ends early is one.
-uint64_t copyWithinKernel(int from, uint64_t at, int out, uint64_t length,
-                          const std::string& what);
 
 // Writes `text` beside `path` and renames it into place; flushed to disk
 // first when `flush`.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "recordmanager/book_path.h"
 #include "recordmanager/file_identity.h"
@@ -33,45 +34,20 @@ RecordingManager::RecordingManager(rm::RecordManager& engine, RunKind kind, Mode
       folder_(folder),
       changes_(changes),
       ledger_(ledger),
-      books_(std::move(books)) {}
+      books_(std::move(books)),
+      observation_(*this) {}
 
-RecordingManager::~RecordingManager() {
-  for (auto& entry : hashesAfter_) setAside(entry.second);
-  closeReaders();
-}
+RecordingManager::~RecordingManager() = default;
 
-BookHash RecordingManager::setAside(std::future<BookHash>& hash) {
-  if (!hash.valid()) return {};
-  BookHash outcome;
-  try {
-    outcome = hash.get();
-  } catch (const std::exception& error) {
-    outcome.problem = error.what();
+const char* RecordingManager::statusText(int16_t value) const {
+  switch (value) {
+    case status::BackupNotWritten: return "its backup copy could not be written";
+    case status::ReportNotWritten: return "the report of its changes could not be written";
+    case status::SaveCutShort:
+      return "its last save was cut short; a preview does not open it, since opening it puts "
+             "it back as it was before that save";
+    default: return engine_.statusText(value);
   }
-  if (outcome.reader >= 0) readers_.push_back(outcome.reader);
-  return outcome;
-}
-
-void RecordingManager::closeReaders() {
-  std::vector<int> kept;
-  for (const int reader : readers_) {
-    struct stat st;
-    // Anything else of this process on the book (the engine's session, a
-    // file SQLite keeps) may hold a lock: the reader stays open, and so
-    // where /proc does not say.
-    std::optional<std::vector<int>> open;
-    if (::fstat(reader, &st) == 0) open = rm::descriptorsOf(rm::fileIdentity(st));
-    const bool alone =
-        open && std::all_of(open->begin(), open->end(), [&](int fd) {
-          return std::find(readers_.begin(), readers_.end(), fd) != readers_.end();
-        });
-    if (alone) {
-      ::close(reader);
-    } else {
-      kept.push_back(reader);
-    }
-  }
-  readers_ = std::move(kept);
 }
 
 RecordingManager::Session* RecordingManager::sessionOf(const void* block, SessionKey& key) {
@@ -84,22 +60,13 @@ int16_t RecordingManager::call(uint16_t operation, void* block, void* data, uint
                                void* key, uint16_t keyLength, int16_t keyNumber) {
   if (operation == rm::op::Open)
     return open(block, data, dataLength, key, keyLength, keyNumber);
-  const bool write = operation == rm::op::Insert || operation == rm::op::Update ||
-                     operation == rm::op::Delete;
+  // Reads and writes pass straight through: the engine tells of changes.
   SessionKey sessionKey;
-  Session* session = write || operation == rm::op::Close || operation == rm::op::Discard
+  Session* session = operation == rm::op::Close || operation == rm::op::Discard
                          ? sessionOf(block, sessionKey)
-                         : nullptr;  // reads pass straight through
+                         : nullptr;
   if (session && operation == rm::op::Close)
     return close(block, sessionKey, *session, dataLength, data, key, keyLength, keyNumber);
-  if (session && write) {
-    // The engine tells what it changes, the entry before included.
-    const auto noteChange = [&](const uint8_t* before, const uint8_t* after) {
-      note(operation, *session, before, after);
-    };
-    const rm::ChangeWatch watch(std::cref(noteChange));
-    return engine_.call(operation, block, data, dataLength, key, keyLength, keyNumber);
-  }
   const int16_t status =
       engine_.call(operation, block, data, dataLength, key, keyLength, keyNumber);
   if (session && operation == rm::op::Discard && status == rm::status::Success)
@@ -117,7 +84,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
                           "put the book back as it was before that save). Recover the book by "
                           "opening it once, for example with varnok-cli book stat on its folder, "
                           "then preview again.");
-      return rm::status::SaveCutShort;
+      return status::SaveCutShort;
     }
   }
   const int16_t status =
@@ -129,7 +96,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
   const std::size_t backups = book.backups.size();
   if (!protect(index, block)) {
     engine_.call(rm::op::Discard, block, nullptr, nullptr, nullptr, 0, 0);
-    return rm::status::BackupNotWritten;
+    return status::BackupNotWritten;
   }
   if (!book.opened) {
     book.opened = true;
@@ -141,7 +108,7 @@ int16_t RecordingManager::open(void* block, void* data, uint16_t* dataLength, vo
                           ": the run's progress could not be written, so it was left untouched: " +
                           error.what());
       engine_.call(rm::op::Discard, block, nullptr, nullptr, nullptr, 0, 0);
-      return rm::status::ReportNotWritten;
+      return status::ReportNotWritten;
     }
   }
   sessions_[sessionKey] = Session{index, {}, false};
@@ -162,11 +129,9 @@ std::size_t RecordingManager::bookOf(const std::string& path) {
 // first of the run, or a fresh one when the file changed since the last.
 bool RecordingManager::protect(std::size_t index, const void* block) {
   BookRecord& book = books_[index];
-  // Read through the engine's own handle on the open book.
-  const ByteSource bytes = openBookBytes(block);
   try {
     if (mode_ == Mode::Preview) {
-      if (book.sha256Before.empty()) book.sha256Before = book.lastSaved = sha256Of(bytes);
+      if (book.sha256Before.empty()) book.sha256Before = book.lastSaved = hashOpenBook(block);
       return true;
     }
     struct stat st;
@@ -216,16 +181,13 @@ bool RecordingManager::settleBackups() {
 void RecordingManager::finishBooks() {
   settleBackups();
   for (std::size_t i = 0; i < books_.size(); ++i) {
-    if (books_[i].opened && !hashesAfter_.count(i))
-      hashesAfter_[i] = std::async(std::launch::async, hashBook, books_[i].path);
+    if (books_[i].opened && !hashesAfter_.count(i)) hashesAfter_[i] = hashBook(books_[i].path);
   }
-  for (auto& [index, hash] : hashesAfter_) {
-    const BookHash outcome = setAside(hash);
+  for (const auto& [index, outcome] : hashesAfter_) {
     books_[index].sha256After =
         outcome.problem.empty() ? outcome.sha256 : "cannot be read: " + outcome.problem;
   }
   hashesAfter_.clear();
-  closeReaders();
 }
 
 long RecordingManager::entryCount(void* block) {
@@ -241,9 +203,10 @@ long RecordingManager::entryCount(void* block) {
   return static_cast<long>(rm::readLittleEndian<4>(stat.data() + 6));
 }
 
-Change RecordingManager::changeFor(uint16_t operation, const BookRecord& book) const {
-  if (operation == rm::op::Delete) return Change::Removed;
-  const bool update = operation == rm::op::Update;
+Change RecordingManager::changeFor(const uint8_t* before, const uint8_t* after,
+                                   const BookRecord& book) const {
+  if (after == nullptr) return Change::Removed;
+  const bool update = before != nullptr;
   switch (kind_) {
     case RunKind::Convert:
       if (update && book.role == "old") return Change::HandedOver;
@@ -260,26 +223,33 @@ Change RecordingManager::changeFor(uint16_t operation, const BookRecord& book) c
   return update ? Change::Rewritten : Change::Added;
 }
 
-void RecordingManager::note(uint16_t operation, Session& session, const uint8_t* before,
-                            const uint8_t* after) noexcept {
+void RecordingManager::changed(const void* block, const uint8_t* before,
+                               const uint8_t* after) noexcept {
+  SessionKey key;
+  Session* session = sessionOf(block, key);
+  if (session == nullptr) return;  // not a session of this run
   try {
     // A conversion touches most entries of each book; a transfer, few.
-    const long touched = kind_ == RunKind::Convert ? books_[session.book].entriesBefore : 0;
-    if (!session.changes)
-      session.changes = std::make_unique<SessionChanges>(
-          folder_, books_[session.book].role, static_cast<std::size_t>(std::max(0L, touched)));
-    session.changes->record(changeFor(operation, books_[session.book]), before, after);
+    const long touched = kind_ == RunKind::Convert ? books_[session->book].entriesBefore : 0;
+    if (!session->changes)
+      session->changes = std::make_unique<SessionChanges>(
+          folder_, books_[session->book].role, static_cast<std::size_t>(std::max(0L, touched)));
+    session->changes->record(changeFor(before, after, books_[session->book]), before, after);
   } catch (const std::exception& error) {
-    if (!session.unrecorded) {
+    if (!session->unrecorded) {
       try {
-        problems_.push_back(books_[session.book].role + " book " + books_[session.book].path +
+        problems_.push_back(books_[session->book].role + " book " + books_[session->book].path +
                             ": a change could not be recorded: " + error.what());
       } catch (...) {
         // Out of memory for the words: the Close is refused all the same.
       }
     }
-    session.unrecorded = true;
+    session->unrecorded = true;
   }
+}
+
+int16_t RecordingManager::committing(const void*) {
+  return committing_ != nullptr ? (*committing_)() : rm::status::Success;
 }
 
 std::string RecordingManager::hashBeforeSession(std::size_t index) {
@@ -287,9 +257,8 @@ std::string RecordingManager::hashBeforeSession(std::size_t index) {
   if (book.backupSinceSave && !book.backups.empty()) return book.backups.back().sha256;
   // Saved before in this run: the hash made after that save.
   if (const auto found = hashesAfter_.find(index); found != hashesAfter_.end()) {
-    const BookHash outcome = setAside(found->second);
+    if (found->second.problem.empty()) book.lastSaved = found->second.sha256;
     hashesAfter_.erase(found);
-    if (outcome.problem.empty()) book.lastSaved = outcome.sha256;
   }
   return book.lastSaved;
 }
@@ -298,14 +267,14 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
                                 uint16_t* dataLength, void* data, void* keyBuffer,
                                 uint16_t keyLength, int16_t keyNumber) {
   BookRecord& book = books_[session.book];
-  if (session.unrecorded) return rm::status::ReportNotWritten;
+  if (session.unrecorded) return status::ReportNotWritten;
   // No book is written before every backup of the run is safe on disk.
   if (mode_ == Mode::Run && session.changes && !settleBackups())
-    return rm::status::BackupNotWritten;
+    return status::BackupNotWritten;
   const long count = entryCount(block);
-  // The session's rows go to changes.csv, and to disk, beside the engine's
-  // own writes of the book; the engine waits for them before it makes the
-  // book durable, so a book saved always has its rows. progress.log says
+  // The session's rows go to changes.csv, and to disk, once the engine has
+  // written the book's changes into its transaction and before it makes
+  // them durable, so a book saved always has its rows. progress.log says
   // where they begin and end, so that the next command can cut them back
   // should the run stop before the book is saved. A preview, which saves
   // nothing, writes them first.
@@ -321,46 +290,37 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
       rowsFailure = "unknown failure";
     }
   };
-  std::future<void> rows;
+  bool rowsToWrite = false;
   if (session.changes) {
     try {
       ledger_.session(book.role, changes_.size(), changes_.rows(), hashBeforeSession(session.book));
-      rows = std::async(mode_ == Mode::Run ? std::launch::async : std::launch::deferred, writeRows);
+      rowsToWrite = true;
     } catch (const std::exception& error) {
       rowsFailure = error.what();
     }
   }
   bool awaited = false;
   const auto awaitRows = [&]() -> int16_t {
-    if (rows.valid()) rows.get();
+    if (std::exchange(rowsToWrite, false)) writeRows();
     if (!awaited && mode_ == Mode::Run && rowsFailure.empty() && session.changes && onProgress) {
       book.saving = true;  // the interim summary says so from here on
       onProgress();
     }
     awaited = true;
-    return rowsFailure.empty() ? rm::status::Success : rm::status::ReportNotWritten;
+    return rowsFailure.empty() ? rm::status::Success : status::ReportNotWritten;
   };
   int16_t status = mode_ == Mode::Preview ? awaitRows() : rm::status::Success;
-  // The book's hash after is made while the engine waits for the disk; the
-  // last one begun is of the bytes the Close leaves (rm::CommitGate).
-  std::future<BookHash> hashAfter;
-  const auto hashWritten = [&] {
-    try {
-      setAside(hashAfter);  // begun too early: the file changed since
-      hashAfter = std::async(std::launch::async, hashBook, book.path);
-    } catch (...) {
-      // Made once the Close is done.
-    }
-  };
   if (status == rm::status::Success) {
     // A preview ends every session without writing: the engine drops it.
     const uint16_t ending = mode_ == Mode::Preview ? rm::op::Discard : rm::op::Close;
-    const rm::CommitGate gate(awaitRows, hashWritten);
+    const std::function<int16_t()> gate = awaitRows;
+    committing_ = &gate;
     status = engine_.call(ending, block, data, dataLength, keyBuffer, keyLength, keyNumber);
+    committing_ = nullptr;
   }
   book.saving = false;
-  // A Close with nothing to write has not waited for them. Should they have
-  // failed then, the book was closed as it was.
+  // A Close with nothing to write has not asked for them. Should they fail
+  // then, the book was closed as it was.
   if (awaitRows() != rm::status::Success) {
     problems_.push_back(book.role + " book " + book.path +
                         ": its changes could not be written to the report, so they were not "
@@ -368,7 +328,6 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     tally = {};
   }
   if (status != rm::status::Success) {
-    setAside(hashAfter);
     if (session.changes) {
       changes_.takeBack();
       book.unsaved = true;
@@ -380,11 +339,11 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
     }
     return status;
   }
-  return closed(key, session, tally, count, hashAfter);
+  return closed(key, session, tally, count);
 }
 
 int16_t RecordingManager::closed(const SessionKey& key, Session& session, const Tally& tally,
-                                 long count, std::future<BookHash>& hashAfter) {
+                                 long count) {
   BookRecord& book = books_[session.book];
   for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
   book.entriesAfter = count;
@@ -399,9 +358,7 @@ int16_t RecordingManager::closed(const SessionKey& key, Session& session, const 
     }
   }
   if (mode_ == Mode::Run && changed) {
-    if (!hashAfter.valid()) hashAfter = std::async(std::launch::async, hashBook, book.path);
-    setAside(hashesAfter_[session.book]);  // an earlier Close's
-    hashesAfter_[session.book] = std::move(hashAfter);
+    hashesAfter_[session.book] = hashBook(book.path);
   }
   sessions_.erase(key);
   if (onProgress && changed) onProgress();

@@ -10,11 +10,11 @@
 //   waits for them, and should a flush fail, every Close that would write
 //   is refused with BackupNotWritten.
 // - Every Update, Delete and Insert is noted with the entry before and after,
-//   as the engine tells them (rm::ChangeWatch). A session's changes
+//   as the engine tells its observer (rm::BookObserver). A session's changes
 //   reach changes.csv when its Close succeeds; a Discard, or a refused
 //   Close that is then dropped, leaves none. The rows are written and
-//   flushed beside the engine's writes of the book, and the engine waits
-//   for them before it makes the book durable (rm::CommitGate). When the
+//   flushed once the engine has the book's changes in its transaction and
+//   before it makes them durable (committing). When the
 //   rows cannot be written, the Close is refused with ReportNotWritten and
 //   the book kept open with its changes, as for any refused Close (a Close
 //   that had nothing to write has closed the book as it was; the problem
@@ -45,6 +45,17 @@
 
 namespace varnok::report {
 
+// The statuses a RecordingManager answers of its own, beside the engine's:
+// the book's backup copy, or the report of the book's changes, could not be
+// written, so the book was not opened (or not closed) to keep it as it was;
+// or a preview found the book's last save cut short (its Open would roll
+// the book back), so it did not open it.
+namespace status {
+inline constexpr int16_t BackupNotWritten = 190;
+inline constexpr int16_t ReportNotWritten = 191;
+inline constexpr int16_t SaveCutShort = 192;
+}  // namespace status
+
 enum class RunKind { Convert, Fix, Import };
 enum class Mode { Run, Preview };
 
@@ -74,15 +85,17 @@ struct BookRecord {
   int64_t modifiedAtBackup = 0;  // nanoseconds
 };
 
-class RecordingManager final : public rm::RecordManager {
+// Registered with the book engine as its observer while it lives.
+class RecordingManager final : public rm::RecordManager, private rm::BookObserver {
  public:
   RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode, const ReportDir& folder,
                    ChangesFile& changes, RunLedger& ledger, std::vector<BookRecord> books);
-  // Leaves open a hash's descriptor on a book that is still open.
   ~RecordingManager() override;
 
   int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer, uint16_t* dataLength,
                void* keyBuffer, uint16_t keyLength, int16_t keyNumber) override;
+  // The engine's texts, and ours for the statuses above.
+  const char* statusText(int16_t status) const override;
 
   const std::vector<BookRecord>& books() const { return books_; }
   // Why a backup or the change report could not be written, one line each.
@@ -110,16 +123,15 @@ class RecordingManager final : public rm::RecordManager {
                uint16_t keyLength, int16_t keyNumber);
   int16_t close(void* block, const SessionKey& key, Session& session, uint16_t* dataLength,
                 void* dataBuffer, void* keyBuffer, uint16_t keyLength, int16_t keyNumber);
-  // A change the engine made in the session (rm::ChangeWatch).
-  void note(uint16_t operation, Session& session, const uint8_t* before,
-            const uint8_t* after) noexcept;
+  // What the engine tells of the sessions (rm::BookObserver).
+  void changed(const void* block, const uint8_t* before, const uint8_t* after) noexcept override;
+  int16_t committing(const void* block) override;
   // The bookkeeping of a Close that went through.
-  int16_t closed(const SessionKey& key, Session& session, const Tally& tally, long count,
-                 std::future<BookHash>& hashAfter);
+  int16_t closed(const SessionKey& key, Session& session, const Tally& tally, long count);
   bool protect(std::size_t index, const void* block);
   std::size_t bookOf(const std::string& path);
   long entryCount(void* block);
-  Change changeFor(uint16_t operation, const BookRecord& book) const;
+  Change changeFor(const uint8_t* before, const uint8_t* after, const BookRecord& book) const;
   Session* sessionOf(const void* block, SessionKey& key);
   // The book's SHA-256 before the session that is being closed.
   std::string hashBeforeSession(std::size_t index);
@@ -141,16 +153,12 @@ class RecordingManager final : public rm::RecordManager {
   };
   std::vector<PendingBackup> pendingBackups_;
   bool backupFailed_ = false;
-  // The hash of each book after its last Close that wrote it, made beside
-  // the rest of the run.
-  std::map<std::size_t, std::future<BookHash>> hashesAfter_;
-  // The descriptors hashes read books through: each is closed only once
-  // nothing else in the process has its book open, since its close would
-  // drop any lock held on the book (hashBook).
-  std::vector<int> readers_;
-  // A hash's outcome, its descriptor kept in readers_.
-  BookHash setAside(std::future<BookHash>& hash);
-  void closeReaders();
+  // The hash of each book after its last Close that wrote it.
+  std::map<std::size_t, BookHash> hashesAfter_;
+  // What the engine asks once the Close being made has written its
+  // changes into the book's transaction.
+  const std::function<int16_t()>* committing_ = nullptr;
+  rm::BookObservation observation_;
 };
 
 }  // namespace varnok::report

@@ -100,7 +100,7 @@ std::optional<std::string> bookHashNow(rm::RecordManager& engine, const std::str
   if (status != rm::status::Success) return std::nullopt;
   std::optional<std::string> hash;
   try {
-    hash = sha256Of(openBookBytes(block.data()));
+    hash = hashOpenBook(block.data());
   } catch (const std::exception&) {
     status = rm::status::IoError;
   }
@@ -151,10 +151,13 @@ std::string withBackupHashes(const ReportDir& folder, std::string text) {
       text.replace(at, pending.size(), ": never finished, so not kept");
       continue;
     }
-    const std::string sha256 = sha256Of([fd](const auto& take) {
-      uint8_t buffer[65536];
-      for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) take(buffer, std::size_t(n));
-    });
+    std::string sha256;
+    try {
+      sha256 = sha256OfDescriptor(fd, folder.path() / file);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
     ::close(fd);
     text.replace(at, pending.size(), ", SHA-256 " + sha256);
     // The book's hash before the run is its first backup's.

@@ -211,7 +211,7 @@ void renameAll(UndoLog& log, std::vector<HeldBook>& books, const UndoOptions& op
       flushFolder(h.target.file.parent_path());
       log.append("renamed " + h.b.role);
       if (options.afterRename) options.afterRename(h.b.role);
-      if (sha256OfFile(h.target.file) != h.b.restoredSha256)
+      if (sha256OfBook(h.target.file) != h.b.restoredSha256)
         throw std::runtime_error("after the rename " + h.target.file.string() +
                                  " does not hold the backup's bytes");
     }
@@ -330,9 +330,7 @@ std::string settleHalfDoneUndo(const ReportDir& folder, rm::RecordManager& engin
       throw std::runtime_error(problem);
     std::error_code error;
     fs::remove(b["copy"], error);
-    // Hashed before the hold: closing a descriptor of our own would let go
-    // of the engine's lock.
-    const std::string now = sha256OfFile(target.file);
+    const std::string now = sha256OfBook(target.file);
     if (now == b["replaced"]) continue;
     if (now != b["restored"])
       throw std::runtime_error(named + " changed since the undo stopped; it is left as it is");

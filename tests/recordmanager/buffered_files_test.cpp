@@ -91,28 +91,5 @@ TEST(BufferedFiles, GiveTheSameRowsAndBytesAsTheSystemsLayer) {
   EXPECT_EQ(fileBytes(buffered), fileBytes(plain));
 }
 
-// A commit's sync of the database tells the watch, with every page of the
-// commit already in the file; a later write makes what it was told stale.
-TEST(BufferedFiles, TellTheSyncWatchOfTheFirstSyncOfTheDatabaseWithItsBytesInPlace) {
-  ScratchDir dir;
-  const std::string path = dir.file("watched.db");
-  Database db(path, rm::bufferedFileLayer());
-  db.run("CREATE TABLE t(id INTEGER PRIMARY KEY, data BLOB)");
-  std::vector<std::string> seen;
-  const std::function<void()> watch = [&] { seen.push_back(fileBytes(path)); };
-  {
-    const rm::SyncWatch watching(&watch);
-    db.run("INSERT INTO t VALUES(1, randomblob(20000))");
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0], fileBytes(path));
-    EXPECT_TRUE(watching.toldOfFinalBytes());
-    db.run("INSERT INTO t VALUES(2, randomblob(20000))");
-    EXPECT_EQ(seen.size(), 1u);  // told once
-    EXPECT_FALSE(watching.toldOfFinalBytes());
-  }
-  db.run("INSERT INTO t VALUES(3, randomblob(100))");
-  EXPECT_EQ(seen.size(), 1u);  // no watch once it is gone
-}
-
 }  // namespace
 }  // namespace varnok::rmtest

@@ -1,6 +1,7 @@
 // Sessions are atomic and exclusive: a process that dies before Close leaves
 // the book as it was at Open, a Close makes everything durable at once, and a
 // book open in one place is refused everywhere else.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "book_lock.h"
 #include "book_test_support.h"
 #include "recordmanager/status.h"
 
@@ -153,76 +155,40 @@ TEST_F(Sessions, AFailedCloseKeepsTheSessionForAnotherTry) {
   EXPECT_EQ(dir.names(), std::set<std::string>{"FILE3.DAT"});
 }
 
-// The gate is asked before the changes are durable and may refuse them;
-// `written` is told, once the Close has put them in the file, of what the
-// Close leaves there, and never of a Close that writes nothing.
-TEST_F(Sessions, ACommitGateIsAskedBeforeTheChangesAreDurableAndMayRefuseThem) {
-  makeBook(path, numberedEntries(10));
-  const std::string before = fileBytes(path);
-  Book book;
-  ASSERT_EQ(book.open(path), status::Success);
-  ASSERT_EQ(book.insert(entry("NEW")), status::Success);
-  int asked = 0;
-  std::string fileWhenAsked;
-  std::vector<std::string> written;
-  const auto tellWritten = [&] { written.push_back(fileBytes(path)); };
-  {
-    const rm::CommitGate refuse(
-        [&]() -> int16_t {
-          ++asked;
-          fileWhenAsked = fileBytes(path);
-          return status::ReportNotWritten;
-        },
-        tellWritten);
-    EXPECT_EQ(book.close(), status::ReportNotWritten);
-  }
-  EXPECT_EQ(asked, 1);
-  EXPECT_EQ(fileWhenAsked, before);  // nothing durable yet when asked
-  EXPECT_EQ(fileBytes(path), before);
-  EXPECT_TRUE(written.empty());
-  EXPECT_EQ(book.count(), 11);  // still open, with its change
-  {
-    const rm::CommitGate pass([&]() -> int16_t { return ++asked, status::Success; },
-                              tellWritten);
-    EXPECT_EQ(book.close(), status::Success);
-  }
-  EXPECT_EQ(asked, 2);
-  ASSERT_FALSE(written.empty());
-  EXPECT_EQ(written.back(), fileBytes(path));
-  EXPECT_NE(written.back(), before);
-  EXPECT_EQ(contents(path).size(), 11u);
-  EXPECT_EQ(integrityCheck(path), "ok");
+// An observer that keeps what it hears, and answers `committing` with
+// `verdict`, looking at the file as it is then.
+struct Listener final : rm::BookObserver {
+  struct Heard {
+    const void* block;
+    std::string before, after;  // empty for none
+  };
+  std::vector<Heard> heard;
+  int16_t verdict = status::Success;
+  std::string path;
+  std::vector<std::string> fileWhenAsked;
 
-  written.clear();
-  ASSERT_EQ(book.open(path), status::Success);
-  {
-    const rm::CommitGate pass([]() -> int16_t { return status::Success; }, tellWritten);
-    EXPECT_EQ(book.close(), status::Success);
+  static std::string bytes(const uint8_t* record) {
+    return record ? std::string(reinterpret_cast<const char*>(record), rm::kRecordLength)
+                  : std::string();
   }
-  EXPECT_TRUE(written.empty());
-}
+  void changed(const void* block, const uint8_t* before, const uint8_t* after) noexcept override {
+    heard.push_back({block, bytes(before), bytes(after)});
+  }
+  int16_t committing(const void*) override {
+    fileWhenAsked.push_back(fileBytes(path));
+    return verdict;
+  }
+};
 
-// A change watch hears each change made, with the entry before and after,
-// and nothing of a change refused; the innermost watch hears it alone.
-TEST_F(Sessions, AChangeWatchHearsEachChangeWithTheEntryBeforeAndAfter) {
+// The observer hears each change made, with the entry before and after,
+// and nothing of a change refused; the innermost registration alone.
+TEST_F(Sessions, TheObserverHearsEachChangeWithTheEntryBeforeAndAfter) {
   makeBook(path, {entry("A"), entry("B")});
   Book book;
   ASSERT_EQ(book.open(path), status::Success);
-  struct Heard {
-    std::string before, after;  // empty for none
-  };
-  std::vector<Heard> heard, outerHeard;
-  const auto bytes = [](const uint8_t* record) {
-    return record ? std::string(reinterpret_cast<const char*>(record), rm::kRecordLength)
-                  : std::string();
-  };
-  const auto into = [&](std::vector<Heard>& list) {
-    return [&](const uint8_t* before, const uint8_t* after) {
-      list.push_back({bytes(before), bytes(after)});
-    };
-  };
-  const rm::ChangeWatch outer(into(outerHeard));
-  const rm::ChangeWatch watch(into(heard));
+  Listener outer, listener;
+  const rm::BookObservation outerObservation(outer);
+  const rm::BookObservation observation(listener);
   const auto asText = [](const Record& record) {
     return std::string(reinterpret_cast<const char*>(record.data()), record.size());
   };
@@ -235,15 +201,89 @@ TEST_F(Sessions, AChangeWatchHearsEachChangeWithTheEntryBeforeAndAfter) {
   ASSERT_EQ(book.update(changed), status::Success);
   ASSERT_EQ(book.remove(), status::Success);
   EXPECT_EQ(book.remove(), status::InvalidPositioning);
+  const auto& heard = listener.heard;
   ASSERT_EQ(heard.size(), 3u);
+  EXPECT_EQ(heard[0].block, book.block.data());
   EXPECT_EQ(heard[0].before, "");
   EXPECT_EQ(heard[0].after, asText(entry("C")));
   EXPECT_EQ(heard[1].before, asText(a));
   EXPECT_EQ(heard[1].after, asText(changed));
   EXPECT_EQ(heard[2].before, asText(changed));
   EXPECT_EQ(heard[2].after, "");
-  EXPECT_TRUE(outerHeard.empty());
+  EXPECT_TRUE(outer.heard.empty());
   EXPECT_EQ(book.discard(), status::Success);
+}
+
+// A Close that writes asks the observer before its changes are durable,
+// and a refusal keeps the book open with its changes and the file as it
+// was; a Close that writes nothing does not ask.
+TEST_F(Sessions, TheObserverIsAskedBeforeTheChangesAreDurableAndMayRefuseThem) {
+  makeBook(path, numberedEntries(10));
+  const std::string before = fileBytes(path);
+  Listener listener;
+  listener.path = path;
+  listener.verdict = 191;
+  const rm::BookObservation observation(listener);
+  Book book;
+  ASSERT_EQ(book.open(path), status::Success);
+  ASSERT_EQ(book.insert(entry("NEW")), status::Success);
+  EXPECT_EQ(book.close(), 191);
+  ASSERT_EQ(listener.fileWhenAsked.size(), 1u);
+  EXPECT_EQ(listener.fileWhenAsked[0], before);  // nothing durable yet when asked
+  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(book.count(), 11);  // still open, with its change
+  listener.verdict = status::Success;
+  EXPECT_EQ(book.close(), status::Success);
+  EXPECT_EQ(listener.fileWhenAsked.size(), 2u);
+  EXPECT_EQ(contents(path).size(), 11u);
+  EXPECT_EQ(integrityCheck(path), "ok");
+
+  ASSERT_EQ(book.open(path), status::Success);
+  EXPECT_EQ(book.close(), status::Success);
+  EXPECT_EQ(listener.fileWhenAsked.size(), 2u);
+}
+
+// The engine copies and hashes a book through its own handles: the bytes
+// are the file's, and the session's lock stays in place throughout, also
+// for a hash by path while the session holds the book.
+TEST_F(Sessions, ABookIsCopiedAndHashedThroughTheEngineWithItsLockKept) {
+  makeBook(path, numberedEntries(2000));
+  const std::string bytes = fileBytes(path);
+  Book book;
+  ASSERT_EQ(book.open(path), status::Success);
+  const std::string copy = dir.file("copy");
+  const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  ASSERT_GE(out, 0);
+  uint64_t copied = 0;
+  int error = -1;
+  EXPECT_EQ(rm::copyOpenBook(book.block.data(), out, copied, error), status::Success);
+  ::close(out);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(copied, bytes.size());
+  EXPECT_EQ(fileBytes(copy), bytes);
+  std::string open, byPath, ofCopy;
+  EXPECT_EQ(rm::openBookSha256(book.block.data(), open), status::Success);
+  EXPECT_EQ(rm::bookFileSha256(path, byPath), status::Success);
+  EXPECT_EQ(rm::bookFileSha256(copy, ofCopy), status::Success);
+  EXPECT_EQ(open.size(), 64u);
+  EXPECT_EQ(byPath, open);
+  EXPECT_EQ(ofCopy, open);
+  EXPECT_TRUE(testing::lockedElsewhere(path));
+  ASSERT_EQ(book.insert(entry("NEW")), status::Success);
+  ASSERT_EQ(book.close(), status::Success);
+  EXPECT_FALSE(testing::lockedElsewhere(path));
+
+  EXPECT_EQ(rm::openBookSha256(book.block.data(), open), status::FileNotOpen);
+  EXPECT_EQ(rm::copyOpenBook(book.block.data(), 1, copied, error), status::FileNotOpen);
+  EXPECT_EQ(rm::bookFileSha256(dir.file("missing"), byPath), status::FileNotFound);
+  const int full = ::open("/dev/full", O_WRONLY);
+  if (full >= 0) {
+    ASSERT_EQ(book.open(path), status::Success);
+    EXPECT_EQ(rm::copyOpenBook(book.block.data(), full, copied, error), status::IoError);
+    EXPECT_EQ(error, ENOSPC);
+    ::close(full);
+    EXPECT_EQ(book.discard(), status::Success);
+  }
 }
 
 TEST_F(Sessions, ASecondOpenOfAnOpenBookInThisProcessIsRefused) {

@@ -63,43 +63,5 @@ TEST(FileCopy, NeverOverwritesAndNamesTheFileItCannotUse) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "copy"));
 }
 
-// An open book's backup is its exact bytes, made by the kernel on the
-// book's own device and through the engine onto another (/dev/shm, where
-// there is one), and leaves the book open and locked.
-TEST(FileCopy, CopiesAnOpenBookByteForByteOnItsDeviceAndOntoAnother) {
-  const ScratchDir dir;
-  const std::string folder = (dir.path() / "book").string() + "/";
-  std::filesystem::create_directories(folder);
-  std::vector<gunbook::GunRecord> entries;
-  for (int i = 0; i < 2000; ++i)
-    entries.push_back(testing::gun("G" + std::to_string(i), "20250101", "        ", "PAWN"));
-  testing::makeBook(folder, entries);
-  const std::string book = testing::bookBytes(folder);
-
-  gunbook::BookCursor cursor;
-  cursor.KeyBuffer = gunbook::bookFileKey(folder);
-  ASSERT_EQ(cursor.call(rm::bookEngine(), rm::op::Open), 0);
-  const int engines = rm::openBookDescriptor(cursor.PosBlock.data());
-  struct stat st;
-  ASSERT_GE(engines, 0);
-  ASSERT_EQ(fstat(engines, &st), 0);
-  EXPECT_EQ(rm::fileIdentity(st), rm::fileIdentity(folder + "FILE3.DAT"));
-
-  std::vector<std::filesystem::path> targets{dir.path() / "backup"};
-  struct stat shm;
-  if (stat("/dev/shm", &shm) == 0 && shm.st_dev != st.st_dev && access("/dev/shm", W_OK) == 0)
-    targets.push_back("/dev/shm/varnok-backup-" + std::to_string(getpid()));
-  for (const auto& target : targets) {
-    EXPECT_EQ(copyOpenBook(cursor.PosBlock.data(), target), book.size()) << target;
-    EXPECT_EQ(fileBytes(target), book) << target;
-    EXPECT_THROW(copyOpenBook(cursor.PosBlock.data(), target), std::system_error);
-    std::filesystem::remove(target);
-  }
-  cursor.Record = testing::gun("NEW", "20250102", "        ", "PAWN");
-  EXPECT_EQ(cursor.call(rm::bookEngine(), rm::op::Insert), 0);  // still open
-  EXPECT_EQ(cursor.call(rm::bookEngine(), rm::op::Close), 0);
-  EXPECT_EQ(rm::openBookDescriptor(cursor.PosBlock.data()), -1);
-}
-
 }  // namespace
 }  // namespace varnok::report

@@ -197,8 +197,7 @@ TEST(ReportBackups, ABackupThatCannotBeWrittenStopsTheRunBeforeAnyBookIsTouched)
   }
 }
 
-// Backups and hashes read an open book through the engine: a descriptor of
-// their own, once closed, would have let go of the book's lock.
+// Backups and hashes leave every open book locked.
 TEST(ReportBackups, TakingThemLeavesEveryOpenBookLocked) {
   for (const Mode mode : {Mode::Run, Mode::Preview}) {
     SmallPair pair;
@@ -222,9 +221,7 @@ void holdOnA1(gunbook::BookCursor& cursor, rm::RecordManager& manager, const std
   ASSERT_EQ(cursor.call(manager, rm::op::Update), 0);
 }
 
-// A book is read for its hash through a descriptor of the report's own;
-// closed while a session holds the book, it would take the session's lock
-// with it (POSIX locks belong to the process and the file).
+// A hash made beside a session on the book leaves that session's lock.
 TEST(ReportBackups, HashingABookLeavesTheLockOfASessionOnItInPlace) {
   SmallPair pair;
   const std::string book = pair.oldFolder + "FILE3.DAT";
