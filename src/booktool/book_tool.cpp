@@ -107,7 +107,7 @@ ToolOutcome createBook(rm::RecordManager& manager, std::string_view typedFolder)
 }
 
 ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
-                       std::string_view csvText, std::string_view csvName,
+                       std::string csvText, std::string_view csvName,
                        std::size_t* imported) {
   if (imported) *imported = 0;
   // Checked whole first, then read again entry by entry into the book: the
@@ -138,6 +138,7 @@ ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
     cursor.call(manager, rm::op::Discard);
     return ToolOutcome::refused(std::move(refused));
   }
+  std::string().swap(csvText);
   const int16_t status = cursor.call(manager, rm::op::Close);
   if (status != 0) {
     cursor.call(manager, rm::op::Discard);

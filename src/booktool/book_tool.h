@@ -31,9 +31,11 @@ ToolOutcome createBook(rm::RecordManager& manager, std::string_view typedFolder)
 // Adds every entry of a CSV file (see book_csv.h) in one session: the file
 // is checked whole before the book is opened, and if the book refuses any
 // entry (a Field00 it already holds, say) every change is discarded.
-// csvName names the file in messages.
+// csvName names the file in messages. The text is let go of once every
+// entry is in the session, before the Close, so that the file and the
+// book's saving are never held at once.
 ToolOutcome importBook(rm::RecordManager& manager, std::string_view typedFolder,
-                       std::string_view csvText, std::string_view csvName,
+                       std::string csvText, std::string_view csvName,
                        std::size_t* imported = nullptr);
 
 // Whether the book opens; when it does not, what is wrong and where. Nothing

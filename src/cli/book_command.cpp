@@ -105,8 +105,8 @@ void runImport(const BookOptions& options) {
     refuse("import", problem);
     outcome = "refused: " + problem;
   } else {
-    const auto result = booktool::importBook(report->recordManager(), options.folder, text,
-                                             options.file, &imported);
+    const auto result = booktool::importBook(report->recordManager(), options.folder,
+                                             std::move(text), options.file, &imported);
     for (const std::string& why : report->problems()) std::cerr << "varnok-cli: " << why << '\n';
     if (!result.ok) {
       refuse("import", result.problem);
