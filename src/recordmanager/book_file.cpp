@@ -434,17 +434,7 @@ int16_t BookFile::commit(const std::vector<EntryWrite>& writes, const CommitHook
 int16_t BookFile::readWhole(const std::function<void(const uint8_t*, std::size_t)>& take) {
   sqlite3_file* file = db_ == nullptr ? nullptr : databaseFile(db_);
   if (file == nullptr) return status::FileNotOpen;
-  sqlite3_int64 size = 0;
-  if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) return status::IoError;
-  // The system's layer reads at most 128 KB - 1 bytes a call.
-  std::vector<uint8_t> chunk(124 * 1024);
-  for (sqlite3_int64 at = 0; at < size;) {
-    const int length = int(std::min<sqlite3_int64>(sqlite3_int64(chunk.size()), size - at));
-    if (file->pMethods->xRead(file, chunk.data(), length, at) != SQLITE_OK) return status::IoError;
-    take(chunk.data(), std::size_t(length));
-    at += length;
-  }
-  return status::Success;
+  return readWholeFile(file, take);
 }
 
 // SQLite takes the copy as immutable: no lock, no journal, no write.

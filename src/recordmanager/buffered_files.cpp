@@ -1,5 +1,7 @@
 #include "recordmanager/buffered_files.h"
 
+#include "recordmanager/status.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -218,6 +220,21 @@ const char* bufferedFileLayer() {
   }();
   static const bool registered = sqlite3_vfs_register(&layer, 0) == SQLITE_OK;
   return registered ? layer.zName : nullptr;
+}
+
+int16_t readWholeFile(sqlite3_file* file,
+                      const std::function<void(const uint8_t*, std::size_t)>& take) {
+  sqlite3_int64 size = 0;
+  if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) return status::IoError;
+  // The system's layer reads at most 128 KB - 1 bytes a call.
+  std::vector<uint8_t> chunk(124 * 1024);
+  for (sqlite3_int64 at = 0; at < size;) {
+    const int length = int(std::min<sqlite3_int64>(sqlite3_int64(chunk.size()), size - at));
+    if (file->pMethods->xRead(file, chunk.data(), length, at) != SQLITE_OK) return status::IoError;
+    take(chunk.data(), std::size_t(length));
+    at += length;
+  }
+  return status::Success;
 }
 
 }  // namespace varnok::rm

@@ -23,9 +23,21 @@
 // the time (the crash tests put one of their own there).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+struct sqlite3_file;
+
 namespace varnok::rm {
 
 // The name to give sqlite3_open_v2; registered at the first call.
 const char* bufferedFileLayer();
+
+// Hands every byte of an open database file to `take`, in order, through
+// the handle's own reads (no second descriptor on the file). A status of
+// status.h.
+int16_t readWholeFile(sqlite3_file* file,
+                      const std::function<void(const uint8_t*, std::size_t)>& take);
 
 }  // namespace varnok::rm

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "recordmanager/record_manager.h"
+#include "recordmanager/sha256.h"
 #include "recordmanager/status.h"
 #include "report/file_io.h"
 
@@ -37,32 +37,6 @@ class Fd {
 
  private:
   int fd_;
-};
-
-class Sha256 {
- public:
-  Sha256() : context_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
-    if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
-      throw std::runtime_error("SHA-256 is not available");
-  }
-  void add(const void* bytes, std::size_t length) {
-    EVP_DigestUpdate(context_.get(), bytes, length);
-  }
-  std::string hex() {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context_.get(), digest, &length);
-    static const char* const kDigits = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-      text += kDigits[digest[i] >> 4];
-      text += kDigits[digest[i] & 0xF];
-    }
-    return text;
-  }
-
- private:
-  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context_;
 };
 
 // What a read of a file to hash or copy takes at a time.
@@ -99,7 +73,7 @@ std::uintmax_t copyBookInto(const void* positionBlock, int out, const std::files
 }  // namespace
 
 std::string sha256OfDescriptor(int fd, const std::filesystem::path& file) {
-  Sha256 hash;
+  rm::Sha256 hash;
   readAll(fd, file, [&](const char* bytes, std::size_t length) { hash.add(bytes, length); });
   return hash.hex();
 }
@@ -187,7 +161,7 @@ CopiedFile copyWithHash(const std::filesystem::path& from, const std::filesystem
   if (out.get() < 0) fail("cannot create", to, errno);
   CopiedFile copy{to, {}, 0};
   try {
-    Sha256 hash;
+    rm::Sha256 hash;
     readAll(in.get(), from, [&](const char* bytes, std::size_t length) {
       hash.add(bytes, length);
       writeAll(out.get(), std::string_view(bytes, length), to.string());
