@@ -42,10 +42,7 @@ std::string pdfText(const fs::path& pdf) {
 class WindowPack : public ::testing::Test {
  protected:
   void SetUp() override {
-    makeBook(oldFolder, {gun("A1", "20040301", kBlankDate, "PAWN"),
-                         gun("A3", "20040320", kBlankDate, "SALE")});
-    makeBook(newFolder, {gun("A1", "20040301", kBlankDate, "PAWN"),
-                         gun("A2", "20040310", "20040312", "SOLD")});
+    makeMenuPair(oldFolder, newFolder);
     ASSERT_TRUE(w.show());
     QDesktopServices::setUrlHandler("file", &viewer, "open");
   }

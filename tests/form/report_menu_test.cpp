@@ -54,10 +54,7 @@ class FakeXdgOpen {
 class WindowReportMenu : public ::testing::Test {
  protected:
   void SetUp() override {
-    makeBook(oldFolder, {gun("A1", "20040301", kBlankDate, "PAWN"),
-                         gun("A3", "20040320", kBlankDate, "SALE")});
-    makeBook(newFolder, {gun("A1", "20040301", kBlankDate, "PAWN"),
-                         gun("A2", "20040310", "20040312", "SOLD")});
+    makeMenuPair(oldFolder, newFolder);
     ASSERT_TRUE(w.show());
     w.fillIn(oldFolder, newFolder);
   }

@@ -107,4 +107,13 @@ class WindowDriver {
   form::MainWindow window;
 };
 
+// A small pair the window's menus work on: one gun on hand in both books,
+// one only in the old, one disposed of in the new.
+inline void makeMenuPair(const std::string& oldFolder, const std::string& newFolder) {
+  makeBook(oldFolder, {gun("A1", "20040301", kBlankDate, "PAWN"),
+                       gun("A3", "20040320", kBlankDate, "SALE")});
+  makeBook(newFolder, {gun("A1", "20040301", kBlankDate, "PAWN"),
+                       gun("A2", "20040310", "20040312", "SOLD")});
+}
+
 }  // namespace varnok::testing
