@@ -13,13 +13,13 @@
 #include <sstream>
 #include <string>
 
-#include "cli/commands.h"
-#include "report/book_restore.h"
 #include "booktool/book_stat.h"
 #include "booktool/book_tool.h"
+#include "cli/commands.h"
 #include "recordmanager/record_manager.h"
-#include "report/report_folder.h"
 #include "report/run_report.h"
+#include "reportfolder/report_folder.h"
+#include "restore/book_restore.h"
 
 namespace varnok::cli {
 namespace {
@@ -152,15 +152,15 @@ void runRestore(const BookOptions& options) {
   std::filesystem::path reports = options.reportDir;
   if (reports.empty()) {
     try {
-      reports = report::defaultReportsFolder();
+      reports = reportfolder::defaultReportsFolder();
     } catch (const std::exception& error) {
       return refuse("restore", error.what() + std::string("; give --report-dir"));
     }
   }
-  report::RestoredBook restored;
-  const auto outcome = report::restoreBook(rm::bookEngine(), options.folder, options.file,
-                                             reports, std::chrono::system_clock::now(), restored,
-                                             {.otherBook = options.otherBook});
+  restore::RestoredBook restored;
+  const auto outcome = restore::restoreBook(rm::bookEngine(), options.folder, options.file, reports,
+                                            std::chrono::system_clock::now(), restored,
+                                            {.otherBook = options.otherBook});
   if (!outcome.ok) return refuse("restore", outcome.problem);
   std::cout << "restored " << restored.book.string();
   if (restored.target != restored.book)

@@ -3,8 +3,8 @@
 
 #include "cli/commands.h"
 #include "recordmanager/record_manager.h"
-#include "report/report_folder.h"
-#include "report/run_ledger.h"
+#include "reportfolder/report_folder.h"
+#include "restore/run_recovery.h"
 
 namespace varnok::cli {
 
@@ -18,12 +18,13 @@ void addReportDirOption(CLI::App& command, std::string& reportDir) {
 
 std::filesystem::path reportsFolder(const std::string& reportDir) {
   if (!reportDir.empty()) return reportDir;
-  return report::defaultReportsFolder();
+  return reportfolder::defaultReportsFolder();
 }
 
 void settleStoppedRuns(const std::string& reportDir) {
   try {
-    sayStoppedRunsSettled(report::recoverInterruptedRuns(reportsFolder(reportDir), rm::bookEngine()));
+    sayStoppedRunsSettled(
+        restore::recoverInterruptedRuns(reportsFolder(reportDir), rm::bookEngine()));
   } catch (const std::exception&) {
     // No reports folder to look in: nothing to put right.
   }

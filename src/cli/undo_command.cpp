@@ -8,8 +8,8 @@
 
 #include "cli/commands.h"
 #include "recordmanager/record_manager.h"
-#include "report/report_folder.h"
-#include "report/run_undo.h"
+#include "reportfolder/report_folder.h"
+#include "restore/run_undo.h"
 
 namespace varnok::cli {
 namespace {
@@ -29,15 +29,15 @@ void runUndo(const UndoOptions& options) {
     std::cerr << "varnok-cli undo: " << error.what() << "; give --report-dir" << std::endl;
     return setExitStatus(kRefusedExit);
   }
-  report::UndoneRun undone;
-  const auto outcome = report::undoRun(rm::bookEngine(), options.run, reports,
-                                       std::chrono::system_clock::now(), undone);
+  restore::UndoneRun undone;
+  const auto outcome = restore::undoRun(rm::bookEngine(), options.run, reports,
+                                        std::chrono::system_clock::now(), undone);
   if (!outcome.ok) {
     std::cerr << "varnok-cli undo: " << outcome.problem << std::endl;
     if (!undone.reportFolder.empty()) sayWhereTheReportIs(undone.reportFolder);
     return setExitStatus(kRefusedExit);
   }
-  for (const report::UndoneBook& book : undone.books) {
+  for (const restore::UndoneBook& book : undone.books) {
     std::cout << "the " << book.role << " book " << book.book.string() << " is back as it was "
               << "before the run (SHA-256 " << book.restoredSha256 << "); as the run left it, it "
               << "is kept as " << book.kept.string() << " (SHA-256 " << book.replacedSha256

@@ -1,6 +1,5 @@
 // The window's construction, and how events reach its handlers.
 #include "form/main_window.h"
-#include "form/storable_text.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,8 +19,9 @@
 #include "form/message_box.h"
 #include "form/report_dialog.h"
 #include "form/screen_fit.h"
-#include "report/report_folder.h"
+#include "form/storable_text.h"
 #include "report/run_report.h"
+#include "reportfolder/report_folder.h"
 #include "ui_main_window.h"
 
 namespace varnok::form {
@@ -233,9 +233,9 @@ void MainWindow::work(void (conversion::Converter::*procedure)(), report::Mode m
     return;
   std::unique_ptr<report::RunReport> runReport;
   try {
-    runReport = std::make_unique<report::RunReport>(kind, mode, report::defaultReportsFolder(),
-                                                    conversion::FormValues::readFrom(view_),
-                                                    recordManager_.engine);
+    runReport = std::make_unique<report::RunReport>(
+        kind, mode, reportfolder::defaultReportsFolder(), conversion::FormValues::readFrom(view_),
+        recordManager_.engine);
   } catch (const std::exception& error) {
     MessageBox::information(this, QString::fromUtf8(kNoReport) + QString::fromUtf8(error.what()));
     return;

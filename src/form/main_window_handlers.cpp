@@ -4,15 +4,15 @@
 #include "conversion/date_check.h"
 #include "errortrap/crash_filter.h"
 #include "errortrap/trap.h"
-#include "form/main_window.h"
 #include "form/folder_opener.h"
-#include "form/shelf_count_dialog.h"
-#include "form/upper_case.h"
+#include "form/main_window.h"
 #include "form/message_box.h"
 #include "form/pack_dialog.h"
-#include "report/report_folder.h"
-#include "report/run_ledger.h"
-#include "report/run_undo.h"
+#include "form/shelf_count_dialog.h"
+#include "form/upper_case.h"
+#include "reportfolder/report_folder.h"
+#include "restore/run_recovery.h"
+#include "restore/run_undo.h"
 #include "ui_main_window.h"
 
 namespace varnok::form {
@@ -91,9 +91,9 @@ void MainWindow::previewChosen() {
 void MainWindow::openLastReportChosen() {
   errortrap::Trap T(kModule, "mnuOpenLastReport_Click", &view_);
   T([&] {
-    const std::filesystem::path reports = report::defaultReportsFolder();
+    const std::filesystem::path reports = reportfolder::defaultReportsFolder();
     const std::filesystem::path folder =
-        lastReport_.empty() ? report::newestReportFolder(reports) : lastReport_;
+        lastReport_.empty() ? reportfolder::newestReportFolder(reports) : lastReport_;
     if (folder.empty())
       return view_.messageBox("There is no report yet: each run keeps one in " + reports.string());
     // Told once xdg-open has ended, under a trap of its own.
@@ -109,20 +109,20 @@ void MainWindow::openLastReportChosen() {
 void MainWindow::undoRunChosen() {
   errortrap::Trap T(kModule, "mnuUndoRun_Click", &view_);
   T([&] {
-    const std::filesystem::path reports = report::defaultReportsFolder();
+    const std::filesystem::path reports = reportfolder::defaultReportsFolder();
     // An undo stopped half-way is rolled back first.
-    report::recoverInterruptedRuns(reports, recordManager_.engine);
+    restore::recoverInterruptedRuns(reports, recordManager_.engine);
     const std::filesystem::path run =
-        lastReport_.empty() ? report::newestReportFolder(reports) : lastReport_;
+        lastReport_.empty() ? reportfolder::newestReportFolder(reports) : lastReport_;
     if (run.empty()) return view_.messageBox("There is no run to undo in " + reports.string());
     if (!MessageBox::question(this, QString::fromStdString(
                                         "Put the books back as they were before the run of " +
                                         run.string() + "? Only books still exactly as that run "
                                         "left them are put back, all of them or none.")))
       return;
-    report::UndoneRun undone;
-    const auto outcome = report::undoRun(recordManager_.engine, run, reports,
-                                         std::chrono::system_clock::now(), undone);
+    restore::UndoneRun undone;
+    const auto outcome = restore::undoRun(recordManager_.engine, run, reports,
+                                          std::chrono::system_clock::now(), undone);
     if (!outcome.ok) return view_.messageBox("The run was not undone: " + outcome.problem);
     lastReport_ = undone.reportFolder;
     runStatus_->showText(QString::fromStdString("Undone: the books are back as they were before "
@@ -138,9 +138,9 @@ void MainWindow::undoRunChosen() {
 void MainWindow::printPackChosen() {
   errortrap::Trap T(kModule, "mnuPrintPack_Click", &view_);
   T([&] {
-    const std::filesystem::path reports = report::defaultReportsFolder();
+    const std::filesystem::path reports = reportfolder::defaultReportsFolder();
     const std::filesystem::path run =
-        lastReport_.empty() ? report::newestReportFolder(reports) : lastReport_;
+        lastReport_.empty() ? reportfolder::newestReportFolder(reports) : lastReport_;
     if (run.empty())
       return view_.messageBox("There is no run to make a pack of in " + reports.string());
     printInspectorPack(this, run, recordManager_.engine);

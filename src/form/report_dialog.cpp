@@ -13,7 +13,7 @@
 
 #include "form/file_choice.h"
 #include "form/message_box.h"
-#include "report/file_io.h"
+#include "reportfolder/file_io.h"
 
 namespace varnok::form {
 
@@ -64,7 +64,7 @@ bool ReportDialog::save() {
                                            QDir::home().filePath(fileName_));
   if (path.isEmpty()) return false;
   try {
-    report::writeFileInPlace(path.toStdString(), text_.toStdString());
+    reportfolder::writeFileInPlace(path.toStdString(), text_.toStdString());
   } catch (const std::exception& error) {
     MessageBox::information(this, QStringLiteral("The report was not saved: ") +
                                       QString::fromUtf8(error.what()));

@@ -7,9 +7,9 @@
 #include "form/file_choice.h"
 #include "form/report_dialog.h"
 #include "gunbook/date_and_number.h"
-#include "report/report_folder.h"
-#include "report/run_ledger.h"
 #include "report/shelf_count_file.h"
+#include "reportfolder/report_folder.h"
+#include "restore/run_recovery.h"
 
 namespace varnok::form {
 
@@ -26,7 +26,7 @@ void countTheShelf(QWidget& window, conversion::FormView& view, rm::RecordManage
   if (file.isEmpty()) return;
   try {
     // A run stopped half-way is put right before its book is read.
-    report::recoverInterruptedRuns(report::defaultReportsFolder(), engine);
+    restore::recoverInterruptedRuns(reportfolder::defaultReportsFolder(), engine);
   } catch (const std::exception&) {
     // No reports folder to look in: nothing to put right.
   }

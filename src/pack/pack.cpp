@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <tuple>
 #include <system_error>
+#include <tuple>
 
 #include "booktool/book_tool.h"
 #include "pack/licence.h"
 #include "pack/pack_pages.h"
-#include "report/file_copy.h"
-#include "report/report_dir.h"
-#include "report/summary_reading.h"
+#include "reportfolder/file_copy.h"
+#include "reportfolder/report_dir.h"
+#include "reportfolder/summary_reading.h"
 
 namespace varnok::pack {
 namespace fs = std::filesystem;
@@ -21,12 +21,12 @@ struct Refused : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string input(const report::RunSummaryText& summary, const std::string& name) {
+std::string input(const reportfolder::RunSummaryText& summary, const std::string& name) {
   const auto found = summary.inputs.find(name);
   return found == summary.inputs.end() ? std::string() : found->second;
 }
 
-report::LicenceDetails summaryDetails(const report::RunSummaryText& summary) {
+report::LicenceDetails summaryDetails(const reportfolder::RunSummaryText& summary) {
   return {input(summary, "previous licence number"), input(summary, "new licence number"),
           input(summary, "operator")};
 }
@@ -45,15 +45,15 @@ report::LicenceDetails chosenDetails(const report::LicenceDetails& given,
   return chosen;
 }
 
-report::RunSummaryText readSummary(const report::ReportDir& dir) {
+reportfolder::RunSummaryText readSummary(const reportfolder::ReportDir& dir) {
   std::string text;
   try {
     text = dir.readFile("summary.txt");
   } catch (const std::system_error& error) {
     throw Refused("cannot read the summary.txt of " + dir.path().string() + ": " + error.what());
   }
-  report::RunSummaryText summary;
-  if (std::string why = report::readRunSummary(text, summary); !why.empty())
+  reportfolder::RunSummaryText summary;
+  if (std::string why = reportfolder::readRunSummary(text, summary); !why.empty())
     throw Refused((dir.path() / "summary.txt").string() + " cannot be read as a run's summary: " +
                   why);
   if (summary.kind != "convert" && summary.kind != "fix")
@@ -69,7 +69,7 @@ report::RunSummaryText readSummary(const report::ReportDir& dir) {
 
 // The book's entries as the run left them: its bytes must be the ones the
 // summary's "SHA-256 after" gives, before and after they are read.
-std::vector<gunbook::GunRecord> bookAsLeft(const report::SummaryBook& book,
+std::vector<gunbook::GunRecord> bookAsLeft(const reportfolder::SummaryBook& book,
                                            rm::RecordManager& engine) {
   const std::string name = "the " + book.role + " book " + book.file.string();
   if (book.sha256After.size() != 64)
@@ -77,7 +77,7 @@ std::vector<gunbook::GunRecord> bookAsLeft(const report::SummaryBook& book,
   const auto checkUnchanged = [&] {
     std::string now;
     try {
-      now = report::sha256OfBook(book.file);
+      now = reportfolder::sha256OfBook(book.file);
     } catch (const std::exception& error) {
       throw Refused("cannot read " + name + ": " + error.what());
     }
@@ -100,7 +100,8 @@ std::string bookDateOf(const std::string& formDate) {
   return formDate.substr(6, 4) + formDate.substr(0, 2) + formDate.substr(3, 2);
 }
 
-PackContents contentsOf(const report::ReportDir& dir, const report::RunSummaryText& summary,
+PackContents contentsOf(const reportfolder::ReportDir& dir,
+                        const reportfolder::RunSummaryText& summary,
                         const report::LicenceDetails& details, rm::RecordManager& engine) {
   PackContents pack;
   pack.kind = summary.kind;
@@ -114,8 +115,9 @@ PackContents contentsOf(const report::ReportDir& dir, const report::RunSummaryTe
   pack.reportFolder = dir.path().string();
   pack.outcome = summary.outcome;
   for (const char* role : {"old", "new"}) {
-    const auto book = std::find_if(summary.books.begin(), summary.books.end(),
-                                   [&](const report::SummaryBook& b) { return b.role == role; });
+    const auto book =
+        std::find_if(summary.books.begin(), summary.books.end(),
+                     [&](const reportfolder::SummaryBook& b) { return b.role == role; });
     if (book == summary.books.end())
       throw Refused("the summary of " + pack.reportFolder + " names no " + role + " book");
     const std::vector<gunbook::GunRecord> entries = bookAsLeft(*book, engine);
@@ -132,12 +134,12 @@ PackContents contentsOf(const report::ReportDir& dir, const report::RunSummaryTe
   return pack;
 }
 
-report::ReportDir openRunFolder(const fs::path& folder) {
+reportfolder::ReportDir openRunFolder(const fs::path& folder) {
   std::error_code error;
   if (!fs::is_directory(folder, error))
     throw Refused(folder.string() + " is not a report folder (no such folder)");
   try {
-    return report::openReportsFolder(folder);
+    return reportfolder::openReportsFolder(folder);
   } catch (const std::exception& refused) {
     throw Refused(refused.what());
   }
@@ -148,8 +150,8 @@ report::ReportDir openRunFolder(const fs::path& folder) {
 PackResult makePack(const fs::path& reportFolder, const PackOptions& options,
                     rm::RecordManager& engine) {
   try {
-    const report::ReportDir dir = openRunFolder(reportFolder);
-    const report::RunSummaryText summary = readSummary(dir);
+    const reportfolder::ReportDir dir = openRunFolder(reportFolder);
+    const reportfolder::RunSummaryText summary = readSummary(dir);
     const report::LicenceDetails details = chosenDetails(options.details, summaryDetails(summary));
     const PackContents pack = contentsOf(dir, summary, details, engine);
     const std::string pdf = renderPdf(packDocument(pack), options.paper);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gunbook/gun_record.h"
-#include "report/summary_reading.h"
+#include "reportfolder/summary_reading.h"
 
 namespace varnok::pack {
 

@@ -26,8 +26,9 @@ int64_t modifiedNanoseconds(const struct stat& st) {
 }  // namespace
 
 RecordingManager::RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode,
-                                   const ReportDir& folder, ChangesFile& changes,
-                                   RunLedger& ledger, std::vector<BookRecord> books)
+                                   const reportfolder::ReportDir& folder,
+                                   reportfolder::ChangesFile& changes,
+                                   reportfolder::RunLedger& ledger, std::vector<BookRecord> books)
     : engine_(engine),
       kind_(kind),
       mode_(mode),
@@ -131,7 +132,8 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
   BookRecord& book = books_[index];
   try {
     if (mode_ == Mode::Preview) {
-      if (book.sha256Before.empty()) book.sha256Before = book.lastSaved = hashOpenBook(block);
+      if (book.sha256Before.empty())
+        book.sha256Before = book.lastSaved = reportfolder::hashOpenBook(block);
       return true;
     }
     struct stat st;
@@ -144,11 +146,13 @@ bool RecordingManager::protect(std::size_t index, const void* block) {
     const std::string name =
         book.role + "-" +
         (book.backups.empty() ? "" : std::to_string(book.backups.size() + 1) + "-") + fileName;
-    book.backups.push_back(CopiedFile{folder_.path() / name, {}, copyOpenBook(block, folder_, name)});
+    book.backups.push_back(reportfolder::CopiedFile{
+        folder_.path() / name, {}, reportfolder::copyOpenBook(block, folder_, name)});
     book.backupSinceSave = true;
     pendingBackups_.push_back(
-        PendingBackup{index, book.backups.size() - 1,
-                      std::async(std::launch::async, [this, name] { return publishBackup(folder_, name); })});
+        PendingBackup{index, book.backups.size() - 1, std::async(std::launch::async, [this, name] {
+                        return reportfolder::publishBackup(folder_, name);
+                      })});
     book.fileAtBackup = rm::fileIdentity(st);
     book.sizeAtBackup = st.st_size;
     book.modifiedAtBackup = modifiedNanoseconds(st);
@@ -181,7 +185,8 @@ bool RecordingManager::settleBackups() {
 void RecordingManager::finishBooks() {
   settleBackups();
   for (std::size_t i = 0; i < books_.size(); ++i) {
-    if (books_[i].opened && !hashesAfter_.count(i)) hashesAfter_[i] = hashBook(books_[i].path);
+    if (books_[i].opened && !hashesAfter_.count(i))
+      hashesAfter_[i] = reportfolder::hashBook(books_[i].path);
   }
   for (const auto& [index, outcome] : hashesAfter_) {
     books_[index].sha256After =
@@ -203,24 +208,24 @@ long RecordingManager::entryCount(void* block) {
   return static_cast<long>(rm::readLittleEndian<4>(stat.data() + 6));
 }
 
-Change RecordingManager::changeFor(const uint8_t* before, const uint8_t* after,
-                                   const BookRecord& book) const {
-  if (after == nullptr) return Change::Removed;
+reportfolder::Change RecordingManager::changeFor(const uint8_t* before, const uint8_t* after,
+                                                 const BookRecord& book) const {
+  if (after == nullptr) return reportfolder::Change::Removed;
   const bool update = before != nullptr;
   switch (kind_) {
     case RunKind::Convert:
-      if (update && book.role == "old") return Change::HandedOver;
-      if (update && book.role == "new") return Change::CarriedOver;
+      if (update && book.role == "old") return reportfolder::Change::HandedOver;
+      if (update && book.role == "new") return reportfolder::Change::CarriedOver;
       break;
     case RunKind::Fix:
-      if (update && book.role == "old") return Change::TransferredOut;
-      if (!update && book.role == "new") return Change::TransferredIn;
+      if (update && book.role == "old") return reportfolder::Change::TransferredOut;
+      if (!update && book.role == "new") return reportfolder::Change::TransferredIn;
       break;
     case RunKind::Import:
-      if (!update) return Change::Imported;
+      if (!update) return reportfolder::Change::Imported;
       break;
   }
-  return update ? Change::Rewritten : Change::Added;
+  return update ? reportfolder::Change::Rewritten : reportfolder::Change::Added;
 }
 
 void RecordingManager::changed(const void* block, const uint8_t* before,
@@ -232,7 +237,7 @@ void RecordingManager::changed(const void* block, const uint8_t* before,
     // A conversion touches most entries of each book; a transfer, few.
     const long touched = kind_ == RunKind::Convert ? books_[session->book].entriesBefore : 0;
     if (!session->changes)
-      session->changes = std::make_unique<SessionChanges>(
+      session->changes = std::make_unique<reportfolder::SessionChanges>(
           folder_, books_[session->book].role, static_cast<std::size_t>(std::max(0L, touched)));
     session->changes->record(changeFor(before, after, books_[session->book]), before, after);
   } catch (const std::exception& error) {
@@ -278,7 +283,7 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   // where they begin and end, so that the next command can cut them back
   // should the run stop before the book is saved. A preview, which saves
   // nothing, writes them first.
-  Tally tally{};
+  reportfolder::Tally tally{};
   std::string rowsFailure;
   const auto writeRows = [&] {
     try {
@@ -342,10 +347,10 @@ int16_t RecordingManager::close(void* block, const SessionKey& key, Session& ses
   return closed(key, session, tally, count);
 }
 
-int16_t RecordingManager::closed(const SessionKey& key, Session& session, const Tally& tally,
-                                 long count) {
+int16_t RecordingManager::closed(const SessionKey& key, Session& session,
+                                 const reportfolder::Tally& tally, long count) {
   BookRecord& book = books_[session.book];
-  for (std::size_t i = 0; i < kChangeKinds; ++i) book.tally[i] += tally[i];
+  for (std::size_t i = 0; i < reportfolder::kChangeKinds; ++i) book.tally[i] += tally[i];
   book.entriesAfter = count;
   const bool changed = session.changes != nullptr;
   if (changed) {
@@ -358,7 +363,7 @@ int16_t RecordingManager::closed(const SessionKey& key, Session& session, const 
     }
   }
   if (mode_ == Mode::Run && changed) {
-    hashesAfter_[session.book] = hashBook(book.path);
+    hashesAfter_[session.book] = reportfolder::hashBook(book.path);
   }
   sessions_.erase(key);
   if (onProgress && changed) onProgress();

@@ -38,10 +38,10 @@
 
 #include "recordmanager/file_identity.h"
 #include "recordmanager/record_manager.h"
-#include "report/changes.h"
-#include "report/file_copy.h"
-#include "report/report_dir.h"
-#include "report/run_ledger.h"
+#include "reportfolder/changes.h"
+#include "reportfolder/file_copy.h"
+#include "reportfolder/report_dir.h"
+#include "reportfolder/run_ledger.h"
 
 namespace varnok::report {
 
@@ -70,8 +70,8 @@ struct BookRecord {
   long entriesAfter = -1;   // at its last Close
   std::string sha256Before;  // of the backup, or of the file in a preview
   std::string sha256After;   // once the run has ended (finishBooks)
-  std::vector<CopiedFile> backups;  // the first is the book before the run
-  Tally tally{};                    // entries changed, by kind of change
+  std::vector<reportfolder::CopiedFile> backups;  // the first is the book before the run
+  reportfolder::Tally tally{};                    // entries changed, by kind of change
   bool saving = false;    // a Close is making its changes durable
   bool unsaved = false;   // its last Close was refused: its changes were dropped
   // The book's SHA-256 as the run last knew it (its backup's, or after its
@@ -88,8 +88,9 @@ struct BookRecord {
 // Registered with the book engine as its observer while it lives.
 class RecordingManager final : public rm::RecordManager, private rm::BookObserver {
  public:
-  RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode, const ReportDir& folder,
-                   ChangesFile& changes, RunLedger& ledger, std::vector<BookRecord> books);
+  RecordingManager(rm::RecordManager& engine, RunKind kind, Mode mode,
+                   const reportfolder::ReportDir& folder, reportfolder::ChangesFile& changes,
+                   reportfolder::RunLedger& ledger, std::vector<BookRecord> books);
   ~RecordingManager() override;
 
   int16_t call(uint16_t operation, void* positionBlock, void* dataBuffer, uint16_t* dataLength,
@@ -114,7 +115,7 @@ class RecordingManager final : public rm::RecordManager, private rm::BookObserve
  private:
   struct Session {
     std::size_t book = 0;
-    std::unique_ptr<SessionChanges> changes;  // made at the first change
+    std::unique_ptr<reportfolder::SessionChanges> changes;  // made at the first change
     bool unrecorded = false;  // a change could not be noted: the Close is refused
   };
   using SessionKey = std::pair<uint32_t, uint64_t>;
@@ -127,11 +128,13 @@ class RecordingManager final : public rm::RecordManager, private rm::BookObserve
   void changed(const void* block, const uint8_t* before, const uint8_t* after) noexcept override;
   int16_t committing(const void* block) override;
   // The bookkeeping of a Close that went through.
-  int16_t closed(const SessionKey& key, Session& session, const Tally& tally, long count);
+  int16_t closed(const SessionKey& key, Session& session, const reportfolder::Tally& tally,
+                 long count);
   bool protect(std::size_t index, const void* block);
   std::size_t bookOf(const std::string& path);
   long entryCount(void* block);
-  Change changeFor(const uint8_t* before, const uint8_t* after, const BookRecord& book) const;
+  reportfolder::Change changeFor(const uint8_t* before, const uint8_t* after,
+                                 const BookRecord& book) const;
   Session* sessionOf(const void* block, SessionKey& key);
   // The book's SHA-256 before the session that is being closed.
   std::string hashBeforeSession(std::size_t index);
@@ -139,9 +142,9 @@ class RecordingManager final : public rm::RecordManager, private rm::BookObserve
   rm::RecordManager& engine_;
   RunKind kind_;
   Mode mode_;
-  const ReportDir& folder_;
-  ChangesFile& changes_;
-  RunLedger& ledger_;
+  const reportfolder::ReportDir& folder_;
+  reportfolder::ChangesFile& changes_;
+  reportfolder::RunLedger& ledger_;
   std::vector<BookRecord> books_;
   std::map<SessionKey, Session> sessions_;
   std::vector<std::string> problems_;
@@ -154,7 +157,7 @@ class RecordingManager final : public rm::RecordManager, private rm::BookObserve
   std::vector<PendingBackup> pendingBackups_;
   bool backupFailed_ = false;
   // The hash of each book after its last Close that wrote it.
-  std::map<std::size_t, BookHash> hashesAfter_;
+  std::map<std::size_t, reportfolder::BookHash> hashesAfter_;
   // What the engine asks once the Close being made has written its
   // changes into the book's transaction.
   const std::function<int16_t()>* committing_ = nullptr;

@@ -10,9 +10,9 @@
 #include "conversion/date_check.h"
 #include "gunbook/date_and_number.h"
 #include "gunbook/windows1252.h"
-#include "report/changes_applied.h"
 #include "proof/converted_check.h"
 #include "report/run_report.h"
+#include "reportfolder/changes_applied.h"
 
 namespace varnok::report {
 
@@ -59,7 +59,7 @@ void RunReport::checkConvertedBooks() {
   if (mode_ == Mode::Preview) {
     std::string why;
     try {
-      why = applyChanges(dir_.readFile("changes.csv"), books[0], books[1]);
+      why = reportfolder::applyChanges(dir_.readFile("changes.csv"), books[0], books[1]);
     } catch (const std::exception& error) {
       why = error.what();  // the summary is written all the same
     }

@@ -10,11 +10,11 @@
 #include "conversion/date_check.h"
 #include "gunbook/date_and_number.h"
 #include "gunbook/windows1252.h"
+#include "proof/reconciliation.h"
 #include "recordmanager/book_copy.h"
 #include "recordmanager/status.h"
-#include "report/file_io.h"
-#include "proof/reconciliation.h"
 #include "report/run_report.h"
+#include "reportfolder/file_io.h"
 
 namespace varnok::report {
 namespace {
@@ -91,7 +91,7 @@ void RunReport::startReconciling() {
     return;
   std::array<BackupToRead, 2> backups;
   for (int i = 0; i < 2; ++i) {
-    const CopiedFile& first = records[i].backups.front();
+    const reportfolder::CopiedFile& first = records[i].backups.front();
     backups[i] = {records[i].role, first.path, first.bytes};
   }
   // The backups are whole once copied: read beside the rest of the run.

@@ -1,9 +1,9 @@
 #include "report/run_report.h"
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -11,9 +11,10 @@
 
 #include "gunbook/book_folder.h"
 #include "recordmanager/book_path.h"
-#include "report/file_io.h"
-#include "report/run_history.h"
 #include "report/summary.h"
+#include "reportfolder/file_io.h"
+#include "reportfolder/run_history.h"
+#include "restore/run_recovery.h"
 
 namespace varnok::report {
 namespace fs = std::filesystem;
@@ -125,7 +126,8 @@ fs::path RunReport::earlierConversionOfTheBooks() {
     if (found.first.empty() || found.second.empty()) found = {"-", "-"};
     return found;
   };
-  return conversionThatLeft(dir_.path().parent_path(), conversionDate_, hashes, dir_.path());
+  return reportfolder::conversionThatLeft(dir_.path().parent_path(), conversionDate_, hashes,
+                                          dir_.path());
 }
 
 void RunReport::recordLicenceDetails(const LicenceDetails& details) {
@@ -139,22 +141,23 @@ void RunReport::start(const fs::path& reports, std::vector<BookRecord> books,
   std::error_code error;
   const fs::path absolute = fs::absolute(reports, error).lexically_normal();
   refuseInsideBooks(absolute, books);
-  recovered_ = recoverInterruptedRuns(absolute, engine);
+  recovered_ = restore::recoverInterruptedRuns(absolute, engine);
   started_ = std::chrono::system_clock::now();
-  makeReportDir(absolute, kindName(kind_, mode_), started_, dir_, [&](const ReportDir& dir) {
-    // Held while the run lasts: the next command tells a run under way
-    // from one that was stopped by it.
-    if (::flock(dir.fd(), LOCK_EX | LOCK_NB) != 0)
-      throw std::system_error(errno, std::generic_category(),
-                              "cannot lock the report folder " + dir.path().string());
-    changes_ = std::make_unique<ChangesFile>(dir);
-    ledger_ = std::make_unique<RunLedger>(dir, changes_->size());
-    for (const BookRecord& book : books) ledger_->book(book.role, book.path);
-    reserveRoom(books, rowsEstimate);
-    recorder_ = std::make_unique<RecordingManager>(engine, kind_, mode_, dir_, *changes_,
-                                                   *ledger_, std::move(books));
-    writeSummary({}, 0, false);
-  });
+  reportfolder::makeReportDir(
+      absolute, kindName(kind_, mode_), started_, dir_, [&](const reportfolder::ReportDir& dir) {
+        // Held while the run lasts: the next command tells a run under way
+        // from one that was stopped by it.
+        if (::flock(dir.fd(), LOCK_EX | LOCK_NB) != 0)
+          throw std::system_error(errno, std::generic_category(),
+                                  "cannot lock the report folder " + dir.path().string());
+        changes_ = std::make_unique<reportfolder::ChangesFile>(dir);
+        ledger_ = std::make_unique<reportfolder::RunLedger>(dir, changes_->size());
+        for (const BookRecord& book : books) ledger_->book(book.role, book.path);
+        reserveRoom(books, rowsEstimate);
+        recorder_ = std::make_unique<RecordingManager>(engine, kind_, mode_, dir_, *changes_,
+                                                       *ledger_, std::move(books));
+        writeSummary({}, 0, false);
+      });
   changes_->setPath(dir_.path() / "changes.csv");
   recorder_->onProgress = [this] {
     startReconciling();
@@ -254,7 +257,8 @@ std::string RunReport::previewText(const std::vector<std::string>& cutModels) {
   checkConvertedBooks();
   std::string text = "Preview: no book was written. The run would change:\n";
   for (const BookRecord& book : books()) {
-    if (book.opened) text += "  " + book.role + " book: " + tallyText(book.tally) + "\n";
+    if (book.opened)
+      text += "  " + book.role + " book: " + reportfolder::tallyText(book.tally) + "\n";
   }
   if (!cutModels.empty()) {
     text += "  models the prefix would cut (Field06 holds 15 characters): " +

@@ -6,7 +6,7 @@
 // the report's record manager, and finishes the report afterwards:
 //
 //   report::RunReport report(report::RunKind::Convert, report::Mode::Run,
-//                            report::defaultReportsFolder(), values, rm::bookEngine());
+//                            reportfolder::defaultReportsFolder(), values, rm::bookEngine());
 //   conversion::Converter converter(view, report.recordManager());
 //   converter.runConversion();
 //   const std::filesystem::path folder = report.finish(converter);
@@ -28,15 +28,15 @@
 #include "conversion/converter.h"
 #include "conversion/form_values.h"
 #include "gunbook/gun_record.h"
-#include "recordmanager/record_manager.h"
-#include "report/changes.h"
 #include "proof/converted_check.h"
 #include "proof/reconciliation.h"
+#include "recordmanager/record_manager.h"
 #include "report/recording_manager.h"
-#include "report/report_dir.h"
-#include "report/report_folder.h"
-#include "report/run_ledger.h"
 #include "report/summary.h"
+#include "reportfolder/changes.h"
+#include "reportfolder/report_dir.h"
+#include "reportfolder/report_folder.h"
+#include "reportfolder/run_ledger.h"
 
 namespace varnok::report {
 
@@ -151,10 +151,10 @@ class RunReport {
   std::string inputs_;  // the summary's lines on the run's inputs
   std::chrono::system_clock::time_point started_;
   // Declared first: everything below writes through it.
-  ReportDir dir_;
+  reportfolder::ReportDir dir_;
   std::vector<std::string> recovered_;
-  std::unique_ptr<ChangesFile> changes_;
-  std::unique_ptr<RunLedger> ledger_;
+  std::unique_ptr<reportfolder::ChangesFile> changes_;
+  std::unique_ptr<reportfolder::RunLedger> ledger_;
   std::unique_ptr<RecordingManager> recorder_;
   std::future<BackupReconciliation> reconciling_;
   std::string reconciliation_, reconciliationSummary_;

@@ -2,16 +2,16 @@
 
 #include <ctime>
 
-#include "report/changes.h"
-#include "report/file_copy.h"
-#include "report/report_folder.h"
+#include "reportfolder/changes.h"
+#include "reportfolder/file_copy.h"
+#include "reportfolder/report_folder.h"
 #include "varnok/version.h"
 
 namespace varnok::report {
 namespace {
 
 std::string timeText(std::chrono::system_clock::time_point at) {
-  return localTimeText(at, "%Y-%m-%d %H:%M:%S %z");
+  return reportfolder::localTimeText(at, "%Y-%m-%d %H:%M:%S %z");
 }
 
 std::string licensee(const std::array<std::string, 6>& parts) {
@@ -46,12 +46,13 @@ std::string bookText(const BookRecord& book, bool finished, bool preview) {
     text += "    SHA-256 after:  " + hash(book.sha256After) +
             (book.sha256After == book.sha256Before ? " (unchanged)" : "") + "\n";
   }
-  for (const CopiedFile& backup : book.backups)
+  for (const reportfolder::CopiedFile& backup : book.backups)
     text += "    backup: " + backup.path.filename().string() + ", SHA-256 " + hash(backup.sha256) +
             "\n";
   if (book.backups.empty())
     text += preview ? "    backup: none (a preview writes no book)\n" : "    backup: none\n";
-  text += (preview ? "    would change: " : "    changed: ") + tallyText(book.tally) + "\n";
+  text += (preview ? "    would change: " : "    changed: ") + reportfolder::tallyText(book.tally) +
+          "\n";
   if (book.unsaved)
     text += "    NOT SAVED: its last Close was refused, so the changes of that pass were "
             "dropped and the book is as it was before it\n";
@@ -141,7 +142,7 @@ std::string summaryText(const SummaryFacts& facts) {
     text += "\n";
   }
   text += "\nchanges.csv: " + std::to_string(facts.changeRows) + " rows (" +
-          std::string(kRowsOfChanges) + ")\n";
+          std::string(reportfolder::kRowsOfChanges) + ")\n";
   text += errorReportsText(facts);
   for (const std::string& problem : facts.problems) text += "problem: " + problem + "\n";
   // The reconciliation of the books before the run.

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "report/file_copy.h"
+#include "reportfolder/file_copy.h"
 #include "support/book_fixture.h"
 #include "support/cli_run.h"
 
@@ -22,7 +22,7 @@ class ReconcileCli : public ::testing::Test {
     return runCli(args);
   }
   std::string hashOf(const std::string& folder) {
-    return report::sha256OfFile(fs::path(folder) / "FILE3.DAT");
+    return reportfolder::sha256OfFile(fs::path(folder) / "FILE3.DAT");
   }
 
   ScratchDir dir;

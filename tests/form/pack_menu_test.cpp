@@ -15,7 +15,7 @@
 #include <functional>
 
 #include "form/pack_dialog.h"
-#include "report/report_folder.h"
+#include "reportfolder/report_folder.h"
 #include "support/cli_run.h"
 #include "support/window_driver.h"
 
@@ -124,11 +124,11 @@ TEST_F(WindowPack, AsksPrefilledRefusesAMalformedNumberThenMakesAndOpensThePack)
 // book; no pack, and nothing opened.
 TEST_F(WindowPack, ABookChangedSinceTheRunIsRefusedByName) {
   const fs::path reports = cliDataHome().path() / "varnok" / "reports";
-  const fs::path newest = report::newestReportFolder(reports);
+  const fs::path newest = reportfolder::newestReportFolder(reports);
   w.fillIn(oldFolder, newFolder);
   w.click("BeginConversion");
   ASSERT_EQ(w.boxesShown().last(), "Finished");
-  const fs::path run = report::newestReportFolder(reports);
+  const fs::path run = reportfolder::newestReportFolder(reports);
   ASSERT_NE(run, newest);
   fs::remove(fs::path(newFolder) / "FILE3.DAT");
   makeBook(newFolder, {gun("B9", "20040301", kBlankDate, "PAWN")});

@@ -180,13 +180,13 @@ TEST_F(SamplePack, MarksTheHandedOverEntriesAndTheFinalOne) {
 }
 
 TEST_F(SamplePack, StatementFiguresAreTheSummarys) {
-  report::RunSummaryText summary;
-  ASSERT_EQ(report::readRunSummary(fileBytes(run_->report / "summary.txt"), summary), "");
+  reportfolder::RunSummaryText summary;
+  ASSERT_EQ(reportfolder::readRunSummary(fileBytes(run_->report / "summary.txt"), summary), "");
   EXPECT_EQ(summary.inputs.at("previous licence number"), "1-75-123-01-5K-12345");
   EXPECT_EQ(summary.inputs.at("operator"), "ANA NÚÑEZ");
   const std::string flat = withoutBlanks(statement());
   ASSERT_EQ(summary.books.size(), 2u);
-  for (const report::SummaryBook& book : summary.books) {
+  for (const reportfolder::SummaryBook& book : summary.books) {
     const std::string name = book.role == "old" ? "Oldbook(predecessor's)" : "Newbook(successor's)";
     EXPECT_THAT(flat, ::testing::HasSubstr(name + std::to_string(book.entriesBefore) +
                                            std::to_string(book.entriesAfter) +
