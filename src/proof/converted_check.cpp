@@ -82,8 +82,13 @@ class Checker {
         previous_(asWritten(terms.previousLicensee)),
         next_(asWritten(terms.newLicensee)),
         prefix_(bookPrefix(terms.prefix)) {
+    oldByStock_.reserve(oldBook.size());
+    inNew_.reserve(newBook.size());
     for (const GunRecord& e : oldBook) oldByStock_.emplace(e.Field00.view(), &e);
-    for (const GunRecord& e : newBook) newByStock_[e.Field00.view()].push_back(&e);
+    for (const GunRecord& e : newBook) {
+      InNewBook& in = inNew_[e.Field00.view()];
+      if (in.copies++ == 0) in.first = &e;
+    }
     check_.bookDate = terms.bookDate;
   }
 
@@ -115,8 +120,8 @@ class Checker {
     }
     if (!handedOver(e)) return;
     ++check_.handedOver;
-    const auto found = newByStock_.find(e.Field00.view());
-    const std::size_t copies = found == newByStock_.end() ? 0 : found->second.size();
+    const auto found = inNew_.find(e.Field00.view());
+    const std::size_t copies = found == inNew_.end() ? 0 : found->second.copies;
     if (copies != 1) {
       check_.handOverFaults.push_back(
           {stock, copies == 0 ? "handed over to the new licensee, but absent from the new book"
@@ -124,7 +129,7 @@ class Checker {
                                     std::to_string(copies) + " times"});
       return;
     }
-    const std::string faults = receivedFaults(e, *found->second.front());
+    const std::string faults = receivedFaults(e, *found->second.first);
     if (faults.empty()) {
       ++check_.received;
     } else {
@@ -187,7 +192,11 @@ class Checker {
   std::array<std::string, 6> previous_, next_;  // the licensees as the fields hold them
   std::string prefix_;
   std::unordered_map<std::string_view, const GunRecord*> oldByStock_;
-  std::unordered_map<std::string_view, std::vector<const GunRecord*>> newByStock_;
+  struct InNewBook {
+    const GunRecord* first = nullptr;
+    std::size_t copies = 0;
+  };
+  std::unordered_map<std::string_view, InNewBook> inNew_;
   ConvertedCheck check_;
 };
 
