@@ -57,9 +57,19 @@ int settle(sqlite3_file* file) {
   return handOn(of(file));
 }
 
+// Whether writes not handed on reach past `at`. A read from `at` on hands
+// them on first: it might read their bytes, or past the end of the file
+// they extend. A read wholly after them leaves them gathered: a commit that
+// spills pages half-way reads the next page between two writes to earlier
+// ones, and handing them on there would write a page a call.
+bool pendingReachesPast(const BufferedFile* f, sqlite3_int64 at) {
+  return !f->pending.empty() && f->pendingAt + sqlite3_int64(f->pending.size()) > at;
+}
+
 int readFile(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
   BufferedFile* f = of(file);
-  if (int rc = handOn(f)) return rc;
+  if (pendingReachesPast(f, offset))
+    if (int rc = handOn(f)) return rc;
   if (!f->readsAhead || amount >= kReadAhead)
     return call(file)->xRead(f->real, buffer, amount, offset);
   const auto aheadEnd = f->aheadAt + sqlite3_int64(f->aheadLength);
@@ -79,6 +89,9 @@ int readFile(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
   const sqlite3_int64 from =
       backwards ? std::max<sqlite3_int64>(0, offset + amount - kReadAhead) : offset;
   const sqlite3_int64 length = std::min(kReadAhead, size - from);
+  // What is read ahead must not miss a gathered write.
+  if (pendingReachesPast(f, from))
+    if (int rc = handOn(f)) return rc;
   if (!f->ahead) f->ahead = std::make_unique_for_overwrite<unsigned char[]>(kReadAhead);
   if (int rc = call(file)->xRead(f->real, f->ahead.get(), int(length), from)) return rc;
   f->aheadLength = std::size_t(length);
@@ -89,7 +102,9 @@ int readFile(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
 
 int writeFile(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 offset) {
   BufferedFile* f = of(file);
-  f->aheadLength = 0;
+  // Only a write into what was read ahead makes it stale.
+  if (offset < f->aheadAt + sqlite3_int64(f->aheadLength) && f->aheadAt < offset + amount)
+    f->aheadLength = 0;
   if (!f->gathersWrites) return call(file)->xWrite(f->real, buffer, amount, offset);
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   const bool follows = !f->pending.empty() &&

@@ -9,12 +9,14 @@
 //
 // - A read of a book file fetches 124 KB from there on and serves the
 //   reads that follow from it. What was read ahead is forgotten at every
-//   write, truncation and lock change of that file, so it never outlives
+//   write into it, truncation and lock change of that file, so it never outlives
 //   the lock under which it was read: no other program can change the file
 //   while SQLite holds any lock on it.
 // - Writes that follow one another in a file are gathered, up to 124 KB,
-//   and handed on before anything else is done to the file: a read, a
-//   sync, a size, a lock change, a file control or the close. SQLite orders
+//   and handed on before anything else is done to the file: a read that
+//   does not lie wholly before them, a sync, a size, a lock change, a file
+//   control or the close. (A commit too large for SQLite's cache writes
+//   earlier pages out between its reads of later ones.) SQLite orders
 //   its writes by its syncs, so gathering between syncs changes nothing a
 //   crash could leave; a write that fails is reported by the next of those
 //   calls, which for a commit is the sync that would make it durable.
