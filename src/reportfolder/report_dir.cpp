@@ -21,15 +21,6 @@ namespace {
   throw std::system_error(error, std::generic_category(), what);
 }
 
-// The user's data home, as the default reports folder is found below it.
-fs::path dataHome() {
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && dataHome[0] == '/') return dataHome;
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return fs::path(home) / ".local" / "share";
-  return {};
-}
-
 // Refuses a folder another user could use to read or redirect a report.
 void checkFolder(int fd, const fs::path& path) {
   struct stat st {};
@@ -168,6 +159,14 @@ void ReportDir::remove(const std::string& name) const noexcept { ::unlinkat(fd_,
 
 void ReportDir::sync() const noexcept { ::fsync(fd_); }
 
+fs::path userDataHome() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome && dataHome[0] == '/') return dataHome;
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return fs::path(home) / ".local" / "share";
+  return {};
+}
+
 ReportDir openReportsFolder(const fs::path& reports) {
   std::error_code error;
   const fs::path target = fs::absolute(reports, error).lexically_normal();
@@ -176,7 +175,7 @@ ReportDir openReportsFolder(const fs::path& reports) {
   // Below the data home every folder is ours to check; elsewhere only the
   // reports folder itself, in a place the user chose.
   fs::path base = wanted.parent_path();
-  const fs::path home = dataHome();
+  const fs::path home = userDataHome();
   if (!home.empty()) {
     const fs::path below = wanted.lexically_relative(home);
     if (!below.empty() && *below.begin() != ".." && below != ".") base = home;

@@ -58,4 +58,8 @@ class ReportDir {
 // written by others.
 ReportDir openReportsFolder(const std::filesystem::path& reports);
 
+// The user's data home: $XDG_DATA_HOME when it is an absolute path, else
+// $HOME/.local/share; empty when neither names one.
+std::filesystem::path userDataHome();
+
 }  // namespace varnok::reportfolder

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <stdexcept>
 #include <string>
@@ -57,11 +56,8 @@ std::string localTimeText(std::chrono::system_clock::time_point at, const char* 
 }
 
 std::filesystem::path defaultReportsFolder() {
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && dataHome[0] == '/') return std::filesystem::path(dataHome) / "varnok" / "reports";
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/')
-    return std::filesystem::path(home) / ".local" / "share" / "varnok" / "reports";
+  if (const std::filesystem::path home = userDataHome(); !home.empty())
+    return home / "varnok" / "reports";
   throw std::runtime_error(
       "no folder for reports: neither XDG_DATA_HOME nor HOME names a folder; choose one");
 }
