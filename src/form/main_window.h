@@ -115,6 +115,8 @@ class MainWindow : public QMainWindow {
   RunRecordManager recordManager_;
   conversion::Converter converter_;
   std::filesystem::path lastReport_;  // the folder of this window's last run
+  // That folder, or the newest one kept in `reports` (empty when none).
+  std::filesystem::path lastRunFolder(const std::filesystem::path& reports) const;
   RunStatusLine* runStatus_ = nullptr;
   std::array<QLineEdit*, 6> text1_{};
   std::array<QLineEdit*, 6> text2_{};

@@ -86,14 +86,17 @@ void MainWindow::previewChosen() {
   work(&conversion::Converter::runConversion, report::Mode::Preview);
 }
 
+std::filesystem::path MainWindow::lastRunFolder(const std::filesystem::path& reports) const {
+  return lastReport_.empty() ? reportfolder::newestReportFolder(reports) : lastReport_;
+}
+
 // The last run's report folder, or the newest one kept, in the desktop's
 // file manager; named in a message when the desktop cannot open it.
 void MainWindow::openLastReportChosen() {
   errortrap::Trap T(kModule, "mnuOpenLastReport_Click", &view_);
   T([&] {
     const std::filesystem::path reports = reportfolder::defaultReportsFolder();
-    const std::filesystem::path folder =
-        lastReport_.empty() ? reportfolder::newestReportFolder(reports) : lastReport_;
+    const std::filesystem::path folder = lastRunFolder(reports);
     if (folder.empty())
       return view_.messageBox("There is no report yet: each run keeps one in " + reports.string());
     // Told once xdg-open has ended, under a trap of its own.
@@ -112,8 +115,7 @@ void MainWindow::undoRunChosen() {
     const std::filesystem::path reports = reportfolder::defaultReportsFolder();
     // An undo stopped half-way is rolled back first.
     restore::recoverInterruptedRuns(reports, recordManager_.engine);
-    const std::filesystem::path run =
-        lastReport_.empty() ? reportfolder::newestReportFolder(reports) : lastReport_;
+    const std::filesystem::path run = lastRunFolder(reports);
     if (run.empty()) return view_.messageBox("There is no run to undo in " + reports.string());
     if (!MessageBox::question(this, QString::fromStdString(
                                         "Put the books back as they were before the run of " +
@@ -139,8 +141,7 @@ void MainWindow::printPackChosen() {
   errortrap::Trap T(kModule, "mnuPrintPack_Click", &view_);
   T([&] {
     const std::filesystem::path reports = reportfolder::defaultReportsFolder();
-    const std::filesystem::path run =
-        lastReport_.empty() ? reportfolder::newestReportFolder(reports) : lastReport_;
+    const std::filesystem::path run = lastRunFolder(reports);
     if (run.empty())
       return view_.messageBox("There is no run to make a pack of in " + reports.string());
     printInspectorPack(this, run, recordManager_.engine);
