@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "book_fixture.h"
 
 namespace varnok::proof {
 namespace {
@@ -32,26 +35,16 @@ GunRecord gun(const std::string& stock, const std::string& in, const std::string
 }
 // In the old book: sold on `out` to the licensee `to`.
 GunRecord sold(GunRecord e, const std::string& out, const std::array<std::string, 6>& to = kNew) {
+  e = testing::disposedTo(std::move(e), to);
   e.DateOut = out;
   e.Status = "SOLD";
-  e.DispLastName = to[0];
-  e.DispFirstName = to[1];
-  e.DispAddress = to[2];
-  e.DispCity = to[3];
-  e.DispState = to[4];
-  e.DispZip = to[5];
   e.DispFlag = -1;
   return e;
 }
 // In the new book: received on `in` from the previous licensee.
 GunRecord received(GunRecord e, const std::string& in = kDate) {
+  e = testing::receivedFrom(std::move(e), kPrevious);
   e.DateIn = in;
-  e.RecvLastName = kPrevious[0];
-  e.RecvFirstName = kPrevious[1];
-  e.RecvAddress = kPrevious[2];
-  e.RecvCity = kPrevious[3];
-  e.RecvState = kPrevious[4];
-  e.RecvZip = kPrevious[5];
   return e;
 }
 GunRecord with(GunRecord e, void (*change)(GunRecord&)) {
